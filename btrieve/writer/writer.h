@@ -1,0 +1,112 @@
+// Writes genuine record files in the pre-6.0 and 6.x formats, with deliberate damage variants, for tests,
+// benchmarks and the bundled sample libraries. Never linked into the viewer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace btrieve::writer {
+
+enum class Format { kPre6, kV6 };
+
+// Key flags as stored in a key segment specification.
+namespace key_flag {
+inline constexpr std::uint16_t kDuplicates = 0x0001;  // linked duplicates: 8 pointer bytes per record
+inline constexpr std::uint16_t kModifiable = 0x0002;
+inline constexpr std::uint16_t kBinary = 0x0004;  // old-style binary (without kExtendedType)
+inline constexpr std::uint16_t kNullAll = 0x0008;
+inline constexpr std::uint16_t kSegmented = 0x0010;  // set by the writer on all but a key's last segment
+inline constexpr std::uint16_t kAlternateCollation = 0x0020;
+inline constexpr std::uint16_t kDescending = 0x0040;
+inline constexpr std::uint16_t kRepeatingDuplicates = 0x0080;
+inline constexpr std::uint16_t kExtendedType = 0x0100;
+inline constexpr std::uint16_t kNullAny = 0x0200;
+inline constexpr std::uint16_t kCaseInsensitive = 0x0400;
+}  // namespace key_flag
+
+// Extended key types (meaningful with key_flag::kExtendedType).
+namespace key_type {
+inline constexpr std::uint8_t kString = 0;
+inline constexpr std::uint8_t kInteger = 1;
+inline constexpr std::uint8_t kFloat = 2;
+inline constexpr std::uint8_t kZString = 11;
+inline constexpr std::uint8_t kUnsignedBinary = 14;
+inline constexpr std::uint8_t kAutoIncrement = 15;
+}  // namespace key_type
+
+// File flags as stored in the FCR.
+namespace file_flag {
+inline constexpr std::uint16_t kVariableLength = 0x0001;
+inline constexpr std::uint16_t kBlankTruncation = 0x0002;
+inline constexpr std::uint16_t kCompression = 0x0008;
+inline constexpr std::uint16_t kKeyOnly = 0x0010;
+}  // namespace file_flag
+
+struct Segment {
+  std::uint16_t offset = 0;  // 0-based offset of the segment in the record
+  std::uint16_t length = 4;
+  std::uint8_t type = key_type::kInteger;
+  std::uint16_t flags = key_flag::kExtendedType;  // the key's flags; kSegmented is managed by the writer
+  std::uint8_t nullValue = 0;
+};
+
+struct Key {
+  std::vector<Segment> segments;
+};
+
+// Which of two copies (FCR in pages 0/1, PAT in a pair) is the stale one.
+enum class StaleCopy { kFirst, kSecond };
+
+struct FileSpec {
+  Format format = Format::kV6;
+  std::uint16_t pageSize = 4096;
+  std::uint16_t recordLength = 0;  // logical (fixed) record length; every record has exactly this size
+  std::vector<Key> keys;
+  std::vector<std::vector<std::byte>> records;  // in insertion order, not necessarily key order
+  std::uint16_t fileFlags = 0;
+  std::uint16_t version = 0;  // 0: 4 for pre-6.0 (byte 7), 0x0600 for 6.x; else written as given
+
+  // Deliberate variants. Defaults give the plain file of the format notes.
+  StaleCopy staleFcr = StaleCopy::kSecond;  // 6.x: the FCR copy (page 0 or 1) that is stale
+  StaleCopy stalePat = StaleCopy::kSecond;  // 6.x: the PAT copy of each pair that is stale
+  bool staleCopiesDisagree = true;  // stale FCR says 0 records; stale PAT maps data to wrong pages
+  int shadowPages = 0;    // 6.x: unreferenced stale copies of live data pages holding wrong records
+  int freeSlotEvery = 0;  // 6.x: a free slot after every n-th used slot (0: none)
+  int deletedEvery = 0;   // pre-6.0: a deleted slot, on the deleted-record chain, after every n-th record
+  int junkPages = 0;      // unreferenced pages of junk appended at the end of the file
+  bool reversePhysicalOrder = false;  // place records in slots in reverse insertion order
+  std::optional<std::uint32_t> recordCountOverride;  // FCR record count to write instead of the true one
+};
+
+// Where the writer put things, so that tests can damage a file precisely.
+struct Layout {
+  std::uint32_t pageSize = 0;
+  std::uint16_t physicalRecordLength = 0;
+  std::uint32_t currentFcrPage = 0;
+  std::vector<std::uint32_t> currentPatPages;  // 6.x: physical page of the current PAT copy of each pair
+  std::vector<std::uint32_t> dataPages;        // physical pages of the live data pages, in file order
+  std::vector<std::uint32_t> shadowPages;      // physical pages of the stale shadow copies
+};
+
+struct BuiltFile {
+  std::vector<std::byte> bytes;
+  Layout layout;
+};
+
+// Builds the file image. Throws std::invalid_argument when the spec cannot be written (a record of the
+// wrong size, a record length the page cannot hold, a key outside the record, too many key segments).
+[[nodiscard]] BuiltFile Build(const FileSpec& spec);
+
+// Writes bytes to path, replacing the file. Throws std::runtime_error on failure.
+void WriteFile(const std::filesystem::path& path, const std::vector<std::byte>& bytes);
+
+// A spec for a library-style file: fixed records of recordLength bytes with one unique 4-byte INTEGER
+// key 0 at keyOffset.
+[[nodiscard]] FileSpec LibrarySpec(Format format, std::uint16_t pageSize, std::uint16_t recordLength,
+                                   std::uint16_t keyOffset,
+                                   std::vector<std::vector<std::byte>> records = {});
+
+}  // namespace btrieve::writer

@@ -1,0 +1,23 @@
+#include "libfile/record_manager.h"
+
+#include "btrieve/btrieve.h"
+
+namespace libfile {
+
+std::uint16_t NativeRecordManager::Call(std::uint16_t operation, void* positionBlock,
+                                        void* dataBuffer, std::uint32_t* dataLength,
+                                        void* keyBuffer, std::uint8_t keyLength,
+                                        std::int8_t keyNumber) {
+  return btrieve::BTRCALL(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
+                          keyNumber);
+}
+
+std::uint16_t CallRecordManager(RecordManager& manager, std::uint16_t operation,
+                                std::uint16_t dataLength, void* positionBlock, void* dataBuffer,
+                                void* keyBuffer, std::uint8_t keyLength, std::int8_t keyNumber) {
+  std::uint32_t length = dataLength;
+  return manager.Call(operation, positionBlock, dataBuffer, &length, keyBuffer, keyLength,
+                      keyNumber);
+}
+
+}  // namespace libfile

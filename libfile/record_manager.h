@@ -1,0 +1,35 @@
+// The library files' road to the record manager: a small interface over BTRCALL that tests can replace
+// with a scripted record manager, and the call wrapper that every file class uses.
+#pragma once
+
+#include <cstdint>
+
+namespace libfile {
+
+// Something that answers BTRCALL-shaped requests. The argument shapes are those of btrieve::BTRCALL.
+class RecordManager {
+ public:
+  virtual ~RecordManager() = default;
+
+  [[nodiscard]] virtual std::uint16_t Call(std::uint16_t operation, void* positionBlock,
+                                           void* dataBuffer, std::uint32_t* dataLength,
+                                           void* keyBuffer, std::uint8_t keyLength,
+                                           std::int8_t keyNumber) = 0;
+};
+
+// The native reader of record files (btrieve::BTRCALL).
+class NativeRecordManager final : public RecordManager {
+ public:
+  [[nodiscard]] std::uint16_t Call(std::uint16_t operation, void* positionBlock, void* dataBuffer,
+                                   std::uint32_t* dataLength, void* keyBuffer,
+                                   std::uint8_t keyLength, std::int8_t keyNumber) override;
+};
+
+// The call wrapper: widens the 16-bit data length into a 32-bit value of its own, passes that value's
+// address, drops the length that comes back and returns the status.
+[[nodiscard]] std::uint16_t CallRecordManager(RecordManager& manager, std::uint16_t operation,
+                                              std::uint16_t dataLength, void* positionBlock,
+                                              void* dataBuffer, void* keyBuffer,
+                                              std::uint8_t keyLength, std::int8_t keyNumber);
+
+}  // namespace libfile
