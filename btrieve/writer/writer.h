@@ -14,13 +14,13 @@ enum class Format { kPre6, kV6 };
 
 // Key flags as stored in a key segment specification.
 namespace key_flag {
-inline constexpr std::uint16_t kDuplicates =
-    0x0001;  // linked duplicates: 8 pointer bytes per record
+// Linked duplicates: 8 pointer bytes per record.
+inline constexpr std::uint16_t kDuplicates = 0x0001;
 inline constexpr std::uint16_t kModifiable = 0x0002;
 inline constexpr std::uint16_t kBinary = 0x0004;  // old-style binary (without kExtendedType)
 inline constexpr std::uint16_t kNullAll = 0x0008;
-inline constexpr std::uint16_t kSegmented =
-    0x0010;  // set by the writer on all but a key's last segment
+// Set by the writer on all but a key's last segment.
+inline constexpr std::uint16_t kSegmented = 0x0010;
 inline constexpr std::uint16_t kAlternateCollation = 0x0020;
 inline constexpr std::uint16_t kDescending = 0x0040;
 inline constexpr std::uint16_t kRepeatingDuplicates = 0x0080;
@@ -51,8 +51,8 @@ struct Segment {
   std::uint16_t offset = 0;  // 0-based offset of the segment in the record
   std::uint16_t length = 4;
   std::uint8_t type = key_type::kInteger;
-  std::uint16_t flags =
-      key_flag::kExtendedType;  // the key's flags; kSegmented is managed by the writer
+  // The key's flags; kSegmented is managed by the writer.
+  std::uint16_t flags = key_flag::kExtendedType;
   std::uint8_t nullValue = 0;
 };
 
@@ -66,10 +66,12 @@ enum class StaleCopy { kFirst, kSecond };
 struct FileSpec {
   Format format = Format::kV6;
   std::uint16_t pageSize = 4096;
-  std::uint16_t recordLength =
-      0;  // logical (fixed) record length; every record has exactly this size
+  // Logical (fixed) record length; every record has exactly this size.
+  std::uint16_t recordLength = 0;
   std::vector<Key> keys;
   std::vector<std::vector<std::byte>> records;  // in insertion order, not necessarily key order
+  // Written verbatim at FCR 0x106. kVariableLength also sets FCR 0x38 and gives every slot a
+  // variable-part pointer of FF FF FF FF (records have no variable part).
   std::uint16_t fileFlags = 0;
   std::uint16_t version = 0;  // 0: 4 for pre-6.0 (byte 7), 0x0600 for 6.x; else written as given
 
@@ -79,12 +81,12 @@ struct FileSpec {
   bool staleCopiesDisagree = true;  // stale FCR says 0 records; stale PAT maps data to wrong pages
   int shadowPages = 0;    // 6.x: unreferenced stale copies of live data pages holding wrong records
   int freeSlotEvery = 0;  // 6.x: a free slot after every n-th used slot (0: none)
-  int deletedEvery =
-      0;  // pre-6.0: a deleted slot, on the deleted-record chain, after every n-th record
+  // Pre-6.0: a deleted slot, on the deleted-record chain, after every n-th record (0: none).
+  int deletedEvery = 0;
   int junkPages = 0;                  // unreferenced pages of junk appended at the end of the file
   bool reversePhysicalOrder = false;  // place records in slots in reverse insertion order
-  std::optional<std::uint32_t>
-      recordCountOverride;  // FCR record count to write instead of the true one
+  // FCR record count to write instead of the true one.
+  std::optional<std::uint32_t> recordCountOverride;
 };
 
 // Where the writer put things, so that tests can damage a file precisely.
@@ -95,16 +97,18 @@ struct Layout {
   std::uint32_t pageCount = 0;  // pages before any junk pages
   std::uint32_t currentFcrPage = 0;
   std::uint32_t staleFcrPage = 0;  // 6.x only
-  std::vector<std::uint32_t>
-      currentPatPages;  // 6.x: physical page of the current PAT copy of each pair
+  // 6.x: physical page of the current PAT copy of each pair.
+  std::vector<std::uint32_t> currentPatPages;
   std::vector<std::uint32_t> stalePatPages;  // 6.x: the other copy of each pair
   std::vector<std::uint32_t> indexPages;     // root index page of each key
   std::vector<std::uint32_t> dataPages;      // physical pages of the live data pages, in file order
   std::vector<std::uint32_t> shadowPages;    // physical pages of the stale shadow copies
-  std::vector<std::size_t> recordSlots;  // file offset of each record's slot, in insertion order
-  std::vector<std::uint32_t>
-      recordAddresses;                    // each record's address (what pointers hold), same order
-  std::vector<std::size_t> freeSlots;     // 6.x: file offsets of the free slots, in file order
+  // Per record, in insertion order: the file offset of its slot, and its record address (what
+  // duplicate pointers and index entries hold: pre-6.0 the file offset, 6.x logical page * P +
+  // offset).
+  std::vector<std::size_t> recordSlots;
+  std::vector<std::uint32_t> recordAddresses;
+  std::vector<std::size_t> freeSlots;     // 6.x: file offsets of the free slots, in chain order
   std::vector<std::size_t> deletedSlots;  // pre-6.0: file offsets of the deleted slots, chain order
 };
 
@@ -113,9 +117,11 @@ struct BuiltFile {
   Layout layout;
 };
 
-// Builds the file image. Throws std::invalid_argument when the spec cannot be written (a record of
-// the wrong size, a record length the page cannot hold, a key outside the record, too many key
-// segments).
+// Builds the file image. Throws std::invalid_argument when the spec cannot be written: a page size
+// that is not a multiple of 512 up to 4096, a record of the wrong size, a slot the page cannot
+// hold, a key segment outside the record, key specifications that overflow the FCR page, or a
+// variant that the format does not have (shadow pages or free slots in pre-6.0, a deleted chain
+// in 6.x).
 [[nodiscard]] BuiltFile Build(const FileSpec& spec);
 
 // Writes bytes to path, replacing the file. Throws std::runtime_error on failure.

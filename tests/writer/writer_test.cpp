@@ -25,16 +25,19 @@ std::uint16_t U16(const Bytes& b, std::size_t at) {
   return static_cast<std::uint16_t>(std::to_integer<unsigned>(b.at(at)) |
                                     std::to_integer<unsigned>(b.at(at + 1)) << 8);
 }
-[[maybe_unused]] std::uint32_t Ws32(const Bytes& b, std::size_t at) {
+std::uint32_t U32(const Bytes& b, std::size_t at) {
+  return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16;
+}
+std::uint32_t Ws32(const Bytes& b, std::size_t at) {
   return static_cast<std::uint32_t>(U16(b, at)) << 16 | U16(b, at + 2);
 }
 std::uint8_t U8(const Bytes& b, std::size_t at) {
   return std::to_integer<std::uint8_t>(b.at(at));
 }
-[[maybe_unused]] std::uint32_t PrefPage(const Bytes& b, std::size_t at) {
+std::uint32_t PrefPage(const Bytes& b, std::size_t at) {
   return static_cast<std::uint32_t>(U8(b, at)) << 16 | U16(b, at + 2);
 }
-[[maybe_unused]] std::uint8_t PrefType(const Bytes& b, std::size_t at) {
+std::uint8_t PrefType(const Bytes& b, std::size_t at) {
   return U8(b, at + 1);
 }
 
@@ -149,6 +152,397 @@ TEST(Writer, BuildsTheMinimalPre6FileByteForByte) {
     std::copy(record.begin(), record.end(), data.begin() + 6 + 64 * (n - 1));
   }
   EXPECT_EQ(Page(built.bytes, 2, 512), data);
+}
+
+// ---- structure of the variants ----
+
+constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+std::size_t DataStart(Format format) {
+  return format == Format::kV6 ? 2 : 0;
+}
+
+// Record index by record address.
+std::map<std::uint32_t, std::size_t> RecordsByAddress(const Layout& layout) {
+  std::map<std::uint32_t, std::size_t> byAddress;
+  for (std::size_t r = 0; r < layout.recordAddresses.size(); ++r) {
+    byAddress[layout.recordAddresses[r]] = r;
+  }
+  return byAddress;
+}
+
+TEST(Writer, LinkedDuplicatesChainInInsertionOrderInBothFormats) {
+  struct Row {
+    Format format;
+    bool reverse;
+  };
+  for (const Row row : {Row{Format::kPre6, false}, Row{Format::kPre6, true},
+                        Row{Format::kV6, false}, Row{Format::kV6, true}}) {
+    SCOPED_TRACE(testing::Message()
+                 << "v6=" << (row.format == Format::kV6) << " reverse=" << row.reverse);
+    // Key 0: two string segments (bytes 0-1 and 4-5) with linked duplicates; key 1: unique at 8.
+    const std::uint16_t dup = key_flag::kExtendedType | key_flag::kDuplicates;
+    FileSpec spec;
+    spec.format = row.format;
+    spec.pageSize = 512;
+    spec.recordLength = 16;
+    spec.keys = {
+        Key{{Segment{0, 2, key_type::kString, dup, 0}, Segment{4, 2, key_type::kString, dup, 0}}},
+        Key{{Segment{8, 4}}}};
+    spec.reversePhysicalOrder = row.reverse;
+    const std::string groups = "ABAABCA";  // key value of each record, in insertion order
+    for (std::size_t r = 0; r < groups.size(); ++r) {
+      Bytes record(16, std::byte{0});
+      record[0] = record[5] = static_cast<std::byte>(groups[r]);
+      record[8] = static_cast<std::byte>(r + 1);
+      spec.records.push_back(record);
+    }
+    const BuiltFile built = Build(spec);
+    const Bytes& b = built.bytes;
+    const std::size_t d = DataStart(row.format);
+    const std::size_t pointers = d + 16;
+    EXPECT_EQ(built.layout.physicalRecordLength, pointers + 8);
+
+    const std::size_t fcr = built.layout.currentFcrPage * 512u;
+    EXPECT_EQ(U16(b, fcr + 0x110 + 0x08), dup | key_flag::kSegmented);
+    EXPECT_EQ(U16(b, fcr + 0x110 + 0x12), pointers);
+    EXPECT_EQ(Ws32(b, fcr + 0x110 + 0x04), 3u);  // distinct values A, B, C
+    EXPECT_EQ(U16(b, fcr + 0x110 + 30 + 0x08), dup);
+    EXPECT_EQ(U16(b, fcr + 0x110 + 30 + 0x14), 4 + d);
+    EXPECT_EQ(U16(b, fcr + 0x110 + 60 + 0x12), 0u);  // key 1 has no pointer pair
+
+    // Walk each chain from its head (previous = none) and compare with insertion order.
+    const auto byAddress = RecordsByAddress(built.layout);
+    std::map<char, std::vector<std::size_t>> walked;
+    for (std::size_t r = 0; r < groups.size(); ++r) {
+      const std::size_t slot = built.layout.recordSlots[r];
+      if (Ws32(b, slot + pointers) != kNone) continue;
+      std::uint32_t address = built.layout.recordAddresses[r];
+      for (std::size_t guard = 0; address != kNone && guard < groups.size(); ++guard) {
+        ASSERT_TRUE(byAddress.count(address));
+        const std::size_t at = byAddress.at(address);
+        walked[groups[r]].push_back(at);
+        address = Ws32(b, built.layout.recordSlots[at] + pointers + 4);
+      }
+    }
+    EXPECT_EQ(walked['A'], (std::vector<std::size_t>{0, 2, 3, 6}));
+    EXPECT_EQ(walked['B'], (std::vector<std::size_t>{1, 4}));
+    EXPECT_EQ(walked['C'], (std::vector<std::size_t>{5}));
+
+    // Addresses name the slots: file offsets (pre-6.0) or logical page * P + offset (6.x).
+    for (std::size_t r = 0; r < groups.size(); ++r) {
+      const std::size_t slot = built.layout.recordSlots[r];
+      const std::uint32_t address = built.layout.recordAddresses[r];
+      EXPECT_EQ(address % 512, slot % 512);
+      const std::size_t page = slot / 512 * 512;
+      EXPECT_EQ(address / 512, row.format == Format::kV6 ? PrefPage(b, page) : Ws32(b, page));
+      EXPECT_EQ(b[slot + d + 8], static_cast<std::byte>(r + 1));
+    }
+    // Key 0's leaf holds one entry per distinct value, naming the first and last of its chain.
+    const std::size_t root = built.layout.indexPages[0] * 512u;
+    ASSERT_EQ(U16(b, root + 6), 3u);
+    EXPECT_EQ(Ws32(b, root + 16 + 4), built.layout.recordAddresses[0]);
+    EXPECT_EQ(Ws32(b, root + 16 + 8), built.layout.recordAddresses[6]);
+  }
+}
+
+TEST(Writer, StaleCopiesHaveLowerUsageCounts) {
+  for (const StaleCopy fcrChoice : {StaleCopy::kFirst, StaleCopy::kSecond}) {
+    for (const StaleCopy patChoice : {StaleCopy::kFirst, StaleCopy::kSecond}) {
+      for (const bool disagree : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "fcr=" << static_cast<int>(fcrChoice) << " pat="
+                                        << static_cast<int>(patChoice) << " disagree=" << disagree);
+        FileSpec spec = LibrarySpec(Format::kV6, 1024, 100, 0, EntryRecords(100, 0, 20));
+        spec.staleFcr = fcrChoice;
+        spec.stalePat = patChoice;
+        spec.staleCopiesDisagree = disagree;
+        const BuiltFile built = Build(spec);
+        const Bytes& b = built.bytes;
+        const Layout& layout = built.layout;
+
+        EXPECT_EQ(layout.currentFcrPage, fcrChoice == StaleCopy::kFirst ? 1u : 0u);
+        EXPECT_EQ(layout.staleFcrPage, 1 - layout.currentFcrPage);
+        const std::size_t current = layout.currentFcrPage * 1024u;
+        const std::size_t stale = layout.staleFcrPage * 1024u;
+        EXPECT_GT(U32(b, current + 4), U32(b, stale + 4));
+        EXPECT_EQ(Ws32(b, current + 0x1A), 20u);
+        EXPECT_EQ(Ws32(b, stale + 0x1A), disagree ? 0u : 20u);
+
+        ASSERT_EQ(layout.currentPatPages.size(), 1u);
+        EXPECT_EQ(layout.currentPatPages[0], patChoice == StaleCopy::kFirst ? 3u : 2u);
+        const std::size_t pat = layout.currentPatPages[0] * 1024u;
+        const std::size_t oldPat = layout.stalePatPages[0] * 1024u;
+        EXPECT_GT(U32(b, pat + 4), U32(b, oldPat + 4));
+        const Bytes entries(b.begin() + static_cast<std::ptrdiff_t>(pat + 8),
+                            b.begin() + static_cast<std::ptrdiff_t>(pat + 1024));
+        const Bytes oldEntries(b.begin() + static_cast<std::ptrdiff_t>(oldPat + 8),
+                               b.begin() + static_cast<std::ptrdiff_t>(oldPat + 1024));
+        if (disagree) {
+          EXPECT_EQ(oldEntries, Bytes(1016, std::byte{0}));
+        } else {
+          EXPECT_EQ(oldEntries, entries);
+        }
+      }
+    }
+  }
+}
+
+// Checks every logical page the current PATs map: right pair, right header, never a PAT position.
+void ExpectPatMapsLogicalPages(const BuiltFile& built) {
+  const Bytes& b = built.bytes;
+  const std::uint32_t p = built.layout.pageSize;
+  const std::uint32_t perPair = p / 4 - 2;
+  const std::uint32_t bound = Ws32(b, built.layout.currentFcrPage * p + 0x26);
+  std::set<std::uint32_t> patPositions;
+  for (std::size_t k = 0; k < built.layout.currentPatPages.size(); ++k) {
+    const auto first = static_cast<std::uint32_t>(2 + k * (p / 4));
+    patPositions.insert({first, first + 1});
+    EXPECT_TRUE(built.layout.currentPatPages[k] == first ||
+                built.layout.currentPatPages[k] == first + 1);
+    EXPECT_EQ(U16(b, built.layout.currentPatPages[k] * p), 0x5050);
+  }
+  std::vector<std::uint32_t> mappedData;
+  for (std::uint32_t logical = 1; logical < bound; ++logical) {
+    const std::uint32_t pair = (logical - 1) / perPair;
+    ASSERT_LT(pair, built.layout.currentPatPages.size());
+    const std::size_t entry =
+        built.layout.currentPatPages[pair] * p + 4 + 4 * (logical - pair * perPair);
+    const std::uint32_t physical = PrefPage(b, entry);
+    EXPECT_FALSE(patPositions.count(physical)) << "logical " << logical;
+    EXPECT_EQ(PrefPage(b, physical * p), logical);
+    EXPECT_EQ(PrefType(b, physical * p), PrefType(b, entry));
+    if (PrefType(b, entry) == 0x44) mappedData.push_back(physical);
+  }
+  EXPECT_EQ(mappedData, built.layout.dataPages);
+}
+
+TEST(Writer, LargeV6FilesGetFurtherPatPairsAtFixedPlaces) {
+  struct Row {
+    StaleCopy stalePat;
+    std::vector<std::uint32_t> currentPats;
+  };
+  for (const Row& row :
+       {Row{StaleCopy::kSecond, {2, 130, 258}}, Row{StaleCopy::kFirst, {3, 131, 259}}}) {
+    // 512-byte pages, 2 slots each: 600 records need 300 data pages and 3 PAT pairs of 126 entries.
+    FileSpec spec = LibrarySpec(Format::kV6, 512, 250, 0, EntryRecords(250, 0, 600));
+    spec.stalePat = row.stalePat;
+    const BuiltFile built = Build(spec);
+    EXPECT_EQ(built.layout.currentPatPages, row.currentPats);
+    EXPECT_EQ(built.layout.dataPages.size(), 300u);
+    EXPECT_EQ(Ws32(built.bytes, 0x26), 302u);  // index page + 300 data pages, plus one
+    ExpectPatMapsLogicalPages(built);
+  }
+}
+
+TEST(Writer, ShadowPagesCopyLivePagesWithWrongRecords) {
+  FileSpec spec =
+      LibrarySpec(Format::kV6, 512, 100, 10, EntryRecords(100, 10, 10));  // 3 data pages
+  spec.shadowPages = 2;
+  const BuiltFile built = Build(spec);
+  const Bytes& b = built.bytes;
+  ASSERT_EQ(built.layout.shadowPages.size(), 2u);
+  ExpectPatMapsLogicalPages(built);
+
+  std::map<std::uint32_t, std::uint32_t> liveByLogical;
+  for (const std::uint32_t page : built.layout.dataPages)
+    liveByLogical[PrefPage(b, page * 512u)] = page;
+  const std::size_t stalePat = built.layout.stalePatPages[0] * 512u;
+  for (const std::uint32_t shadow : built.layout.shadowPages) {
+    const std::size_t at = shadow * 512u;
+    EXPECT_EQ(PrefType(b, at), 0x44);
+    const std::uint32_t logical = PrefPage(b, at);
+    ASSERT_TRUE(liveByLogical.count(logical));
+    const std::size_t live = liveByLogical[logical] * 512u;
+    EXPECT_NE(U16(b, at + 4) & 0x8000, 0);
+    EXPECT_GT(U16(b, at + 4), U16(b, live + 4));
+    // Same slot usage counts, every record byte different.
+    EXPECT_EQ(U16(b, at + 6), U16(b, live + 6));
+    for (std::size_t i = 0; i < 100; ++i)
+      EXPECT_NE(b[at + 8 + i], b[live + 8 + i]);
+    // The stale PAT copy points the logical page at the shadow.
+    EXPECT_EQ(PrefPage(b, stalePat + 4 + 4 * logical), shadow);
+  }
+}
+
+TEST(Writer, FreeSlotsSitBetweenUsedOnesOnAWalkableChain) {
+  FileSpec spec = LibrarySpec(Format::kV6, 512, 60, 0, EntryRecords(60, 0, 19));
+  spec.freeSlotEvery = 3;
+  const BuiltFile built = Build(spec);
+  const Bytes& b = built.bytes;
+  const std::size_t slot = built.layout.physicalRecordLength;
+  ASSERT_EQ(built.layout.freeSlots.size(), 6u);  // after records 3, 6, ..., 18
+
+  std::set<std::size_t> used(built.layout.recordSlots.begin(), built.layout.recordSlots.end());
+  for (std::size_t i = 0; i < built.layout.freeSlots.size(); ++i) {
+    const std::size_t at = built.layout.freeSlots[i];
+    EXPECT_EQ(U16(b, at), 0u);
+    EXPECT_TRUE(used.count(at - slot) || (at % 512) == 6);
+    EXPECT_TRUE(used.count(at + slot) || (at % 512) + 2 * slot > 506);
+    for (std::size_t j = 6; j < slot; ++j)
+      EXPECT_EQ(b[at + j], std::byte{0});
+    // The pointer names the next free slot by record address; the last ends the chain.
+    const std::uint32_t following = Ws32(b, at + 2);
+    if (i + 1 == built.layout.freeSlots.size()) {
+      EXPECT_EQ(following, kNone);
+    } else {
+      const std::size_t next = built.layout.freeSlots[i + 1];
+      EXPECT_EQ(following % 512, next % 512);
+      EXPECT_EQ(following / 512, PrefPage(b, next / 512 * 512));
+    }
+  }
+  for (const std::size_t at : used)
+    EXPECT_EQ(U16(b, at), 1u);
+}
+
+TEST(Writer, DeletedSlotsFormAChainFromTheFcrAndHoldJunk) {
+  FileSpec spec = LibrarySpec(Format::kPre6, 512, 40, 0, EntryRecords(40, 0, 10));
+  spec.deletedEvery = 3;
+  const BuiltFile built = Build(spec);
+  const Bytes& b = built.bytes;
+  const std::set<std::uint32_t> dataPages(built.layout.dataPages.begin(),
+                                          built.layout.dataPages.end());
+
+  std::vector<std::size_t> walked;
+  for (std::uint32_t at = Ws32(b, 0x10); at != kNone && walked.size() < 100; at = Ws32(b, at)) {
+    ASSERT_LT(at, b.size());
+    EXPECT_TRUE(dataPages.count(at / 512));
+    EXPECT_EQ((at % 512 - 6) % 40, 0u);  // on a slot boundary
+    for (std::size_t j = 4; j < 40; ++j)
+      EXPECT_NE(b[at + j], std::byte{0});
+    walked.push_back(at);
+  }
+  EXPECT_EQ(walked, built.layout.deletedSlots);
+  EXPECT_EQ(walked.size(), 3u);
+  EXPECT_EQ(Ws32(b, 0x1A), 10u);
+
+  // 13 slots of 40 bytes fill page one (12 slots) and one slot of page two; the rest stays zero.
+  const std::size_t lastPage = built.layout.dataPages.back() * 512u;
+  EXPECT_EQ(Ws32(b, 0x1E), built.layout.dataPages.back());
+  for (std::size_t j = 6 + 40; j < 512; ++j)
+    EXPECT_EQ(b[lastPage + j], std::byte{0});
+}
+
+TEST(Writer, HeaderFieldsFollowTheVariantSettings) {
+  for (const Format format : {Format::kPre6, Format::kV6}) {
+    SCOPED_TRACE(format == Format::kV6 ? "v6" : "pre6");
+    FileSpec spec = LibrarySpec(format, 1024, 32, 4, EntryRecords(32, 4, 5));
+    spec.junkPages = 3;
+    spec.recordCountOverride = 7;
+    spec.version = format == Format::kV6 ? 0x0610 : 5;
+    spec.fileFlags = file_flag::kVariableLength;
+    const BuiltFile built = Build(spec);
+    const Bytes& b = built.bytes;
+    const std::size_t fcr = built.layout.currentFcrPage * 1024u;
+    ASSERT_EQ(b.size(), (built.layout.pageCount + 3u) * 1024);
+    for (std::size_t at = built.layout.pageCount * 1024u; at < b.size(); ++at) {
+      EXPECT_NE(b[at], std::byte{0});
+    }
+    EXPECT_EQ(Ws32(b, fcr + 0x1A), 7u);
+    EXPECT_EQ(U16(b, fcr + 0x106), file_flag::kVariableLength);
+    EXPECT_EQ(b[fcr + 0x38], std::byte{0xFF});
+    // Each slot carries a "no variable part" pointer after the record.
+    const std::size_t d = DataStart(format);
+    EXPECT_EQ(built.layout.physicalRecordLength, d + 32 + 4);
+    EXPECT_EQ(Ws32(b, built.layout.recordSlots[0] + d + 32), kNone);
+    if (format == Format::kV6) {
+      EXPECT_EQ(U16(b, fcr + 0x4A), 0x0610);
+      ExpectPatMapsLogicalPages(built);
+    } else {
+      EXPECT_EQ(b[7], std::byte{5});
+      EXPECT_EQ(Ws32(b, 0x26), built.layout.pageCount);  // junk is not counted
+      EXPECT_LT(U16(b, 4), 0x8000);
+    }
+  }
+}
+
+TEST(Writer, RefusesSpecsItCannotWrite) {
+  const auto library = [](Format format, std::uint16_t pageSize, std::uint16_t length) {
+    return LibrarySpec(format, pageSize, length, 0, EntryRecords(length, 0, 2));
+  };
+  struct Row {
+    const char* name;
+    std::function<FileSpec()> make;
+  };
+  const std::vector<Row> rows = {
+      {"page size not a multiple of 512", [&] { return library(Format::kV6, 1000, 64); }},
+      {"page size above 4096", [&] { return library(Format::kPre6, 8192, 64); }},
+      {"zero record length", [&] { return LibrarySpec(Format::kV6, 512, 0, 0); }},
+      {"pre-6.0 record longer than P - 6", [&] { return library(Format::kPre6, 512, 507); }},
+      {"6.x record longer than P - 8", [&] { return library(Format::kV6, 512, 505); }},
+      {"duplicate pointers overflow the page",
+       [&] {
+         FileSpec spec = library(Format::kPre6, 512, 500);
+         spec.keys[0].segments[0].flags |= key_flag::kDuplicates;
+         return spec;
+       }},
+      {"record of the wrong size",
+       [&] {
+         FileSpec spec = library(Format::kV6, 512, 64);
+         spec.records[1].pop_back();
+         return spec;
+       }},
+      {"segment outside the record", [&] { return LibrarySpec(Format::kV6, 512, 64, 61); }},
+      {"key without segments",
+       [&] {
+         FileSpec spec = library(Format::kV6, 512, 64);
+         spec.keys.push_back(Key{});
+         return spec;
+       }},
+      {"key specs overflow a 512-byte FCR",
+       [&] {
+         FileSpec spec = library(Format::kPre6, 512, 64);
+         spec.keys.assign(9, spec.keys[0]);
+         return spec;
+       }},
+      {"KAT does not fit a 512-byte FCR",
+       [&] {
+         FileSpec spec = library(Format::kV6, 512, 64);
+         spec.keys.assign(8, spec.keys[0]);
+         return spec;
+       }},
+      {"shadow pages in pre-6.0",
+       [&] {
+         FileSpec spec = library(Format::kPre6, 512, 64);
+         spec.shadowPages = 1;
+         return spec;
+       }},
+      {"deleted chain in 6.x",
+       [&] {
+         FileSpec spec = library(Format::kV6, 512, 64);
+         spec.deletedEvery = 1;
+         return spec;
+       }},
+      {"shadow pages without data",
+       [&] {
+         FileSpec spec = LibrarySpec(Format::kV6, 512, 64, 0);
+         spec.shadowPages = 1;
+         return spec;
+       }},
+  };
+  for (const Row& row : rows) {
+    EXPECT_THROW((void)Build(row.make()), std::invalid_argument) << row.name;
+  }
+  // The limits themselves are accepted.
+  EXPECT_NO_THROW((void)Build(library(Format::kPre6, 512, 506)));
+  EXPECT_NO_THROW((void)Build(library(Format::kV6, 512, 504)));
+}
+
+TEST(Writer, WriteFileReplacesTheFileAndReportsFailure) {
+  const auto dir =
+      std::filesystem::temp_directory_path() /
+      ("writer_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(dir);
+  const auto path = dir / "LIB.DAT";
+  const Bytes first = Build(LibrarySpec(Format::kV6, 512, 64, 0, EntryRecords(64, 0, 40))).bytes;
+  const Bytes second = Build(LibrarySpec(Format::kPre6, 512, 64, 0, EntryRecords(64, 0, 1))).bytes;
+  WriteFile(path, first);
+  WriteFile(path, second);
+  std::ifstream in(path, std::ios::binary);
+  const std::string read((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(read.size(), second.size());
+  EXPECT_EQ(std::memcmp(read.data(), second.data(), read.size()), 0);
+  EXPECT_THROW(WriteFile(dir, second), std::runtime_error);  // a directory cannot be replaced
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
