@@ -1,12 +1,13 @@
-// The library files' road to the record manager: a small interface over BTRCALL that tests can replace
-// with a scripted record manager, and the call wrapper that every file class uses.
+// The library files' road to the record manager: a small interface over BTRCALL that tests can
+// replace with a scripted record manager, and the call wrapper that every file class uses.
 #pragma once
 
 #include <cstdint>
 
 namespace libfile {
 
-// Something that answers BTRCALL-shaped requests. The argument shapes are those of btrieve::BTRCALL.
+// Something that answers BTRCALL-shaped requests. The argument shapes are those of
+// btrieve::BTRCALL.
 class RecordManager {
  public:
   virtual ~RecordManager() = default;
@@ -25,8 +26,8 @@ class NativeRecordManager final : public RecordManager {
                                    std::uint8_t keyLength, std::int8_t keyNumber) override;
 };
 
-// The call wrapper: widens the 16-bit data length into a 32-bit value of its own, passes that value's
-// address, drops the length that comes back and returns the status.
+// The call wrapper: widens the 16-bit data length into a 32-bit value of its own, passes that
+// value's address, drops the length that comes back and returns the status.
 [[nodiscard]] std::uint16_t CallRecordManager(RecordManager& manager, std::uint16_t operation,
                                               std::uint16_t dataLength, void* positionBlock,
                                               void* dataBuffer, void* keyBuffer,

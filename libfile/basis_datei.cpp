@@ -1,0 +1,160 @@
+#include "libfile/basis_datei.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "btrieve/btrieve.h"
+
+namespace libfile {
+
+namespace {
+
+constexpr std::uint8_t kKeyLength = 4;
+constexpr std::int8_t kKeyNumber = 0;
+constexpr std::int8_t kCloseKeyNumber = 1;
+constexpr std::int32_t kHeaderRecord = 1;
+
+bool DataArrived(std::uint16_t status) {
+  // 22: the buffer got what fits, as when a longer record is read with a shorter length.
+  return status == btrieve::status::kSuccess || status == btrieve::status::kDataBufferTooShort;
+}
+
+}  // namespace
+
+TBasisDatei::TBasisDatei(LibraryFileContext& context, std::string_view fileName,
+                         std::span<std::byte> header, std::int32_t& count, std::int16_t openMode)
+    : m_context(context), m_fileName(fileName) {
+  const auto openKeyNumber = static_cast<std::int8_t>(openMode & 0xFF);
+  m_status = Call(btrieve::kOpOpen, 1, &m_ownerName, m_fileName.data(), 0, openKeyNumber);
+  if (m_status != 0) return;
+
+  m_recordKey = EncodeKey(kHeaderRecord);
+  m_status =
+      Call(btrieve::kOpGetEqual,
+           static_cast<std::uint16_t>(std::min<std::size_t>(header.size(), kMaxRecordLength)),
+           header.data(), m_recordKey.data(), kKeyLength, kKeyNumber);
+  if (!DataArrived(m_status)) {
+    // Without the header there is no entry length to work with.
+    count = 0;
+    return;
+  }
+
+  const std::uint16_t dataLength =
+      header.size() < 2 ? 0
+                        : static_cast<std::uint16_t>(std::to_integer<unsigned>(header[0]) |
+                                                     (std::to_integer<unsigned>(header[1]) << 8));
+  if (header.size() < 2 || !WorkOutLayout(dataLength, header.size())) {
+    m_status = btrieve::status::kDataBufferTooShort;
+    count = 0;
+    return;
+  }
+
+  // Get Last leaves the highest record number in the key buffer; the header records come first.
+  m_status = Call(btrieve::kOpGetLast, m_recordLength, m_context.partBuffer.data(),
+                  m_recordKey.data(), kKeyLength, kKeyNumber);
+  if (m_status != 0) {
+    count = 0;
+    return;
+  }
+  const std::int64_t entries =
+      (static_cast<std::int64_t>(DecodeKey(m_recordKey)) - m_headerRecords) / m_partsPerEntry;
+  count = static_cast<std::int32_t>(std::max<std::int64_t>(entries, 0));
+}
+
+TBasisDatei::~TBasisDatei() {
+  Close();
+}
+
+bool TBasisDatei::WorkOutLayout(std::uint16_t dataLength, std::size_t bufferSize) {
+  const std::uint32_t entryLength = std::uint32_t{dataLength} + kTrailerLength;
+  if (entryLength > 0xFFFF) return false;  // the entry length would wrap in 16 bits
+
+  m_dataLength = dataLength;
+  m_entryLength = static_cast<std::uint16_t>(entryLength);
+  if (entryLength <= kMaxRecordLength) {
+    m_partLength = dataLength;
+    m_recordLength = m_entryLength;
+    m_partsPerEntry = 1;
+    m_headerRecords = static_cast<std::uint8_t>(kMaxRecordLength / entryLength);
+    m_lastPartLength = 0;
+  } else {
+    m_headerRecords = 1;
+    m_recordLength = kSplitRecordLength;
+    m_partLength = kSplitPartLength;
+    // The smallest number of records whose data parts hold the entry's data.
+    std::uint32_t parts = 1;
+    std::uint32_t running = entryLength;
+    while (parts * kSplitRecordLength < running) {
+      ++parts;
+      running += kTrailerLength;
+    }
+    m_partsPerEntry = static_cast<std::uint16_t>(parts);
+    // What is left of the entry for its last record, the trailer included: at most one whole
+    // record.
+    m_lastPartLength = static_cast<std::uint16_t>(entryLength - (parts - 1) * kSplitPartLength);
+  }
+  return RequiredBufferSize() <= bufferSize;
+}
+
+std::size_t TBasisDatei::RequiredBufferSize() const {
+  if (m_partsPerEntry > 1) return std::max<std::size_t>(m_entryLength, kSplitRecordLength);
+  return m_entryLength;
+}
+
+std::int32_t TBasisDatei::FirstRecordOf(std::int32_t index) const {
+  const std::int64_t record =
+      std::int64_t{m_headerRecords} + (std::int64_t{index} - 1) * m_partsPerEntry + 1;
+  // Out-of-range record numbers wrap as the 32-bit key would; they are simply not found.
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(record));
+}
+
+bool TBasisDatei::ReadEntry(std::int32_t index, std::span<std::byte> buffer,
+                            std::span<std::byte, kTrailerLength> trailer) {
+  if (m_partsPerEntry == 0 || buffer.size() < RequiredBufferSize()) {
+    m_status = btrieve::status::kDataBufferTooShort;
+    return false;
+  }
+
+  const std::int32_t firstRecord = FirstRecordOf(index);
+  m_recordKey = EncodeKey(firstRecord);
+  m_status = Call(btrieve::kOpGetEqual, m_recordLength, buffer.data(), m_recordKey.data(),
+                  kKeyLength, kKeyNumber);
+  if (m_status == btrieve::status::kIoError) m_status = btrieve::status::kEndOfFile;
+  bool arrived = DataArrived(m_status);
+
+  std::uint16_t part = 2;
+  for (; part <= m_partsPerEntry && m_status == 0; ++part) {
+    m_status = Call(btrieve::kOpGetNext, m_recordLength, m_context.partBuffer.data(),
+                    m_recordKey.data(), kKeyLength, kKeyNumber);
+    arrived = arrived && DataArrived(m_status);
+    // The part is copied also when its read failed; the loop then ends.
+    const std::size_t length = part < m_partsPerEntry ? m_partLength : m_lastPartLength;
+    std::memcpy(buffer.data() + std::size_t{part - 1u} * kSplitPartLength,
+                m_context.partBuffer.data(), length);
+  }
+  arrived = arrived && part > m_partsPerEntry;
+
+  if (m_partsPerEntry == 1) {
+    std::memcpy(trailer.data(), buffer.data() + m_dataLength, kTrailerLength);
+  } else {
+    std::memcpy(trailer.data(), m_context.partBuffer.data() + kSplitPartLength, kTrailerLength);
+    // Leave the record manager's position on the entry's first record.
+    m_recordKey = EncodeKey(firstRecord);
+    m_status = Call(btrieve::kOpGetEqual, m_recordLength, m_context.partBuffer.data(),
+                    m_recordKey.data(), kKeyLength, kKeyNumber);
+  }
+  return arrived;
+}
+
+std::uint16_t TBasisDatei::Close() {
+  m_status = Call(btrieve::kOpClose, 0, &m_ownerName, m_fileName.data(), 0, kCloseKeyNumber);
+  return m_status;
+}
+
+std::uint16_t TBasisDatei::Call(std::uint16_t operation, std::uint16_t dataLength, void* dataBuffer,
+                                void* keyBuffer, std::uint8_t keyLength, std::int8_t keyNumber) {
+  return CallRecordManager(m_context.recordManager, operation, dataLength, m_posBlock.data(),
+                           dataBuffer, keyBuffer, keyLength, keyNumber);
+}
+
+}  // namespace libfile

@@ -1,0 +1,246 @@
+// TBasisDatei32 against an in-memory record manager and against genuine files in both record-file
+// formats.
+#include "libfile/basis_datei32.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "btrieve/btrieve.h"
+#include "library_harness.h"
+
+namespace libfile {
+namespace {
+
+using testing::Backend;
+using testing::CurrentLayoutRecord;
+using testing::LibraryHarness;
+using testing::LibraryImage;
+
+constexpr std::int16_t kReadOnly = -2;
+
+LibraryImage CurrentLayoutImage(std::uint16_t recordLength, int entries) {
+  LibraryImage image{recordLength, static_cast<std::uint16_t>(recordLength - 16), {}};
+  for (int k = 1; k <= entries; ++k) {
+    image.Add(k, CurrentLayoutRecord(recordLength, "Eintrag " + std::to_string(k)));
+  }
+  return image;
+}
+
+std::string TextOf(const std::vector<std::byte>& buffer) {
+  std::string text;
+  for (std::size_t i = 1; i < buffer.size() && buffer[i] != std::byte{0}; ++i) {
+    text.push_back(static_cast<char>(buffer[i]));
+  }
+  return text;
+}
+
+class TBasisDatei32Test : public ::testing::TestWithParam<Backend> {};
+
+TEST_P(TBasisDatei32Test, ReadsEntriesByNumber) {
+  struct Case {
+    std::uint16_t recordLength;
+    std::uint16_t dataLength;
+  };
+  // 54 and 55 lie on either side of the loader's switch to the older layout; both read the same
+  // here.
+  for (const Case c : {Case{54, 38}, Case{55, 39}, Case{300, 284}}) {
+    SCOPED_TRACE(c.recordLength);
+    LibraryHarness harness(GetParam(), CurrentLayoutImage(c.recordLength, 7));
+    std::vector<std::byte> header(65529);
+    std::int32_t count = -1;
+    TBasisDatei32 file(harness.Context(), harness.FileName(), header, count, kReadOnly);
+    ASSERT_EQ(file.Status(), 0);
+    EXPECT_EQ(file.RecordLength(), c.recordLength);
+    EXPECT_EQ(file.DataLength(), c.dataLength);
+    EXPECT_EQ(count, 7);
+
+    for (const std::int32_t k : {1, 4, 7}) {
+      std::vector<std::byte> buffer(65529);
+      std::array<std::byte, 16> trailer{};
+      EXPECT_TRUE(file.ReadEntry(k, buffer, trailer));
+      EXPECT_EQ(file.Status(), 0);
+      EXPECT_EQ(TextOf(buffer), "Eintrag " + std::to_string(k));
+      EXPECT_EQ(DecodeKey({trailer[0], trailer[1], trailer[2], trailer[3]}), k);
+      EXPECT_EQ(trailer[15], std::byte(0xA0 + (c.recordLength - 1) % 16));
+    }
+    EXPECT_EQ(file.Close(), 0);
+  }
+}
+
+TEST_P(TBasisDatei32Test, IssuesTheRecordManagerCallsInOrder) {
+  LibraryHarness harness(GetParam(), CurrentLayoutImage(64, 3));
+  std::vector<std::byte> header(4090);
+  std::int32_t count = 0;
+  {
+    TBasisDatei32 file(harness.Context(), harness.FileName(), header, count, kReadOnly);
+    std::vector<std::byte> buffer(64);
+    std::array<std::byte, 16> trailer{};
+    EXPECT_TRUE(file.ReadEntry(2, buffer, trailer));
+    EXPECT_EQ(file.Close(), 0);
+  }  // Destroy closes once more
+
+  const auto& calls = harness.Recorder().Calls();
+  ASSERT_EQ(harness.Recorder().Operations(), (std::vector<std::uint16_t>{0, 15, 13, 5, 1, 1}));
+  EXPECT_EQ(calls[0].dataLength, 1u);
+  EXPECT_EQ(calls[0].keyLength, 0);
+  EXPECT_EQ(calls[0].keyNumber, -2);
+  EXPECT_EQ(calls[0].fileName, harness.FileName());
+  EXPECT_EQ(calls[1].dataLength, 4090u);
+  EXPECT_EQ(calls[1].keyLength, 4);
+  EXPECT_EQ(calls[1].dataBuffer, header.data());
+  EXPECT_EQ(calls[2].dataLength, 64u);
+  EXPECT_EQ(calls[2].dataBuffer, harness.Context().scratchBuffer.data());
+  EXPECT_EQ(calls[3].dataLength, 64u);
+  EXPECT_EQ(calls[3].keyValue, 2);
+  EXPECT_EQ(calls[4].dataLength, 0u);
+  EXPECT_EQ(calls[4].keyNumber, 1);
+  EXPECT_EQ(calls[4].fileName, harness.FileName());
+}
+
+TEST_P(TBasisDatei32Test, FileWithoutRecordsCountsNothing) {
+  LibraryHarness harness(GetParam(), CurrentLayoutImage(64, 0));
+  std::vector<std::byte> header(4090);
+  std::int32_t count = 55;
+  TBasisDatei32 file(harness.Context(), harness.FileName(), header, count, kReadOnly);
+  EXPECT_EQ(file.Status(), btrieve::status::kEndOfFile);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(file.DataLength(), 48);
+}
+
+TEST_P(TBasisDatei32Test, MissingEntryKeepsTheStatusAndStillCopiesTheTrailer) {
+  LibraryHarness harness(GetParam(), CurrentLayoutImage(64, 3));
+  std::vector<std::byte> header(4090);
+  std::int32_t count = 0;
+  TBasisDatei32 file(harness.Context(), harness.FileName(), header, count, kReadOnly);
+  std::vector<std::byte> buffer(64, std::byte{0x5A});
+  std::array<std::byte, 16> trailer{};
+  EXPECT_FALSE(file.ReadEntry(9, buffer, trailer));
+  EXPECT_EQ(file.Status(), btrieve::status::kKeyNotFound);
+  EXPECT_EQ(trailer[0], std::byte{0x5A});
+  EXPECT_EQ(trailer[15], std::byte{0x5A});
+}
+
+TEST_P(TBasisDatei32Test, CloseThenDestroyClosesTwice) {
+  LibraryHarness harness(GetParam(), CurrentLayoutImage(64, 1));
+  std::vector<std::byte> header(4090);
+  std::int32_t count = 0;
+  TBasisDatei32 file(harness.Context(), harness.FileName(), header, count, kReadOnly);
+  EXPECT_EQ(file.Close(), 0);
+  EXPECT_EQ(file.Close(), btrieve::status::kFileNotOpen);
+  EXPECT_EQ(file.Status(), btrieve::status::kFileNotOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, TBasisDatei32Test,
+                         ::testing::Values(Backend::kScripted, Backend::kPre6File,
+                                           Backend::kV6File),
+                         [](const auto& info) { return testing::BackendName(info.param); });
+
+TEST(TBasisDatei32, TakesOnlyRecordLengthsWithRoomForTheTrailer) {
+  struct Case {
+    std::uint16_t statRecordLength;
+    std::uint16_t recordLength;
+    std::uint16_t dataLength;
+  };
+  for (const Case c : {Case{4090, 4090, 4074}, Case{4091, 0, 0}, Case{65535, 0, 0}, Case{16, 16, 0},
+                       Case{15, 0, 0}, Case{0, 0, 0}}) {
+    SCOPED_TRACE(c.statRecordLength);
+    testing::ScriptedRecordManager manager;
+    manager.AddRecord(1, std::vector<std::byte>(c.recordLength == 0 ? 20 : c.recordLength));
+    manager.SetStatRecordLength(c.statRecordLength);
+    LibraryFileContext context(manager);
+    std::vector<std::byte> header(4090);
+    std::int32_t count = 0;
+    TBasisDatei32 file(context, "KL701.DAT", header, count, kReadOnly);
+    EXPECT_EQ(file.RecordLength(), c.recordLength);
+    EXPECT_EQ(file.DataLength(), c.dataLength);
+    // Get Last is issued whatever Stat gave, with the record length taken (0 when none was).
+    ASSERT_EQ(manager.Calls().size(), 3u);
+    EXPECT_EQ(manager.Calls()[2].operation, btrieve::kOpGetLast);
+    EXPECT_EQ(manager.Calls()[2].dataLength, c.recordLength);
+    EXPECT_EQ(count, c.recordLength == 0 ? 0 : 1);
+  }
+}
+
+TEST(TBasisDatei32, FailedStatStillCountsThroughGetLast) {
+  testing::ScriptedRecordManager manager;
+  manager.Script({btrieve::kOpStat, 1, btrieve::status::kIoError, {}, {}});
+  manager.Script({btrieve::kOpGetLast, 1, btrieve::status::kDataBufferTooShort, {}, 12});
+  LibraryFileContext context(manager);
+  std::vector<std::byte> header(4090);
+  std::int32_t count = 99;
+  TBasisDatei32 file(context, "KL701.DAT", header, count, kReadOnly);
+  EXPECT_EQ(file.DataLength(), 0);
+  EXPECT_EQ(file.Status(), btrieve::status::kDataBufferTooShort);
+  EXPECT_EQ(count, 0);
+}
+
+TEST(TBasisDatei32, FailedOpenIssuesNothingBeforeClose) {
+  testing::ScriptedRecordManager manager;
+  manager.SetMissing(true);
+  LibraryFileContext context(manager);
+  std::vector<std::byte> header(4090);
+  std::int32_t count = 1234;
+  {
+    TBasisDatei32 file(context, "KL7FF.DAT", header, count, kReadOnly);
+    EXPECT_EQ(file.Status(), btrieve::status::kFileNotFound);
+    EXPECT_EQ(file.DataLength(), 0);
+    EXPECT_EQ(count, 1234);
+    EXPECT_EQ(manager.Operations(), std::vector<std::uint16_t>{btrieve::kOpOpen});
+  }
+  EXPECT_EQ(manager.Operations(),
+            (std::vector<std::uint16_t>{btrieve::kOpOpen, btrieve::kOpClose}));
+}
+
+TEST(TBasisDatei32, OpensMissingAndLongPathsOnDisk) {
+  NativeRecordManager native;
+  LibraryFileContext context(native);
+  std::vector<std::byte> header(4090);
+
+  const auto directory = testing::UniqueTempDirectory();
+  std::int32_t count = 77;
+  {
+    TBasisDatei32 missing(context, (directory / "KL7AB.DAT").string(), header, count, kReadOnly);
+    EXPECT_EQ(missing.Status(), btrieve::status::kFileNotFound);
+    EXPECT_EQ(count, 77);
+  }
+
+  // A path far beyond 80 characters opens whole.
+  auto deep = directory;
+  for (int i = 0; i < 6; ++i)
+    deep /= "a-rather-long-directory-name-" + std::to_string(i);
+  std::filesystem::create_directories(deep);
+  const auto path = deep / "KL701.DAT";
+  ASSERT_GT(path.string().size(), 200u);
+  auto spec = btrieve::writer::LibrarySpec(btrieve::writer::Format::kPre6, 1024, 64, 48,
+                                           {CurrentLayoutRecord(64, "x")});
+  spec.records[0][48] = std::byte{1};
+  btrieve::writer::WriteFile(path, btrieve::writer::Build(spec).bytes);
+  {
+    TBasisDatei32 file(context, path.string(), header, count, kReadOnly);
+    EXPECT_EQ(file.Status(), 0);
+    EXPECT_EQ(count, 1);
+  }
+  std::filesystem::remove_all(directory);
+}
+
+TEST(TBasisDatei32, ReadsTheLongestRecordOfAPre6File) {
+  LibraryHarness harness(Backend::kPre6File, CurrentLayoutImage(4090, 2), 4096);
+  std::vector<std::byte> header(4090);
+  std::int32_t count = 0;
+  TBasisDatei32 file(harness.Context(), harness.FileName(), header, count, kReadOnly);
+  ASSERT_EQ(file.Status(), 0);
+  EXPECT_EQ(file.DataLength(), 4074);
+  EXPECT_EQ(count, 2);
+  std::vector<std::byte> buffer(4090);
+  std::array<std::byte, 16> trailer{};
+  EXPECT_TRUE(file.ReadEntry(2, buffer, trailer));
+  EXPECT_EQ(TextOf(buffer), "Eintrag 2");
+  EXPECT_EQ(trailer[0], std::byte{2});
+}
+
+}  // namespace
+}  // namespace libfile
