@@ -1,9 +1,180 @@
+// BTRCALL: dispatches each operation to the open-file sessions and answers with the engine's
+// statuses.
 #include "btrieve/btrieve.h"
 
-namespace btrieve {
+#include <algorithm>
+#include <cstring>
+#include <span>
+#include <string>
 
-std::uint16_t BTRCALL(std::uint16_t, void*, void*, std::uint32_t*, void*, std::uint8_t, std::int8_t) {
-  return status::kInvalidOperation;
+#include "btrieve/open_file.h"
+#include "btrieve/session_registry.h"
+
+namespace btrieve {
+namespace {
+
+constexpr std::size_t kStatHeaderSize = 16;
+constexpr std::size_t kStatSegmentSize = 16;
+
+void PutU16(std::byte* out, std::uint32_t value) {
+  out[0] = static_cast<std::byte>(value & 0xFF);
+  out[1] = static_cast<std::byte>((value >> 8) & 0xFF);
+}
+
+void PutU32(std::byte* out, std::uint32_t value) {
+  PutU16(out, value & 0xFFFF);
+  PutU16(out + 2, value >> 16);
+}
+
+std::uint32_t Available(const void* dataBuffer, const std::uint32_t* dataLength) {
+  return (dataBuffer == nullptr || dataLength == nullptr) ? 0 : *dataLength;
+}
+
+void SetDataLength(std::uint32_t* dataLength, std::uint32_t value) {
+  if (dataLength != nullptr) *dataLength = value;
+}
+
+std::uint16_t Open(void* positionBlock, const void* keyBuffer) {
+  if (keyBuffer == nullptr) return status::kInvalidFileName;
+  const std::string name(static_cast<const char*>(keyBuffer));
+  if (name.empty()) return status::kInvalidFileName;
+  // A fresh Open on a block that still holds a session of its own ends that session first.
+  SessionRegistry::Instance().DetachOwned(positionBlock);
+  ParseResult parsed = OpenParsedFile(name);
+  if (parsed.status != status::kSuccess) return parsed.status;
+  SessionRegistry::Instance().Attach(positionBlock, std::move(parsed.file));
+  return status::kSuccess;
+}
+
+// Stat: the file's figures and one 16-byte entry per key segment; the key buffer gets one zero
+// byte.
+std::uint16_t Stat(const ParsedFile& file, void* dataBuffer, std::uint32_t* dataLength,
+                   void* keyBuffer) {
+  std::size_t segments = 0;
+  for (const KeySpec& key : file.Keys())
+    segments += key.segments.size();
+  const std::size_t needed = kStatHeaderSize + kStatSegmentSize * segments;
+  if (Available(dataBuffer, dataLength) < needed) {
+    SetDataLength(dataLength, 0);
+    return status::kDataBufferTooShort;
+  }
+  auto* out = static_cast<std::byte*>(dataBuffer);
+  std::memset(out, 0, needed);
+  const FileFacts& facts = file.Facts();
+  PutU16(out + 0, facts.recordLength);
+  PutU16(out + 2, facts.pageSize);
+  PutU16(out + 4, static_cast<std::uint32_t>(file.Keys().size()));
+  PutU32(out + 6, static_cast<std::uint32_t>(file.RecordCount()));
+  PutU16(out + 10, facts.fileFlags);
+  std::byte* entry = out + kStatHeaderSize;
+  for (std::size_t k = 0; k < file.Keys().size(); ++k) {
+    const KeySpec& key = file.Keys()[k];
+    for (const SegmentSpec& segment : key.segments) {
+      PutU16(entry + 0, segment.recordOffset + 1);
+      PutU16(entry + 2, segment.length);
+      PutU16(entry + 4, segment.flags);
+      PutU32(entry + 6, key.uniqueCount);
+      entry[10] = static_cast<std::byte>(segment.type);
+      entry[11] = static_cast<std::byte>(segment.nullValue);
+      entry[14] = static_cast<std::byte>(k & 0xFF);
+      entry += kStatSegmentSize;
+    }
+  }
+  SetDataLength(dataLength, static_cast<std::uint32_t>(needed));
+  if (keyBuffer != nullptr) *static_cast<std::byte*>(keyBuffer) = std::byte{0};
+  return status::kSuccess;
+}
+
+// Hands record `index` of the key order to the caller and makes it the current position. A data
+// buffer shorter than the record gets what fits and 22; the position is set all the same.
+std::uint16_t Deliver(Session& session, const KeySpec& key, std::int32_t keyNumber,
+                      std::size_t position, void* dataBuffer, std::uint32_t available,
+                      std::uint32_t* dataLength, void* keyBuffer) {
+  const ParsedFile& file = *session.file;
+  const auto record =
+      file.Record(file.Order(static_cast<std::size_t>(keyNumber)).records[position]);
+  const std::uint32_t copied =
+      std::min<std::uint32_t>(available, static_cast<std::uint32_t>(record.size()));
+  if (copied > 0) std::memcpy(dataBuffer, record.data(), copied);
+  SetDataLength(dataLength, copied);
+  ExtractKey(key, record, std::span(static_cast<std::byte*>(keyBuffer), key.length));
+  session.positioned = true;
+  session.keyNumber = keyNumber;
+  session.position = position;
+  return copied < record.size() ? status::kDataBufferTooShort : status::kSuccess;
+}
+
+std::uint16_t Get(std::uint16_t operation, Session& session, void* dataBuffer,
+                  std::uint32_t* dataLength, void* keyBuffer, std::uint8_t keyLength,
+                  std::int8_t keyNumber) {
+  const std::uint32_t available = Available(dataBuffer, dataLength);
+  SetDataLength(dataLength, 0);
+  const ParsedFile& file = *session.file;
+  if (keyNumber < 0 || static_cast<std::size_t>(keyNumber) >= file.Keys().size()) {
+    return status::kInvalidKeyNumber;
+  }
+  const KeySpec& key = file.Keys()[static_cast<std::size_t>(keyNumber)];
+  const KeyOrder& order = file.Order(static_cast<std::size_t>(keyNumber));
+  if (order.status != status::kSuccess) return order.status;
+  if (keyBuffer == nullptr || keyLength < key.length) return status::kKeyBufferTooShort;
+
+  const auto deliver = [&](std::size_t position) {
+    return Deliver(session, key, keyNumber, position, dataBuffer, available, dataLength, keyBuffer);
+  };
+  const std::vector<std::uint32_t>& records = order.records;
+  switch (operation) {
+    case kOpGetEqual: {
+      const std::span<const std::byte> value(static_cast<const std::byte*>(keyBuffer), key.length);
+      const auto it =
+          std::lower_bound(records.begin(), records.end(), value,
+                           [&](std::uint32_t record, std::span<const std::byte> v) {
+                             return CompareRecordWithValue(key, file.Record(record), v) < 0;
+                           });
+      if (it == records.end() || CompareRecordWithValue(key, file.Record(*it), value) != 0) {
+        session.positioned = false;
+        return status::kKeyNotFound;
+      }
+      return deliver(static_cast<std::size_t>(it - records.begin()));
+    }
+    case kOpGetNext:
+      if (!session.positioned) return status::kInvalidPositioning;
+      if (session.keyNumber != keyNumber) return status::kDifferentKeyNumber;
+      if (session.position + 1 >= records.size()) return status::kEndOfFile;
+      return deliver(session.position + 1);
+    default:  // kOpGetLast
+      if (records.empty()) return status::kEndOfFile;
+      return deliver(records.size() - 1);
+  }
+}
+
+}  // namespace
+
+std::uint16_t BTRCALL(std::uint16_t operation, void* positionBlock, void* dataBuffer,
+                      std::uint32_t* dataLength, void* keyBuffer, std::uint8_t keyLength,
+                      std::int8_t keyNumber) {
+  switch (operation) {
+    case kOpOpen:
+      if (positionBlock == nullptr) return status::kFileNotOpen;
+      return Open(positionBlock, keyBuffer);
+    case kOpClose:
+      return SessionRegistry::Instance().Detach(positionBlock) ? status::kSuccess
+                                                               : status::kFileNotOpen;
+    case kOpStat:
+    case kOpGetEqual:
+    case kOpGetNext:
+    case kOpGetLast:
+      break;
+    default:
+      return status::kInvalidOperation;
+  }
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  if (session == nullptr) {
+    SetDataLength(dataLength, 0);
+    return status::kFileNotOpen;
+  }
+  const std::lock_guard lock(session->mutex);
+  if (operation == kOpStat) return Stat(*session->file, dataBuffer, dataLength, keyBuffer);
+  return Get(operation, *session, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber);
 }
 
 }  // namespace btrieve

@@ -1,5 +1,6 @@
-// The native read-only record manager: one BTRCALL-shaped entry point that serves Open, Close, Stat,
-// Get Equal, Get Next and Get Last on genuine record files, answering with the engine's status codes.
+// The native read-only record manager: one BTRCALL-shaped entry point that serves Open, Close,
+// Stat, Get Equal, Get Next and Get Last on genuine record files, answering with the engine's
+// status codes.
 #pragma once
 
 #include <cstddef>
@@ -37,15 +38,16 @@ inline constexpr std::uint16_t kOperationNotAllowed = 41;
 inline constexpr std::uint16_t kPermissionError = 94;
 }  // namespace status
 
-// The part of the caller's position block that this record manager uses. Callers may pass a larger area
-// (the library-file classes own 332 bytes); they zero it before Open and never touch it afterwards.
+// The part of the caller's position block that this record manager uses. Callers may pass a larger
+// area (the library-file classes own 332 bytes); they zero it before Open and never touch it
+// afterwards.
 inline constexpr std::size_t kPositionBlockSize = 128;
 
 // The one entry point. `positionBlock` is the caller's area of at least kPositionBlockSize bytes,
-// `dataLength` is in/out (bytes available in `dataBuffer`; on return the bytes filled), `keyLength` is the
-// size of `keyBuffer` for Get operations and is not checked on Open, Close and Stat. Open takes the file
-// name in `keyBuffer`, ended by its zero byte, and the open mode in `keyNumber`; every mode opens the file
-// for reading only. Never throws; every outcome is the returned status.
+// `dataLength` is in/out (bytes available in `dataBuffer`; on return the bytes filled), `keyLength`
+// is the size of `keyBuffer` for Get operations and is not checked on Open, Close and Stat. Open
+// takes the file name in `keyBuffer`, ended by its zero byte, and the open mode in `keyNumber`;
+// every mode opens the file for reading only. Never throws; every outcome is the returned status.
 [[nodiscard]] std::uint16_t BTRCALL(std::uint16_t operation, void* positionBlock, void* dataBuffer,
                                     std::uint32_t* dataLength, void* keyBuffer,
                                     std::uint8_t keyLength, std::int8_t keyNumber);

@@ -1,0 +1,364 @@
+// Recognition, validation and record collection for pre-6.0 and 6.x record files (see
+// file_parser.h).
+#include "btrieve/file_parser.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "btrieve/btrieve.h"
+#include "btrieve/byte_reader.h"
+
+namespace btrieve {
+namespace {
+
+constexpr std::uint64_t kMaxImageSize = 0xFFFFFFFFU;  // slot offsets are kept in 32 bits
+
+bool ValidPageSize(std::uint32_t size) {
+  return size >= layout::kMinPageSize && size <= layout::kMaxPageSize &&
+         size % layout::kMinPageSize == 0;
+}
+
+bool HasV6Signature(ByteReader& reader, std::uint64_t offset) {
+  return reader.U8(offset) == 'F' && reader.U8(offset + 1) == 'C' && reader.U8(offset + 2) == 0 &&
+         reader.U8(offset + 3) == 0;
+}
+
+struct Recognised {
+  std::uint16_t status = status::kSuccess;
+  FileFacts facts;
+  std::uint64_t fcrOffset = 0;
+};
+
+Recognised RecognisePre6(ByteReader& reader) {
+  Recognised result;
+  result.facts.constants = &kPre6Constants;
+  result.facts.version = reader.U8(layout::kFcrPre6Version + 1);
+  result.facts.pageSize = reader.U16(layout::kFcrPageSize);
+  if (!ValidPageSize(result.facts.pageSize)) {
+    result.status = status::kNotBtrieveFile;
+  } else if (reader.Size() < result.facts.pageSize || reader.U16(layout::kFcrRecovery) == 0xFFFF) {
+    result.status = status::kIoError;
+  }
+  return result;
+}
+
+// 6.x keeps two FCR copies; the page size of page 0 locates page 1. A page 0 without a usable page
+// size (a blank template) is tolerated when exactly one page size places a matching FCR after it.
+Recognised RecogniseV6(ByteReader& reader) {
+  Recognised result;
+  result.facts.constants = &kV6Constants;
+  std::uint32_t pageSize = reader.U16(layout::kFcrPageSize);
+  if (!ValidPageSize(pageSize)) {
+    pageSize = 0;
+    for (std::uint32_t candidate = layout::kMinPageSize; candidate <= layout::kMaxPageSize;
+         candidate += layout::kMinPageSize) {
+      if (reader.Fits(0, 2ULL * candidate) && HasV6Signature(reader, candidate) &&
+          reader.U16(candidate + layout::kFcrPageSize) == candidate) {
+        pageSize = candidate;
+        break;
+      }
+    }
+    if (pageSize == 0) {
+      result.status = status::kNotBtrieveFile;
+      return result;
+    }
+  }
+  result.facts.pageSize = pageSize;
+  if (!reader.Fits(0, 2ULL * pageSize)) {
+    result.status = status::kIoError;
+    return result;
+  }
+  // The copy with the larger usage count is current; a tie goes to page 1.
+  const bool firstIsCurrent =
+      reader.U32(layout::kFcrUsage) > reader.U32(pageSize + layout::kFcrUsage);
+  result.fcrOffset = firstIsCurrent ? 0 : pageSize;
+  const std::uint64_t fcr = result.fcrOffset;
+  if (!HasV6Signature(reader, fcr) || reader.U16(fcr + layout::kFcrPageSize) != pageSize) {
+    result.status = status::kIoError;
+    return result;
+  }
+  result.facts.version = reader.U16(fcr + layout::kFcrV6Version);
+  if ((result.facts.version >> 8) != 6) {
+    result.status = status::kNotBtrieveFile;  // 7.x and later, or no known version at all
+    return result;
+  }
+  if (reader.U8(fcr + layout::kFcrKeyCountCopy) !=
+      (reader.U16(fcr + layout::kFcrKeyCount) & 0xFF)) {
+    result.status = status::kIoError;
+  }
+  return result;
+}
+
+Recognised Recognise(ByteReader& reader) {
+  Recognised result;
+  if (reader.Size() < layout::kMinPageSize) {
+    result.status = status::kNotBtrieveFile;
+    return result;
+  }
+  if (HasV6Signature(reader, 0)) return RecogniseV6(reader);
+  const bool pre6 = reader.U32(0) == 0 && reader.U8(layout::kFcrPre6Version) == 0 &&
+                    reader.U8(layout::kFcrPre6Version + 1) >= 3 &&
+                    reader.U8(layout::kFcrPre6Version + 1) <= 5;
+  if (pre6) return RecognisePre6(reader);
+  result.status = status::kNotBtrieveFile;
+  return result;
+}
+
+// Reads the record shape and refuses the variants this reader does not handle.
+std::uint16_t ReadRecordShape(ByteReader& reader, std::uint64_t fcr, FileFacts& facts) {
+  facts.fileFlags = reader.U16(fcr + layout::kFcrFileFlags);
+  const bool variable = (facts.fileFlags & file_flags::kVariableLength) != 0 ||
+                        reader.U8(fcr + layout::kFcrVariableMarker) != 0;
+  const std::uint16_t refused =
+      file_flags::kCompression | file_flags::kKeyOnly | file_flags::kVariableTailTables;
+  if (variable || (facts.fileFlags & refused) != 0) return status::kNotBtrieveFile;
+
+  facts.recordLength = reader.U16(fcr + layout::kFcrRecordLength);
+  facts.physicalLength = reader.U16(fcr + layout::kFcrPhysicalLength);
+  facts.recordCount = reader.Ws32(fcr + layout::kFcrRecordCount);
+  const std::uint32_t dataOffset = facts.constants->dataOffsetInSlot;
+  if (facts.recordLength == 0 || facts.physicalLength < facts.recordLength + dataOffset ||
+      facts.physicalLength > facts.pageSize - layout::kPageHeaderSize) {
+    return status::kIoError;
+  }
+  return status::kSuccess;
+}
+
+struct KeysResult {
+  std::uint16_t status = status::kSuccess;
+  std::vector<KeySpec> keys;
+};
+
+// Reads the key definitions from the FCR page. Segments of a key are consecutive specs, all but the
+// last flagged "segmented". 6.x names each key's first spec in the key attribute table; pre-6.0
+// (and a 6.x FCR without a table) keeps all specs back to back from 0x110.
+KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) {
+  KeysResult result;
+  ByteReader reader(fcrPage);
+  const std::uint32_t keyCount = reader.U16(layout::kFcrKeyCount);
+  const std::uint32_t maxSegments = facts.pageSize / layout::kKeySpecSize;
+  const std::uint32_t attributeTable =
+      facts.constants->hasKeyAttributeTable ? reader.U16(layout::kFcrKeyAttributeTable) : 0;
+  const std::uint32_t bias = facts.constants->keyPositionBias;
+  const std::uint32_t dataOffset = facts.constants->dataOffsetInSlot;
+  if (keyCount > maxSegments) {
+    result.status = status::kIoError;
+    return result;
+  }
+  result.keys.reserve(keyCount);
+  std::uint64_t next = layout::kFcrKeySpecs;
+  std::uint32_t totalSegments = 0;
+  for (std::uint32_t k = 0; k < keyCount; ++k) {
+    std::uint64_t offset = attributeTable != 0 ? reader.U16(attributeTable + 2ULL * k) : next;
+    KeySpec key;
+    bool more = true;
+    while (more) {
+      if (++totalSegments > maxSegments || !reader.Fits(offset, layout::kKeySpecSize)) {
+        result.status = status::kIoError;
+        return result;
+      }
+      SegmentSpec segment;
+      segment.flags = reader.U16(offset + layout::kSpecFlags);
+      const std::uint32_t stored = reader.U16(offset + layout::kSpecPosition);
+      segment.length = reader.U16(offset + layout::kSpecLength);
+      segment.type = reader.U8(offset + layout::kSpecType);
+      segment.nullValue = reader.U8(offset + layout::kSpecNullValue);
+      if (stored < bias || segment.length == 0 ||
+          segment.length >
+              facts.recordLength - std::min<std::uint32_t>(stored - bias, facts.recordLength)) {
+        result.status = status::kIoError;  // the segment does not lie inside the record
+        return result;
+      }
+      segment.recordOffset = stored - bias;
+      segment.order = ClassifySegment(segment.flags, segment.type, segment.length);
+      segment.descending = (segment.flags & key_flags::kDescending) != 0;
+      if (key.segments.empty()) {
+        key.flags = segment.flags;
+        key.uniqueCount = reader.Ws32(offset + layout::kSpecUniqueCount);
+        key.duplicatePointerOffset = reader.U16(offset + layout::kSpecDuplicatePointers);
+      }
+      key.comparable = key.comparable && segment.order != SegmentOrder::kUnsupported;
+      key.length += segment.length;
+      key.segments.push_back(segment);
+      more = (segment.flags & key_flags::kSegmented) != 0;
+      offset += layout::kKeySpecSize;
+    }
+    next = offset;
+    const bool linked = (key.flags & key_flags::kDuplicates) != 0 &&
+                        (key.flags & key_flags::kRepeatingDuplicates) == 0 &&
+                        key.duplicatePointerOffset != 0;
+    if (linked && (key.duplicatePointerOffset < dataOffset + facts.recordLength ||
+                   key.duplicatePointerOffset + 8U > facts.physicalLength)) {
+      result.status = status::kIoError;
+      return result;
+    }
+    result.keys.push_back(std::move(key));
+  }
+  if (!reader.Ok()) result.status = status::kIoError;
+  return result;
+}
+
+struct RecordsResult {
+  std::uint16_t status = status::kSuccess;
+  std::vector<RecordRef> records;
+};
+
+bool AllZero(std::span<const std::byte> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](std::byte b) { return b == std::byte{0}; });
+}
+
+// Pre-6.0: pages are physical. Data pages (bit 15 of the word at 4) among pages 1 .. count - 1 hold
+// the records, less the slots on the deleted-record chain and the never-used all-zero slots.
+RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
+  RecordsResult result;
+  const std::uint64_t pageSize = facts.pageSize;
+  const std::uint64_t pageCount = reader.Ws32(layout::kFcrPageCount);
+  if (pageCount == 0 || !reader.Fits(0, pageCount * pageSize)) {
+    result.status = status::kIoError;
+    return result;
+  }
+  const std::uint64_t physical = facts.physicalLength;
+  const std::uint64_t slotsPerPage = (pageSize - layout::kPageHeaderSize) / physical;
+  const auto isDataPage = [&](std::uint64_t page) {
+    return page >= 1 && page < pageCount &&
+           (reader.U16(page * pageSize + 4) & layout::kPre6DataPageBit) != 0;
+  };
+
+  std::vector<bool> deleted((pageCount - 1) * slotsPerPage, false);
+  for (std::uint64_t pointer = reader.Ws32(layout::kFcrDeletedChain); pointer != layout::kNoPointer;
+       pointer = reader.Ws32(pointer)) {
+    const std::uint64_t page = pointer / pageSize;
+    const std::uint64_t within = pointer % pageSize;
+    if (!isDataPage(page) || within < layout::kPageHeaderSize ||
+        (within - layout::kPageHeaderSize) % physical != 0 ||
+        (within - layout::kPageHeaderSize) / physical >= slotsPerPage) {
+      result.status = status::kIoError;
+      return result;
+    }
+    const std::uint64_t slot =
+        (page - 1) * slotsPerPage + (within - layout::kPageHeaderSize) / physical;
+    if (deleted[slot]) {
+      result.status = status::kIoError;  // the chain runs in a circle
+      return result;
+    }
+    deleted[slot] = true;
+  }
+
+  for (std::uint64_t page = 1; page < pageCount; ++page) {
+    if (!isDataPage(page)) continue;
+    for (std::uint64_t s = 0; s < slotsPerPage; ++s) {
+      const std::uint64_t offset = page * pageSize + layout::kPageHeaderSize + s * physical;
+      if (deleted[(page - 1) * slotsPerPage + s] || AllZero(reader.Bytes(offset, physical)))
+        continue;
+      result.records.push_back({static_cast<std::uint32_t>(offset), offset});
+    }
+  }
+  if (!reader.Ok()) result.status = status::kIoError;
+  return result;
+}
+
+// 6.x: logical pages 1 .. count - 1 reach physical pages through the current copy of their PAT
+// pair. Data pages must repeat their type and logical number in their own header; no physical page
+// may be named twice (nor be an FCR or PAT page). Used slots have a non-zero usage count.
+RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_t fcr) {
+  RecordsResult result;
+  const std::uint64_t pageSize = facts.pageSize;
+  const std::uint64_t logicalCount = reader.Ws32(fcr + layout::kFcrPageCount);
+  const std::uint64_t physicalPages = reader.Size() / pageSize;
+  const std::uint64_t entriesPerPat = pageSize / 4 - 2;
+  const std::uint64_t pairStride = pageSize / 4;
+  const std::uint64_t physical = facts.physicalLength;
+  const std::uint64_t slotsPerPage = (pageSize - layout::kPageHeaderSize) / physical;
+  const auto fail = [&] {
+    result.status = status::kIoError;
+    result.records.clear();
+    return result;
+  };
+
+  std::vector<bool> used(physicalPages, false);
+  used[0] = used[1] = true;  // the FCR copies (the image holds at least two pages)
+  std::uint64_t currentPair = UINT64_MAX;
+  std::uint64_t patOffset = 0;
+  for (std::uint64_t logical = 1; logical < logicalCount; ++logical) {
+    const std::uint64_t pair = (logical - 1) / entriesPerPat;
+    if (pair != currentPair) {
+      const std::uint64_t first = 2 + pair * pairStride;
+      const std::uint64_t second = first + 1;
+      if (second >= physicalPages || used[first] || used[second]) return fail();
+      used[first] = used[second] = true;
+      // Per pair, the copy with the larger usage count is current; a tie goes to the second.
+      const bool firstIsCurrent = reader.U32(first * pageSize + layout::kPatUsage) >
+                                  reader.U32(second * pageSize + layout::kPatUsage);
+      patOffset = (firstIsCurrent ? first : second) * pageSize;
+      if (reader.U8(patOffset) != layout::kPageTypePat ||
+          reader.U8(patOffset + 1) != layout::kPageTypePat) {
+        return fail();
+      }
+      currentPair = pair;
+    }
+    const std::uint64_t entry =
+        patOffset + layout::kPatHeaderSize + 4 * ((logical - 1) - pair * entriesPerPat);
+    const std::uint8_t type = reader.U8(entry + 1);
+    if (type == 0) continue;  // logical page not in use
+    const std::uint64_t target = (std::uint64_t{reader.U8(entry)} << 16) | reader.U16(entry + 2);
+    if (target >= physicalPages || used[target]) return fail();
+    used[target] = true;
+    if (type != layout::kPageTypeData) continue;
+
+    const std::uint64_t page = target * pageSize;
+    const std::uint64_t ownLogical = (std::uint64_t{reader.U8(page)} << 16) | reader.U16(page + 2);
+    if (reader.U8(page + 1) != layout::kPageTypeData || ownLogical != logical) return fail();
+    for (std::uint64_t s = 0; s < slotsPerPage; ++s) {
+      const std::uint64_t within = layout::kPageHeaderSize + s * physical;
+      if (reader.U16(page + within) == 0) continue;
+      result.records.push_back(
+          {static_cast<std::uint32_t>(page + within), logical * pageSize + within});
+    }
+  }
+  if (!reader.Ok()) return fail();
+  return result;
+}
+
+}  // namespace
+
+ParseResult ParseFile(std::vector<std::byte> image) {
+  ParseResult result;
+  if (image.size() > kMaxImageSize) {
+    result.status = status::kIoError;
+    return result;
+  }
+  ByteReader reader(image);
+  Recognised recognised = Recognise(reader);
+  if (recognised.status != status::kSuccess) {
+    result.status = recognised.status;
+    return result;
+  }
+  FileFacts& facts = recognised.facts;
+  facts.physicalPages = static_cast<std::uint32_t>(image.size() / facts.pageSize);
+  result.status = ReadRecordShape(reader, recognised.fcrOffset, facts);
+  if (result.status != status::kSuccess) return result;
+
+  KeysResult keys = ReadKeys(reader.Bytes(recognised.fcrOffset, facts.pageSize), facts);
+  if (keys.status != status::kSuccess) {
+    result.status = keys.status;
+    return result;
+  }
+  RecordsResult records = facts.constants->pagesMappedThroughPat
+                              ? CollectV6(reader, facts, recognised.fcrOffset)
+                              : CollectPre6(reader, facts);
+  if (records.status != status::kSuccess || records.records.size() != facts.recordCount) {
+    result.status = status::kIoError;
+    return result;
+  }
+
+  auto file = std::make_shared<const ParsedFile>(std::move(image), facts, std::move(keys.keys),
+                                                 std::move(records.records));
+  if (!file->Keys().empty() && file->Order(0).status == status::kIoError) {
+    result.status = status::kIoError;
+    return result;
+  }
+  result.file = std::move(file);
+  return result;
+}
+
+}  // namespace btrieve

@@ -1,0 +1,151 @@
+// Ordering of key values for the types this reader supports (see key_compare.h).
+#include "btrieve/key_compare.h"
+
+#include <algorithm>
+
+#include "btrieve/format_constants.h"
+
+namespace btrieve {
+namespace {
+
+unsigned At(std::span<const std::byte> bytes, std::size_t i) {
+  return std::to_integer<unsigned>(bytes[i]);
+}
+
+int CompareBytes(std::span<const std::byte> a, std::span<const std::byte> b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (At(a, i) != At(b, i)) return At(a, i) < At(b, i) ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+std::span<const std::byte> UpToZero(std::span<const std::byte> bytes) {
+  const auto zero = std::find(bytes.begin(), bytes.end(), std::byte{0});
+  return bytes.first(static_cast<std::size_t>(zero - bytes.begin()));
+}
+
+int CompareUnsigned(std::span<const std::byte> a, std::span<const std::byte> b) {
+  // Equal lengths (both are one segment); the most significant byte is the last.
+  for (std::size_t i = a.size(); i > 0; --i) {
+    if (At(a, i - 1) != At(b, i - 1)) return At(a, i - 1) < At(b, i - 1) ? -1 : 1;
+  }
+  return 0;
+}
+
+int CompareSigned(std::span<const std::byte> a, std::span<const std::byte> b) {
+  // The sign lives in the top bit of the last byte; with it flipped, unsigned order is signed
+  // order.
+  const std::size_t last = a.size() - 1;
+  const unsigned topA = At(a, last) ^ 0x80U;
+  const unsigned topB = At(b, last) ^ 0x80U;
+  if (topA != topB) return topA < topB ? -1 : 1;
+  return CompareUnsigned(a.first(last), b.first(last));
+}
+
+int CompareSegment(const SegmentSpec& segment, std::span<const std::byte> a,
+                   std::span<const std::byte> b) {
+  int result = 0;
+  switch (segment.order) {
+    case SegmentOrder::kBytes:
+      result = CompareBytes(a, b);
+      break;
+    case SegmentOrder::kZeroTerminated:
+      result = CompareBytes(UpToZero(a), UpToZero(b));
+      break;
+    case SegmentOrder::kSigned:
+      result = CompareSigned(a, b);
+      break;
+    case SegmentOrder::kUnsigned:
+      result = CompareUnsigned(a, b);
+      break;
+    case SegmentOrder::kUnsupported:
+      result = CompareBytes(a, b);
+      break;
+  }
+  return segment.descending ? -result : result;
+}
+
+std::span<const std::byte> SegmentOf(const SegmentSpec& segment,
+                                     std::span<const std::byte> record) {
+  return record.subspan(segment.recordOffset, segment.length);
+}
+
+bool SegmentIsNull(const SegmentSpec& segment, std::span<const std::byte> record) {
+  const auto bytes = SegmentOf(segment, record);
+  return std::all_of(bytes.begin(), bytes.end(), [&](std::byte b) {
+    return std::to_integer<std::uint8_t>(b) == segment.nullValue;
+  });
+}
+
+}  // namespace
+
+SegmentOrder ClassifySegment(std::uint16_t flags, std::uint8_t type, std::uint16_t length) {
+  if ((flags & (key_flags::kAlternateCollation | key_flags::kCaseInsensitive)) != 0) {
+    return SegmentOrder::kUnsupported;
+  }
+  if ((flags & key_flags::kExtendedType) == 0) {
+    return (flags & key_flags::kBinary) != 0 ? SegmentOrder::kUnsigned : SegmentOrder::kBytes;
+  }
+  switch (type) {
+    case key_types::kString:
+      return SegmentOrder::kBytes;
+    case key_types::kZString:
+      return SegmentOrder::kZeroTerminated;
+    case key_types::kUnsignedBinary:
+      return SegmentOrder::kUnsigned;
+    case key_types::kInteger:
+      return (length == 1 || length == 2 || length == 4 || length == 8)
+                 ? SegmentOrder::kSigned
+                 : SegmentOrder::kUnsupported;
+    case key_types::kAutoIncrement:
+      return (length == 2 || length == 4) ? SegmentOrder::kSigned : SegmentOrder::kUnsupported;
+    default:
+      return SegmentOrder::kUnsupported;
+  }
+}
+
+int CompareRecordKeys(const KeySpec& key, std::span<const std::byte> left,
+                      std::span<const std::byte> right) {
+  for (const SegmentSpec& segment : key.segments) {
+    const int result = CompareSegment(segment, SegmentOf(segment, left), SegmentOf(segment, right));
+    if (result != 0) return result;
+  }
+  return 0;
+}
+
+int CompareRecordWithValue(const KeySpec& key, std::span<const std::byte> record,
+                           std::span<const std::byte> value) {
+  std::size_t valueOffset = 0;
+  for (const SegmentSpec& segment : key.segments) {
+    const int result = CompareSegment(segment, SegmentOf(segment, record),
+                                      value.subspan(valueOffset, segment.length));
+    if (result != 0) return result;
+    valueOffset += segment.length;
+  }
+  return 0;
+}
+
+bool IsNullKey(const KeySpec& key, std::span<const std::byte> record) {
+  if ((key.flags & key_flags::kNullAny) != 0) {
+    return std::any_of(key.segments.begin(), key.segments.end(),
+                       [&](const SegmentSpec& s) { return SegmentIsNull(s, record); });
+  }
+  if ((key.flags & key_flags::kNullAll) != 0) {
+    return std::all_of(key.segments.begin(), key.segments.end(),
+                       [&](const SegmentSpec& s) { return SegmentIsNull(s, record); });
+  }
+  return false;
+}
+
+void ExtractKey(const KeySpec& key, std::span<const std::byte> record, std::span<std::byte> out) {
+  std::size_t offset = 0;
+  for (const SegmentSpec& segment : key.segments) {
+    const auto bytes = SegmentOf(segment, record);
+    std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(offset));
+    offset += segment.length;
+  }
+}
+
+}  // namespace btrieve

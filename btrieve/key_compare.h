@@ -1,0 +1,57 @@
+// Key definitions as read from the FCR, and the ordering of key values: per segment by its type and
+// direction, segments left to right. Records whose key is null are left out of that key's order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace btrieve {
+
+// How a segment's bytes are ordered. kUnsupported: a type (or a collating sequence) this reader
+// cannot order; Get operations on the key answer 41.
+enum class SegmentOrder { kBytes, kZeroTerminated, kSigned, kUnsigned, kUnsupported };
+
+struct SegmentSpec {
+  std::uint32_t recordOffset = 0;  // 0-based offset of the segment inside the record data
+  std::uint16_t length = 0;
+  std::uint16_t flags = 0;  // as stored, per segment
+  std::uint8_t type = 0;    // extended type as stored
+  std::uint8_t nullValue = 0;
+  SegmentOrder order = SegmentOrder::kBytes;
+  bool descending = false;
+};
+
+struct KeySpec {
+  std::vector<SegmentSpec> segments;
+  std::uint16_t flags = 0;                   // the first segment's flags: duplicates and null rules
+  std::uint32_t uniqueCount = 0;             // as stored in the first segment
+  std::uint32_t length = 0;                  // sum of the segment lengths: the key value's size
+  std::uint32_t duplicatePointerOffset = 0;  // slot offset of (previous, next); 0 = not linked
+  bool comparable = true;                    // false when any segment is kUnsupported
+};
+
+// Classifies a segment from its stored flags, type and length.
+[[nodiscard]] SegmentOrder ClassifySegment(std::uint16_t flags, std::uint8_t type,
+                                           std::uint16_t length);
+
+// Compares one key value taken from record data with another; `left`/`right` are record data (the
+// segments are taken at their record offsets). Returns <0, 0 or >0. Spans must hold the whole
+// record.
+[[nodiscard]] int CompareRecordKeys(const KeySpec& key, std::span<const std::byte> left,
+                                    std::span<const std::byte> right);
+
+// Compares the key of a record with a key value laid out as the key buffer holds it (segments
+// concatenated, key.length bytes).
+[[nodiscard]] int CompareRecordWithValue(const KeySpec& key, std::span<const std::byte> record,
+                                         std::span<const std::byte> value);
+
+// True when the record's key is null under the key's rules (0x08: every segment consists of its
+// null value; 0x200: at least one segment does), so the record is not in that key's order.
+[[nodiscard]] bool IsNullKey(const KeySpec& key, std::span<const std::byte> record);
+
+// Copies the record's key value (segments concatenated) into `out`, which holds key.length bytes.
+void ExtractKey(const KeySpec& key, std::span<const std::byte> record, std::span<std::byte> out);
+
+}  // namespace btrieve

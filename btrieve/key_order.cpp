@@ -1,0 +1,107 @@
+// Record order of one key, including the duplicate-chain rule (see key_order.h).
+#include "btrieve/key_order.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "btrieve/btrieve.h"
+#include "btrieve/byte_reader.h"
+#include "btrieve/format_constants.h"
+
+namespace btrieve {
+namespace {
+
+std::span<const std::byte> RecordData(std::span<const std::byte> image, const FileFacts& facts,
+                                      const RecordRef& record) {
+  return image.subspan(record.slotOffset + facts.constants->dataOffsetInSlot, facts.recordLength);
+}
+
+// Puts group[0..n) (record indices with equal key values, in physical order) into chain order.
+// Returns false when the pointers do not form one chain over exactly these records.
+bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
+                  std::span<const std::byte> image, std::span<const RecordRef> records) {
+  ByteReader reader(image);
+  struct Member {
+    std::uint64_t address;
+    std::uint32_t previous;
+    std::uint32_t next;
+    std::uint32_t record;
+  };
+  std::vector<Member> members;
+  members.reserve(group.size());
+  for (const std::uint32_t index : group) {
+    const std::uint64_t pair =
+        std::uint64_t{records[index].slotOffset} + key.duplicatePointerOffset;
+    members.push_back({records[index].address, reader.Ws32(pair), reader.Ws32(pair + 4), index});
+  }
+  if (!reader.Ok()) return false;
+  std::sort(members.begin(), members.end(),
+            [](const Member& a, const Member& b) { return a.address < b.address; });
+  const auto find = [&](std::uint64_t address) -> const Member* {
+    const auto it =
+        std::lower_bound(members.begin(), members.end(), address,
+                         [](const Member& m, std::uint64_t value) { return m.address < value; });
+    return (it != members.end() && it->address == address) ? &*it : nullptr;
+  };
+
+  const Member* current = nullptr;
+  for (const Member& member : members) {
+    if (member.previous != layout::kNoPointer) continue;
+    if (current != nullptr) return false;  // two heads
+    current = &member;
+  }
+  std::size_t placed = 0;
+  std::vector<bool> visited(members.size(), false);
+  while (current != nullptr) {
+    const auto slot = static_cast<std::size_t>(current - members.data());
+    if (visited[slot] || placed == group.size()) return false;
+    visited[slot] = true;
+    group[placed++] = current->record;
+    if (current->next == layout::kNoPointer) break;
+    const Member* next = find(current->next);
+    if (next == nullptr || next->previous != current->address) return false;
+    current = next;
+  }
+  return placed == group.size();
+}
+
+}  // namespace
+
+KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, const FileFacts& facts,
+                       std::span<const RecordRef> records) {
+  KeyOrder result;
+  if (!key.comparable) {
+    result.status = status::kOperationNotAllowed;
+    return result;
+  }
+  result.records.reserve(records.size());
+  for (std::uint32_t i = 0; i < records.size(); ++i) {
+    if (!IsNullKey(key, RecordData(image, facts, records[i]))) result.records.push_back(i);
+  }
+  const auto less = [&](std::uint32_t a, std::uint32_t b) {
+    return CompareRecordKeys(key, RecordData(image, facts, records[a]),
+                             RecordData(image, facts, records[b])) < 0;
+  };
+  std::stable_sort(result.records.begin(), result.records.end(), less);
+
+  const bool linked = (key.flags & key_flags::kDuplicates) != 0 &&
+                      (key.flags & key_flags::kRepeatingDuplicates) == 0 &&
+                      key.duplicatePointerOffset != 0;
+  if (!linked) return result;
+  std::span<std::uint32_t> all(result.records);
+  std::size_t begin = 0;
+  while (begin < all.size()) {
+    std::size_t end = begin + 1;
+    while (end < all.size() && !less(all[begin], all[end]))
+      ++end;
+    if (end - begin > 1 && !OrderByChain(all.subspan(begin, end - begin), key, image, records)) {
+      result.status = status::kIoError;
+      result.records.clear();
+      return result;
+    }
+    begin = end;
+  }
+  return result;
+}
+
+}  // namespace btrieve

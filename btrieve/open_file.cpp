@@ -1,0 +1,52 @@
+// Open's road from a file name to a parsed file (see open_file.h).
+#include "btrieve/open_file.h"
+
+#include <optional>
+#include <utility>
+
+#include "btrieve/btrieve.h"
+#include "btrieve/platform_file.h"
+#include "btrieve/snapshot_cache.h"
+
+namespace btrieve {
+
+ParseResult OpenParsedFile(const std::string& name) {
+  ParseResult result;
+  OpenFileResult opened = ReadOnlyFile::Open(name);
+  if (opened.status != status::kSuccess) {
+    result.status = opened.status;
+    return result;
+  }
+  const ReadOnlyFile& file = *opened.file;
+  SnapshotCache& cache = SnapshotCache::Instance();
+  constexpr int kAttempts = 3;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::optional<FileIdentity> before = file.Identity();
+    if (!before) {
+      result.status = status::kIoError;
+      return result;
+    }
+    const std::int64_t now = NowNs();
+    if (auto cached = cache.Find(*before, now)) {
+      result.file = std::move(cached);
+      result.status = status::kSuccess;
+      return result;
+    }
+    ReadResult read = file.ReadAll(before->size);
+    if (read.status != status::kSuccess) {
+      result.status = read.status;
+      return result;
+    }
+    result = ParseFile(std::move(read.bytes));
+    const std::optional<FileIdentity> after = file.Identity();
+    const bool stable = after && *after == *before;
+    if (result.status == status::kSuccess) {
+      if (stable) cache.Store(*before, result.file, now);
+      return result;
+    }
+    if (result.status != status::kIoError || stable) return result;
+  }
+  return result;
+}
+
+}  // namespace btrieve

@@ -1,0 +1,233 @@
+// POSIX implementation of the platform file layer, with a portable fallback (see platform_file.h).
+#include "btrieve/platform_file.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "btrieve/btrieve.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#else
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#endif
+
+namespace btrieve {
+
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+#if defined(__unix__) || defined(__APPLE__)
+
+struct ReadOnlyFile::Handle {
+  int fd = -1;
+  ~Handle() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+namespace {
+
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringAsciiCase(const std::string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size(); ++i) {
+    if (b[i] == '\0' || FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return b[i] == '\0';
+}
+
+// The name in path's directory that equals its last component ignoring ASCII case, first in byte
+// order; empty when there is none.
+std::string FindCaseInsensitive(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string directory = slash == std::string::npos
+                                    ? std::string(".")
+                                    : (slash == 0 ? std::string("/") : path.substr(0, slash));
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) return {};
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return {};
+  std::string best;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (EqualIgnoringAsciiCase(name, entry->d_name) && (best.empty() || entry->d_name < best)) {
+      best = entry->d_name;
+    }
+  }
+  ::closedir(dir);
+  if (best.empty()) return {};
+  return slash == std::string::npos ? best : path.substr(0, slash + 1) + best;
+}
+
+std::uint16_t StatusOfErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+      return status::kFileNotFound;
+    case EACCES:
+    case EPERM:
+      return status::kPermissionError;
+    case ENAMETOOLONG:
+      return status::kInvalidFileName;
+    default:
+      return status::kIoError;
+  }
+}
+
+int OpenReadOnly(const std::string& path) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+}  // namespace
+
+ReadOnlyFile::ReadOnlyFile(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
+ReadOnlyFile::~ReadOnlyFile() = default;
+
+OpenFileResult ReadOnlyFile::Open(const std::string& path) {
+  OpenFileResult result;
+  int fd = OpenReadOnly(path);
+  if (fd < 0 && errno == ENOENT) {
+    const std::string other = FindCaseInsensitive(path);
+    if (!other.empty())
+      fd = OpenReadOnly(other);
+    else
+      errno = ENOENT;
+  }
+  if (fd < 0) {
+    result.status = StatusOfErrno(errno);
+    return result;
+  }
+  auto handle = std::make_unique<Handle>();
+  handle->fd = fd;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    result.status = status::kIoError;
+    return result;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    result.status = status::kFileNotFound;
+    return result;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    result.status = status::kIoError;
+    return result;
+  }
+  result.file.reset(new ReadOnlyFile(std::move(handle)));
+  return result;
+}
+
+std::optional<FileIdentity> ReadOnlyFile::Identity() const {
+  struct stat info {};
+  if (::fstat(m_handle->fd, &info) != 0 || info.st_size < 0) return std::nullopt;
+  FileIdentity identity;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.inode = static_cast<std::uint64_t>(info.st_ino);
+  identity.size = static_cast<std::uint64_t>(info.st_size);
+#if defined(__APPLE__)
+  identity.modifiedNs = Nanoseconds(info.st_mtimespec);
+  identity.changedNs = Nanoseconds(info.st_ctimespec);
+#else
+  identity.modifiedNs = Nanoseconds(info.st_mtim);
+  identity.changedNs = Nanoseconds(info.st_ctim);
+#endif
+  return identity;
+}
+
+ReadResult ReadOnlyFile::ReadAll(std::uint64_t limit) const {
+  ReadResult result;
+  if (limit > SIZE_MAX) {
+    result.status = status::kIoError;
+    return result;
+  }
+  result.bytes.resize(static_cast<std::size_t>(limit));
+  std::size_t filled = 0;
+  while (filled < result.bytes.size()) {
+    const ssize_t got = ::pread(m_handle->fd, result.bytes.data() + filled,
+                                result.bytes.size() - filled, static_cast<off_t>(filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      result.status = status::kIoError;
+      result.bytes.clear();
+      return result;
+    }
+    if (got == 0) break;  // the file shrank since its size was taken
+    filled += static_cast<std::size_t>(got);
+  }
+  result.bytes.resize(filled);
+  return result;
+}
+
+#else  // A portable fallback without identities finer than the standard library offers.
+
+struct ReadOnlyFile::Handle {
+  std::filesystem::path path;
+};
+
+ReadOnlyFile::ReadOnlyFile(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
+ReadOnlyFile::~ReadOnlyFile() = default;
+
+OpenFileResult ReadOnlyFile::Open(const std::string& path) {
+  OpenFileResult result;
+  std::error_code error;
+  const auto kind = std::filesystem::status(path, error).type();
+  if (kind == std::filesystem::file_type::not_found ||
+      kind == std::filesystem::file_type::directory) {
+    result.status = status::kFileNotFound;
+    return result;
+  }
+  if (kind != std::filesystem::file_type::regular || !std::ifstream(path, std::ios::binary)) {
+    result.status = status::kPermissionError;
+    return result;
+  }
+  result.file.reset(new ReadOnlyFile(std::make_unique<Handle>(Handle{path})));
+  return result;
+}
+
+std::optional<FileIdentity> ReadOnlyFile::Identity() const {
+  std::error_code error;
+  FileIdentity identity;
+  identity.size = std::filesystem::file_size(m_handle->path, error);
+  if (error) return std::nullopt;
+  identity.modifiedNs =
+      std::filesystem::last_write_time(m_handle->path, error).time_since_epoch().count();
+  identity.changedNs = identity.modifiedNs;
+  identity.inode =
+      std::hash<std::string>{}(std::filesystem::absolute(m_handle->path, error).string());
+  return identity;
+}
+
+ReadResult ReadOnlyFile::ReadAll(std::uint64_t limit) const {
+  ReadResult result;
+  std::ifstream in(m_handle->path, std::ios::binary);
+  result.bytes.resize(static_cast<std::size_t>(limit));
+  in.read(reinterpret_cast<char*>(result.bytes.data()), static_cast<std::streamsize>(limit));
+  result.bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) result.status = status::kIoError;
+  return result;
+}
+
+#endif
+
+}  // namespace btrieve

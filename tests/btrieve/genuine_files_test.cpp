@@ -1,0 +1,162 @@
+// The record manager on genuine record files (skipped when the fixture folder is absent).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace btrieve::test {
+namespace {
+
+std::string Fixture(const char* name) {
+  const auto path = FixturesDir() / name;
+  return std::filesystem::exists(path) ? path.string() : std::string();
+}
+
+#define REQUIRE_FIXTURE(variable, name)       \
+  const std::string variable = Fixture(name); \
+  if (variable.empty()) GTEST_SKIP() << name << " is not available"
+
+// CRC-32, most significant bit first, polynomial 04C11DB7, initial FFFFFFFF, no reflection, no
+// final xor.
+std::uint32_t Crc32Msb(const std::vector<std::byte>& bytes) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (const std::byte b : bytes) {
+    crc ^= std::uint32_t{std::to_integer<std::uint8_t>(b)} << 24;
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc & 0x80000000U) ? (crc << 1) ^ 0x04C11DB7U : crc << 1;
+  }
+  return crc;
+}
+
+TEST(GenuineFiles, StatOfPre6FileGivesTheFcrFigures) {
+  REQUIRE_FIXTURE(path, "MBBSEMU.DAT");
+  Handle handle;
+  ASSERT_EQ(handle.Open(path), status::kSuccess);
+  const GetResult stat = handle.Stat();
+  ASSERT_EQ(stat.status, status::kSuccess);
+  ASSERT_EQ(stat.data.size(), 16U + 4 * 16);
+  EXPECT_EQ(stat.key[0], std::byte{0});
+  EXPECT_EQ(ReadLe(stat.data, 0, 2, false), 74);
+  EXPECT_EQ(ReadLe(stat.data, 2, 2, false), 512);
+  EXPECT_EQ(ReadLe(stat.data, 4, 2, false), 4);
+  EXPECT_EQ(ReadLe(stat.data, 6, 4, false), 4);
+  EXPECT_EQ(ReadLe(stat.data, 10, 2, false), 0);
+  const int positions[] = {3, 35, 39, 71};
+  const int lengths[] = {32, 4, 32, 4};
+  const int flags[] = {0x101, 0x102, 0x103, 0x100};
+  const int types[] = {11, 1, 11, 15};
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t entry = 16 + 16 * static_cast<std::size_t>(i);
+    EXPECT_EQ(ReadLe(stat.data, entry, 2, false), positions[i]) << "segment " << i;
+    EXPECT_EQ(ReadLe(stat.data, entry + 2, 2, false), lengths[i]) << "segment " << i;
+    EXPECT_EQ(ReadLe(stat.data, entry + 4, 2, false), flags[i]) << "segment " << i;
+    EXPECT_EQ(ReadLe(stat.data, entry + 10, 1, false), types[i]) << "segment " << i;
+    EXPECT_EQ(ReadLe(stat.data, entry + 14, 1, false), i) << "segment " << i;
+  }
+}
+
+// Each key of MBBSEMU.DAT walked from its first record: key 0 holds four duplicates that must come
+// in the order of their duplicate chain (key 3 = 1..4 tells which record is which).
+TEST(GenuineFiles, Pre6FileRecordsInTheOrderOfEachKey) {
+  REQUIRE_FIXTURE(path, "MBBSEMU.DAT");
+  struct Case {
+    std::int8_t key;
+    std::vector<std::byte> first;
+    std::vector<std::int64_t> autoincrements;  // key 3 of each record in the key's order
+  };
+  const Case cases[] = {
+      {0, Text("Sysop", 32), {1, 2, 3, 4}},
+      {1, Le(-615634567, 4), {4, 1, 2, 3}},
+      {2, Text("3444", 32), {1, 2, 3, 4}},
+      {3, Le(1, 4), {1, 2, 3, 4}},
+  };
+  for (const Case& c : cases) {
+    Handle handle;
+    ASSERT_EQ(handle.Open(path), status::kSuccess);
+    GetResult result = handle.Get(kOpGetEqual, c.first, 74, c.key);
+    std::vector<std::int64_t> seen;
+    while (result.status == status::kSuccess) {
+      ASSERT_EQ(result.data.size(), 74U);
+      seen.push_back(ReadLe(result.data, 70, 4, true));
+      result = handle.Get(kOpGetNext, c.first, 74, c.key);
+    }
+    EXPECT_EQ(result.status, status::kEndOfFile) << "key " << int{c.key};
+    EXPECT_EQ(seen, c.autoincrements) << "key " << int{c.key};
+  }
+}
+
+TEST(GenuineFiles, Pre6FileWithUnsignedKeysAndDuplicates) {
+  REQUIRE_FIXTURE(path, "MBMGEPLT.DAT");
+  Handle handle;
+  ASSERT_EQ(handle.Open(path), status::kSuccess);
+  GetResult result = handle.Get(kOpGetEqual, Le(2, 2), 493, 2);
+  ASSERT_EQ(result.status, status::kSuccess);
+  std::vector<std::int64_t> keys;
+  while (result.status == status::kSuccess) {
+    keys.push_back(ReadLe(result.key, 0, 2, false));
+    EXPECT_EQ(ReadLe(result.data, 6, 2, false), keys.back());
+    result = handle.Get(kOpGetNext, Le(0, 2), 493, 2);
+  }
+  EXPECT_EQ(result.status, status::kEndOfFile);
+  EXPECT_EQ(keys, (std::vector<std::int64_t>{2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3}));
+
+  const GetResult last = handle.Get(kOpGetLast, Le(0, 6), 493, 0);
+  ASSERT_EQ(last.status, status::kSuccess);
+  EXPECT_EQ(handle.Stat().data.size(), 16U + 3 * 16);
+  EXPECT_EQ(ReadLe(handle.Stat().data, 6, 4, false), 22);
+}
+
+// WCCACMS2.DAT keeps many stale shadow copies of its data pages: only the current PAT gives the
+// 7639 records, whose CRCs in key order are listed beside the file.
+TEST(GenuineFiles, V6FileWithShadowPagesInKeyOrder) {
+  REQUIRE_FIXTURE(path, "WCCACMS2.DAT");
+  REQUIRE_FIXTURE(crcPath, "WCCACMS2.crc.tsv");
+  std::map<std::int64_t, std::uint32_t> expected;
+  std::ifstream table(crcPath);
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::int64_t key = 0;
+    std::string crc;
+    fields >> key >> crc;
+    expected[key] = static_cast<std::uint32_t>(std::stoul(crc, nullptr, 16));
+  }
+  ASSERT_EQ(expected.size(), 7639U);
+
+  Handle handle;
+  ASSERT_EQ(handle.Open(path), status::kSuccess);
+  const GetResult last = handle.Get(kOpGetLast, Le(0, 2), 400);
+  ASSERT_EQ(last.status, status::kSuccess);
+  EXPECT_EQ(ReadLe(last.key, 0, 2, true), 7639);
+
+  GetResult result = handle.Get(kOpGetEqual, Le(1, 2), 400);
+  std::int64_t next = 1;
+  int mismatches = 0;
+  while (result.status == status::kSuccess) {
+    ASSERT_EQ(ReadLe(result.key, 0, 2, true), next);
+    ASSERT_EQ(result.data.size(), 400U);
+    if (Crc32Msb(result.data) != expected[next]) ++mismatches;
+    ++next;
+    result = handle.Get(kOpGetNext, Le(0, 2), 400);
+  }
+  EXPECT_EQ(result.status, status::kEndOfFile);
+  EXPECT_EQ(next, 7640);
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(ReadLe(handle.Stat().data, 6, 4, false), 7639);
+}
+
+TEST(GenuineFiles, VariableLengthFilesAreRefusedForNow) {
+  for (const char* name : {"VARIABLE.DAT", "MULTIACS.DAT"}) {
+    const std::string path = Fixture(name);
+    if (path.empty()) continue;
+    Handle handle;
+    EXPECT_EQ(handle.Open(path), status::kNotBtrieveFile) << name;
+    EXPECT_EQ(handle.Close(), status::kFileNotOpen) << name;
+  }
+}
+
+}  // namespace
+}  // namespace btrieve::test
