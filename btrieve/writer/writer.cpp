@@ -29,8 +29,7 @@ constexpr std::uint16_t kShadowPageUsage = 0x8002;  // newer-looking than the li
 constexpr std::uint32_t kCurrentUsage = 2;
 constexpr std::uint32_t kStaleUsage = 1;
 
-// ---- encoders
-// ---------------------------------------------------------------------------------------
+// Encoders.
 
 void Put8(Image& image, std::size_t at, std::uint8_t value) {
   image.at(at) = std::byte{value};
@@ -74,8 +73,7 @@ std::uint8_t JunkByte(std::size_t index) {
   return static_cast<std::uint8_t>(0x21 + (index * 7) % 0x5D);
 }
 
-// ---- keys
-// -------------------------------------------------------------------------------------------
+// Key values: extraction, null test and index order.
 
 bool IsLinkedDuplicate(std::uint16_t flags) {
   return (flags & key_flag::kDuplicates) != 0 && (flags & key_flag::kRepeatingDuplicates) == 0;
@@ -198,8 +196,7 @@ int CompareKeys(const Key& key, const KeyBytes& a, const KeyBytes& b) {
   return 0;
 }
 
-// ---- the plan
-// ---------------------------------------------------------------------------------------
+// The file being built.
 
 struct KeyPlan {
   std::uint16_t totalLength = 0;
@@ -208,14 +205,19 @@ struct KeyPlan {
   std::uint16_t entrySize = 0;
   std::uint16_t maxEntries = 0;
   std::uint32_t uniqueValues = 0;
-  std::size_t specOffset = 0;  // offset of the first segment spec in the FCR page
+  std::size_t specOffset = 0;           // offset of the first segment spec in the FCR page
+  std::vector<KeyBytes> values;         // per record
+  std::vector<std::uint32_t> previous;  // per record: duplicate chain, record addresses
+  std::vector<std::uint32_t> next;
 };
 
 enum class SlotKind { kRecord, kFree, kDeleted };
 
 struct Slot {
   SlotKind kind = SlotKind::kRecord;
-  std::size_t record = 0;
+  std::size_t record = 0;  // for kRecord
+  std::size_t offset = 0;  // in the file
+  std::uint32_t address = 0;
 };
 
 [[noreturn]] void Invalid(const std::string& what) {
@@ -256,423 +258,501 @@ void ValidateSpec(const FileSpec& spec) {
   if (v6 && spec.deletedEvery > 0) Invalid("the deleted-record chain exists only in pre-6.0 files");
 }
 
-}  // namespace
+// Builds one file in steps: plan the slot and the FCR, place the slots, allocate pages, then write
+// each kind of page. Pre-6.0: FCR, one index page per key, data pages, all addressed physically.
+// 6.x: two FCRs, PAT pairs at 2 + j * (P / 4), logical pages 1..K for the index pages, then the
+// data pages, then the shadows.
+class FileBuilder {
+ public:
+  explicit FileBuilder(const FileSpec& spec)
+      : m_spec(spec),
+        m_v6(spec.format == Format::kV6),
+        m_pageSize(spec.pageSize),
+        m_dataStart(m_v6 ? 2 : 0),
+        m_variable((spec.fileFlags & file_flag::kVariableLength) != 0) {}
 
-BuiltFile Build(const FileSpec& spec) {
-  ValidateSpec(spec);
-  const bool v6 = spec.format == Format::kV6;
-  const std::uint32_t pageSize = spec.pageSize;
-  const std::uint16_t recordLength = spec.recordLength;
-  const std::size_t keyCount = spec.keys.size();
-  const std::uint16_t dataStart = v6 ? 2 : 0;  // slot offset of the record data
-  const bool variable = (spec.fileFlags & file_flag::kVariableLength) != 0;
-
-  // Slot layout: [usage count] data [variable-part pointer] [(previous, next) per linked key].
-  std::vector<KeyPlan> keys(keyCount);
-  std::size_t physical = dataStart + recordLength + (variable ? 4 : 0);
-  std::size_t segmentCount = 0;
-  std::uint16_t linkedCount = 0;
-  std::uint16_t firstPointerOffset = 0;
-  for (std::size_t k = 0; k < keyCount; ++k) {
-    KeyPlan& plan = keys[k];
-    const Key& key = spec.keys[k];
-    plan.specOffset = kSpecStart + kSegmentSpecSize * segmentCount;
-    segmentCount += key.segments.size();
-    for (const Segment& segment : key.segments) {
-      plan.totalLength = static_cast<std::uint16_t>(plan.totalLength + segment.length);
+  BuiltFile Build() {
+    ValidateSpec(m_spec);
+    PlanKeys();
+    PlanFcrRoom();
+    PlaceSlots();
+    AllocatePages();
+    LocateSlots();
+    ChainDuplicates();
+    WriteDataPages();
+    WriteIndexPages();
+    WriteFcrs();
+    if (m_v6) {
+      WriteShadowPages();
+      WritePats();
     }
-    plan.linked = IsLinkedDuplicate(key.segments.front().flags);
-    if (plan.linked) {
-      plan.pointerOffset = static_cast<std::uint16_t>(physical);
-      if (linkedCount == 0) firstPointerOffset = plan.pointerOffset;
-      ++linkedCount;
-      physical += 8;
-    }
-    // Index entry: key bytes, record address (first and last duplicate when linked), child page.
-    plan.entrySize = static_cast<std::uint16_t>(plan.totalLength + (plan.linked ? 12 : 8));
-    plan.maxEntries = static_cast<std::uint16_t>((pageSize - kIndexPageHeader) / plan.entrySize);
-    if (plan.maxEntries == 0)
-      Invalid("an index entry of key " + std::to_string(k) + " exceeds the page");
+    WriteJunkPages();
+    return std::move(m_built);
   }
-  if (physical > pageSize - kDataPageHeader) Invalid("the record slot does not fit in a page");
-  const std::uint32_t slotsPerPage =
-      (pageSize - kDataPageHeader) / static_cast<std::uint32_t>(physical);
 
-  // FCR room: segment specs from 0x110, then (6.x) the key attribute table.
-  const std::size_t specEnd = kSpecStart + kSegmentSpecSize * segmentCount;
-  std::size_t katOffset = 0;
-  if (v6) {
-    if (segmentCount > 255) Invalid("too many key segments");
-    katOffset = pageSize == 4096 ? kKatOffset4096 : (specEnd + 15) / 16 * 16;
-    if (specEnd > katOffset || katOffset + 2 * keyCount > pageSize) {
+ private:
+  std::size_t PageOffset(std::uint32_t page) const {
+    return static_cast<std::size_t>(page) * m_pageSize;
+  }
+
+  // Slot: [usage count (6.x)] data [variable-part pointer] [(previous, next) per linked key].
+  void PlanKeys() {
+    m_keys.resize(m_spec.keys.size());
+    m_physical = m_dataStart + m_spec.recordLength + (m_variable ? 4 : 0);
+    for (std::size_t k = 0; k < m_keys.size(); ++k) {
+      KeyPlan& plan = m_keys[k];
+      const Key& key = m_spec.keys[k];
+      plan.specOffset = kSpecStart + kSegmentSpecSize * m_segmentCount;
+      m_segmentCount += key.segments.size();
+      for (const Segment& segment : key.segments) {
+        plan.totalLength = static_cast<std::uint16_t>(plan.totalLength + segment.length);
+      }
+      plan.linked = IsLinkedDuplicate(key.segments.front().flags);
+      if (plan.linked) {
+        plan.pointerOffset = static_cast<std::uint16_t>(m_physical);
+        if (m_linkedCount == 0) m_firstPointerOffset = plan.pointerOffset;
+        ++m_linkedCount;
+        m_physical += 8;
+      }
+      // Index entry: key bytes, record address (first and last duplicate when linked), child.
+      plan.entrySize = static_cast<std::uint16_t>(plan.totalLength + (plan.linked ? 12 : 8));
+      plan.maxEntries =
+          static_cast<std::uint16_t>((m_pageSize - kIndexPageHeader) / plan.entrySize);
+      if (plan.maxEntries == 0) {
+        Invalid("an index entry of key " + std::to_string(k) + " exceeds the page");
+      }
+    }
+    if (m_physical > m_pageSize - kDataPageHeader) Invalid("the record slot does not fit a page");
+    m_slotsPerPage = (m_pageSize - kDataPageHeader) / static_cast<std::uint32_t>(m_physical);
+  }
+
+  // Segment specs from 0x110, then (6.x) the key attribute table.
+  void PlanFcrRoom() {
+    const std::size_t specEnd = kSpecStart + kSegmentSpecSize * m_segmentCount;
+    if (m_v6) {
+      if (m_segmentCount > 255) Invalid("too many key segments");
+      m_katOffset = m_pageSize == 4096 ? kKatOffset4096 : (specEnd + 15) / 16 * 16;
+      if (specEnd > m_katOffset || m_katOffset + 2 * m_keys.size() > m_pageSize) {
+        Invalid("the key specifications overflow the FCR page");
+      }
+    } else if (specEnd > m_pageSize) {
       Invalid("the key specifications overflow the FCR page");
     }
-  } else if (specEnd > pageSize) {
-    Invalid("the key specifications overflow the FCR page");
   }
 
-  // Slot sequence: records in placement order with free or deleted slots between them.
-  const std::size_t recordCount = spec.records.size();
-  const int gapEvery = v6 ? spec.freeSlotEvery : spec.deletedEvery;
-  const SlotKind gapKind = v6 ? SlotKind::kFree : SlotKind::kDeleted;
-  std::vector<Slot> slots;
-  slots.reserve(recordCount +
-                (gapEvery > 0 ? recordCount / static_cast<std::size_t>(gapEvery) : 0));
-  for (std::size_t placed = 0; placed < recordCount; ++placed) {
-    const std::size_t record = spec.reversePhysicalOrder ? recordCount - 1 - placed : placed;
-    slots.push_back({SlotKind::kRecord, record});
-    if (gapEvery > 0 && (placed + 1) % static_cast<std::size_t>(gapEvery) == 0 &&
-        placed + 1 < recordCount) {
-      slots.push_back({gapKind, 0});
+  // Records in placement order, with a free (6.x) or deleted (pre-6.0) slot after every n-th one
+  // that is followed by another record.
+  void PlaceSlots() {
+    const std::size_t count = m_spec.records.size();
+    const auto every = static_cast<std::size_t>(m_v6 ? m_spec.freeSlotEvery : m_spec.deletedEvery);
+    const SlotKind gap = m_v6 ? SlotKind::kFree : SlotKind::kDeleted;
+    m_slots.reserve(count + (every > 0 ? count / every : 0));
+    for (std::size_t placed = 0; placed < count; ++placed) {
+      const std::size_t record = m_spec.reversePhysicalOrder ? count - 1 - placed : placed;
+      m_slots.push_back({SlotKind::kRecord, record, 0, 0});
+      if (every > 0 && (placed + 1) % every == 0 && placed + 1 < count) {
+        m_slots.push_back({gap, 0, 0, 0});
+      }
+    }
+    m_dataPageCount = (m_slots.size() + m_slotsPerPage - 1) / m_slotsPerPage;
+    if (m_spec.shadowPages > 0 && m_dataPageCount == 0) {
+      Invalid("shadow pages need at least one record");
     }
   }
-  const std::size_t dataPageCount = (slots.size() + slotsPerPage - 1) / slotsPerPage;
-  if (spec.shadowPages > 0 && dataPageCount == 0) Invalid("shadow pages need at least one record");
 
-  // Pages. Pre-6.0: FCR, one index page per key, data pages, all physical. 6.x: logical pages 1..K
-  // are the index pages, then the data pages; physical pages skip the PAT pairs at 2 + j * (P / 4).
-  const std::uint32_t quarter = pageSize / 4;
-  const std::uint32_t entriesPerPat = quarter - 2;
-  std::vector<std::uint32_t> indexPhysical(keyCount);
-  std::vector<std::uint32_t> indexLogical(keyCount);
-  std::vector<std::uint32_t> dataPhysical(dataPageCount);
-  std::vector<std::uint32_t> dataLogical(dataPageCount);
-  std::vector<std::uint32_t> shadowPhysical(static_cast<std::size_t>(spec.shadowPages));
-  std::uint32_t nextPhysical = v6 ? 4 : 1;
-  std::uint32_t patPairs = 1;
-  auto allocate = [&]() {
-    if (v6 && nextPhysical == 2 + patPairs * quarter) {
-      nextPhysical += 2;
-      ++patPairs;
+  std::uint32_t AllocatePhysical() {
+    if (m_v6 && m_nextPhysical == 2 + m_patPairs * (m_pageSize / 4)) {
+      m_nextPhysical += 2;  // the next PAT pair's place
+      ++m_patPairs;
     }
-    return nextPhysical++;
-  };
-  std::uint32_t nextLogical = 1;
-  for (std::size_t k = 0; k < keyCount; ++k) {
-    indexPhysical[k] = allocate();
-    indexLogical[k] = v6 ? nextLogical++ : indexPhysical[k];
-  }
-  for (std::size_t p = 0; p < dataPageCount; ++p) {
-    dataPhysical[p] = allocate();
-    dataLogical[p] = v6 ? nextLogical++ : dataPhysical[p];
-  }
-  for (auto& page : shadowPhysical)
-    page = allocate();
-  const std::uint32_t pageCount = nextPhysical;
-  const std::uint32_t highestLogical = v6 ? nextLogical - 1 : pageCount - 1;
-  if (v6 && highestLogical > 0 && (highestLogical - 1) / entriesPerPat >= patPairs) {
-    throw std::logic_error("writer: PAT pairs do not cover the logical pages");
-  }
-  const std::uint64_t totalPages =
-      static_cast<std::uint64_t>(pageCount) + static_cast<std::uint64_t>(spec.junkPages);
-  if (totalPages * pageSize > 0xFFFFFFF0ULL || highestLogical >= 0xFFFFFF) {
-    Invalid("the file would exceed the 32-bit address range");
+    return m_nextPhysical++;
   }
 
-  BuiltFile built;
-  Image& image = built.bytes;
-  image.assign(static_cast<std::size_t>(totalPages) * pageSize, std::byte{0});
-  Layout& layout = built.layout;
-  layout.pageSize = pageSize;
-  layout.physicalRecordLength = static_cast<std::uint16_t>(physical);
-  layout.pageCount = pageCount;
-  layout.indexPages = indexPhysical;
-  layout.dataPages = dataPhysical;
-  layout.shadowPages = shadowPhysical;
-  layout.recordSlots.assign(recordCount, 0);
-  layout.recordAddresses.assign(recordCount, 0);
+  void AllocatePages() {
+    m_nextPhysical = m_v6 ? 4 : 1;
+    std::uint32_t nextLogical = 1;
+    for (std::size_t k = 0; k < m_keys.size(); ++k) {
+      m_indexPhysical.push_back(AllocatePhysical());
+      m_indexLogical.push_back(m_v6 ? nextLogical++ : m_indexPhysical.back());
+    }
+    for (std::size_t p = 0; p < m_dataPageCount; ++p) {
+      m_dataPhysical.push_back(AllocatePhysical());
+      m_dataLogical.push_back(m_v6 ? nextLogical++ : m_dataPhysical.back());
+    }
+    for (int s = 0; s < m_spec.shadowPages; ++s)
+      m_shadowPhysical.push_back(AllocatePhysical());
+    m_pageCount = m_nextPhysical;
+    m_highestLogical = m_v6 ? nextLogical - 1 : m_pageCount - 1;
+    if (m_v6 && m_highestLogical > 0 && (m_highestLogical - 1) / EntriesPerPat() >= m_patPairs) {
+      throw std::logic_error("writer: PAT pairs do not cover the logical pages");
+    }
+    const std::uint64_t totalPages =
+        static_cast<std::uint64_t>(m_pageCount) + static_cast<std::uint64_t>(m_spec.junkPages);
+    if (totalPages * m_pageSize > 0xFFFFFFF0ULL || m_highestLogical >= 0xFFFFFF) {
+      Invalid("the file would exceed the 32-bit address range");
+    }
+
+    m_image.assign(static_cast<std::size_t>(totalPages) * m_pageSize, std::byte{0});
+    Layout& layout = m_built.layout;
+    layout.pageSize = m_pageSize;
+    layout.physicalRecordLength = static_cast<std::uint16_t>(m_physical);
+    layout.pageCount = m_pageCount;
+    layout.indexPages = m_indexPhysical;
+    layout.dataPages = m_dataPhysical;
+    layout.shadowPages = m_shadowPhysical;
+  }
+
+  std::uint32_t EntriesPerPat() const { return m_pageSize / 4 - 2; }
 
   // Where every slot lands, and the record address that pointers and index entries use.
-  std::vector<std::size_t> slotOffset(slots.size());
-  std::vector<std::uint32_t> slotAddress(slots.size());
-  for (std::size_t i = 0; i < slots.size(); ++i) {
-    const std::size_t page = i / slotsPerPage;
-    const std::size_t inPage = kDataPageHeader + (i % slotsPerPage) * physical;
-    slotOffset[i] = static_cast<std::size_t>(dataPhysical[page]) * pageSize + inPage;
-    slotAddress[i] = static_cast<std::uint32_t>(
-        (v6 ? dataLogical[page] : dataPhysical[page]) * pageSize + inPage);
-    if (slots[i].kind == SlotKind::kRecord) {
-      layout.recordSlots[slots[i].record] = slotOffset[i];
-      layout.recordAddresses[slots[i].record] = slotAddress[i];
-    } else if (slots[i].kind == SlotKind::kFree) {
-      layout.freeSlots.push_back(slotOffset[i]);
-    } else {
-      layout.deletedSlots.push_back(slotOffset[i]);
-    }
-  }
-
-  // Key values, distinct counts and duplicate chains (insertion order, by equal key bytes).
-  std::vector<std::vector<KeyBytes>> keyValues(keyCount);
-  std::vector<std::vector<std::uint32_t>> previous(keyCount);
-  std::vector<std::vector<std::uint32_t>> next(keyCount);
-  for (std::size_t k = 0; k < keyCount; ++k) {
-    std::map<KeyBytes, std::size_t> lastWithValue;
-    keyValues[k].reserve(recordCount);
-    previous[k].assign(recordCount, kNone);
-    next[k].assign(recordCount, kNone);
-    for (std::size_t r = 0; r < recordCount; ++r) {
-      keyValues[k].push_back(ExtractKey(spec.keys[k], spec.records[r]));
-      auto [it, inserted] = lastWithValue.try_emplace(keyValues[k].back(), r);
-      if (!inserted) {
-        previous[k][r] = layout.recordAddresses[it->second];
-        next[k][it->second] = layout.recordAddresses[r];
-        it->second = r;
-      }
-    }
-    keys[k].uniqueValues = static_cast<std::uint32_t>(lastWithValue.size());
-  }
-
-  // Data pages.
-  for (std::size_t p = 0; p < dataPageCount; ++p) {
-    const std::size_t at = static_cast<std::size_t>(dataPhysical[p]) * pageSize;
-    if (v6) {
-      PutPref(image, at, kDataPageType, dataLogical[p]);
-    } else {
-      PutWs32(image, at, dataPhysical[p]);
-    }
-    Put16(image, at + 4, kDataPageUsage);
-  }
-  std::size_t gapIndex = 0;
-  for (std::size_t i = 0; i < slots.size(); ++i) {
-    const std::size_t at = slotOffset[i];
-    const Slot& slot = slots[i];
-    if (slot.kind == SlotKind::kRecord) {
-      if (v6) Put16(image, at, 1);
-      PutBytes(image, at + dataStart, spec.records[slot.record]);
-      if (variable) PutWs32(image, at + dataStart + recordLength, kNone);
-      for (std::size_t k = 0; k < keyCount; ++k) {
-        if (!keys[k].linked) continue;
-        PutWs32(image, at + keys[k].pointerOffset, previous[k][slot.record]);
-        PutWs32(image, at + keys[k].pointerOffset + 4, next[k][slot.record]);
-      }
-      continue;
-    }
-    // Free (6.x) and deleted (pre-6.0) slots are chained in file order.
-    std::uint32_t following = kNone;
-    for (std::size_t j = i + 1; j < slots.size(); ++j) {
-      if (slots[j].kind == slot.kind) {
-        following = v6 ? slotAddress[j] : static_cast<std::uint32_t>(slotOffset[j]);
-        break;
-      }
-    }
-    if (slot.kind == SlotKind::kFree) {
-      PutWs32(image, at + 2, following);
-    } else {
-      PutWs32(image, at, following);
-      for (std::size_t b = 4; b < physical; ++b)
-        Put8(image, at + b, JunkByte(gapIndex + b));
-    }
-    ++gapIndex;
-  }
-
-  // Index pages: a single leaf root when every entry fits, otherwise an empty root.
-  for (std::size_t k = 0; k < keyCount; ++k) {
-    const Key& key = spec.keys[k];
-    const KeyPlan& plan = keys[k];
-    const std::size_t at = static_cast<std::size_t>(indexPhysical[k]) * pageSize;
-    if (v6) {
-      PutPref(image, at, static_cast<std::uint8_t>(kIndexPageType + k), indexLogical[k]);
-    } else {
-      PutWs32(image, at, indexPhysical[k]);
-    }
-    Put16(image, at + 4, 1);
-    Fill(image, at + 8, 8, 0xFF);
-
-    std::vector<std::size_t> order;
-    for (std::size_t r = 0; r < recordCount; ++r) {
-      if (!IsNullKey(key, spec.records[r])) order.push_back(r);
-    }
-    const auto& values = keyValues[k];
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      const int c = CompareKeys(key, values[a], values[b]);
-      return c != 0 ? c < 0 : values[a] < values[b];
-    });
-    // Linked duplicates share one entry naming the first and last record of their chain.
-    struct Entry {
-      std::size_t first;
-      std::size_t last;
-    };
-    std::vector<Entry> entries;
-    for (std::size_t r : order) {
-      if (plan.linked && !entries.empty() && values[entries.back().first] == values[r]) {
-        entries.back().last = r;
+  void LocateSlots() {
+    Layout& layout = m_built.layout;
+    layout.recordSlots.assign(m_spec.records.size(), 0);
+    layout.recordAddresses.assign(m_spec.records.size(), 0);
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+      Slot& slot = m_slots[i];
+      const std::size_t page = i / m_slotsPerPage;
+      const std::size_t inPage = kDataPageHeader + (i % m_slotsPerPage) * m_physical;
+      slot.offset = PageOffset(m_dataPhysical[page]) + inPage;
+      slot.address = static_cast<std::uint32_t>(
+          static_cast<std::size_t>(m_v6 ? m_dataLogical[page] : m_dataPhysical[page]) * m_pageSize +
+          inPage);
+      if (slot.kind == SlotKind::kRecord) {
+        layout.recordSlots[slot.record] = slot.offset;
+        layout.recordAddresses[slot.record] = slot.address;
+      } else if (slot.kind == SlotKind::kFree) {
+        layout.freeSlots.push_back(slot.offset);
       } else {
-        entries.push_back({r, r});
+        layout.deletedSlots.push_back(slot.offset);
       }
     }
-    if (entries.size() > plan.maxEntries) continue;
-    Put16(image, at + 6, static_cast<std::uint16_t>(entries.size()));
-    std::size_t entryAt = at + kIndexPageHeader;
-    for (const Entry& entry : entries) {
-      PutBytes(image, entryAt, values[entry.first]);
-      std::size_t field = entryAt + plan.totalLength;
-      PutWs32(image, field, layout.recordAddresses[entry.first]);
-      field += 4;
-      if (plan.linked) {
-        PutWs32(image, field, layout.recordAddresses[entry.last]);
+  }
+
+  // Key values, distinct counts and duplicate chains: insertion order, by equal key bytes.
+  void ChainDuplicates() {
+    const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
+    const std::size_t count = m_spec.records.size();
+    for (std::size_t k = 0; k < m_keys.size(); ++k) {
+      KeyPlan& plan = m_keys[k];
+      std::map<KeyBytes, std::size_t> lastWithValue;
+      plan.values.reserve(count);
+      plan.previous.assign(count, kNone);
+      plan.next.assign(count, kNone);
+      for (std::size_t r = 0; r < count; ++r) {
+        plan.values.push_back(ExtractKey(m_spec.keys[k], m_spec.records[r]));
+        auto [it, inserted] = lastWithValue.try_emplace(plan.values.back(), r);
+        if (!inserted) {
+          plan.previous[r] = addresses[it->second];
+          plan.next[it->second] = addresses[r];
+          it->second = r;
+        }
+      }
+      plan.uniqueValues = static_cast<std::uint32_t>(lastWithValue.size());
+    }
+  }
+
+  void WriteDataPages() {
+    for (std::size_t p = 0; p < m_dataPageCount; ++p) {
+      const std::size_t at = PageOffset(m_dataPhysical[p]);
+      if (m_v6) {
+        PutPref(m_image, at, kDataPageType, m_dataLogical[p]);
+      } else {
+        PutWs32(m_image, at, m_dataPhysical[p]);
+      }
+      Put16(m_image, at + 4, kDataPageUsage);
+    }
+    std::size_t gapIndex = 0;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+      const Slot& slot = m_slots[i];
+      const std::size_t at = slot.offset;
+      if (slot.kind == SlotKind::kRecord) {
+        if (m_v6) Put16(m_image, at, 1);
+        PutBytes(m_image, at + m_dataStart, m_spec.records[slot.record]);
+        if (m_variable) PutWs32(m_image, at + m_dataStart + m_spec.recordLength, kNone);
+        for (const KeyPlan& plan : m_keys) {
+          if (!plan.linked) continue;
+          PutWs32(m_image, at + plan.pointerOffset, plan.previous[slot.record]);
+          PutWs32(m_image, at + plan.pointerOffset + 4, plan.next[slot.record]);
+        }
+        continue;
+      }
+      // Free (6.x) and deleted (pre-6.0) slots are chained in file order.
+      std::uint32_t following = kNone;
+      for (std::size_t j = i + 1; j < m_slots.size(); ++j) {
+        if (m_slots[j].kind == slot.kind) {
+          following = m_v6 ? m_slots[j].address : static_cast<std::uint32_t>(m_slots[j].offset);
+          break;
+        }
+      }
+      if (slot.kind == SlotKind::kFree) {
+        PutWs32(m_image, at + 2, following);
+      } else {
+        // What is left of the record that lived here: non-zero, so only the chain tells.
+        PutWs32(m_image, at, following);
+        for (std::size_t b = 4; b < m_physical; ++b)
+          Put8(m_image, at + b, JunkByte(gapIndex + b));
+      }
+      ++gapIndex;
+    }
+  }
+
+  // A single leaf root when every entry fits, otherwise an empty root.
+  void WriteIndexPages() {
+    const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
+    for (std::size_t k = 0; k < m_keys.size(); ++k) {
+      const Key& key = m_spec.keys[k];
+      const KeyPlan& plan = m_keys[k];
+      const std::size_t at = PageOffset(m_indexPhysical[k]);
+      if (m_v6) {
+        PutPref(m_image, at, static_cast<std::uint8_t>(kIndexPageType + k), m_indexLogical[k]);
+      } else {
+        PutWs32(m_image, at, m_indexPhysical[k]);
+      }
+      Put16(m_image, at + 4, 1);
+      Fill(m_image, at + 8, 8, 0xFF);
+
+      std::vector<std::size_t> order;
+      for (std::size_t r = 0; r < m_spec.records.size(); ++r) {
+        if (!IsNullKey(key, m_spec.records[r])) order.push_back(r);
+      }
+      const std::vector<KeyBytes>& values = plan.values;
+      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = CompareKeys(key, values[a], values[b]);
+        return c != 0 ? c < 0 : values[a] < values[b];
+      });
+      // Linked duplicates share one entry naming the first and last record of their chain.
+      struct Entry {
+        std::size_t first;
+        std::size_t last;
+      };
+      std::vector<Entry> entries;
+      for (const std::size_t r : order) {
+        if (plan.linked && !entries.empty() && values[entries.back().first] == values[r]) {
+          entries.back().last = r;
+        } else {
+          entries.push_back({r, r});
+        }
+      }
+      if (entries.size() > plan.maxEntries) continue;
+      Put16(m_image, at + 6, static_cast<std::uint16_t>(entries.size()));
+      std::size_t field = at + kIndexPageHeader;
+      for (const Entry& entry : entries) {
+        PutBytes(m_image, field, values[entry.first]);
+        field += plan.totalLength;
+        PutWs32(m_image, field, addresses[entry.first]);
+        field += 4;
+        if (plan.linked) {
+          PutWs32(m_image, field, addresses[entry.last]);
+          field += 4;
+        }
+        PutWs32(m_image, field, kNone);
         field += 4;
       }
-      PutWs32(image, field, kNone);
-      entryAt += plan.entrySize;
     }
   }
 
-  // FCR copies.
-  const std::uint32_t trueCount =
-      spec.recordCountOverride.value_or(static_cast<std::uint32_t>(recordCount));
-  auto writeFcr = [&](std::uint32_t page, std::uint32_t usage, std::uint32_t count,
-                      std::uint32_t logicalBound) {
-    const std::size_t at = static_cast<std::size_t>(page) * pageSize;
-    if (v6) {
-      Put8(image, at, 0x46);  // "FC"
-      Put8(image, at + 1, 0x43);
-      Put32(image, at + 4, usage);
-      Fill(image, at + 0x0C, 8, 0xFF);
-      Put16(image, at + 0x22, 0xFFFF);
-      PutWs32(image, at + 0x26, logicalBound);
-      if (variable) Fill(image, at + 0x38, 4, 0xFF);
-      Put16(image, at + 0x4A, spec.version != 0 ? spec.version : 0x0600);
-      Put16(image, at + 0x72, firstPointerOffset);
-      Put16(image, at + 0x74, linkedCount);
-      Put8(image, at + 0x76, static_cast<std::uint8_t>(keyCount));
-      Put8(image, at + 0x77, static_cast<std::uint8_t>(segmentCount));
-      Put16(image, at + 0x78, static_cast<std::uint16_t>(katOffset));
-      for (std::size_t k = 0; k < keyCount; ++k) {
-        Put16(image, at + katOffset + 2 * k, static_cast<std::uint16_t>(keys[k].specOffset));
+  void WriteFcrs() {
+    const std::uint32_t count =
+        m_spec.recordCountOverride.value_or(static_cast<std::uint32_t>(m_spec.records.size()));
+    Layout& layout = m_built.layout;
+    if (!m_v6) {
+      layout.currentFcrPage = 0;
+      WriteFcr(0, 1, count, 0);
+      return;
+    }
+    const std::uint32_t current = m_spec.staleFcr == StaleCopy::kSecond ? 0 : 1;
+    layout.currentFcrPage = current;
+    layout.staleFcrPage = 1 - current;
+    WriteFcr(current, kCurrentUsage, count, m_highestLogical + 1);
+    if (m_spec.staleCopiesDisagree) {
+      WriteFcr(1 - current, kStaleUsage, 0, 1);  // as freshly created: no records, no pages
+    } else {
+      WriteFcr(1 - current, kStaleUsage, count, m_highestLogical + 1);
+    }
+  }
+
+  void WriteFcr(std::uint32_t page, std::uint32_t usage, std::uint32_t recordCount,
+                std::uint32_t logicalBound) {
+    const std::size_t at = PageOffset(page);
+    const Layout& layout = m_built.layout;
+    if (m_v6) {
+      Put8(m_image, at, 0x46);  // "FC"
+      Put8(m_image, at + 1, 0x43);
+      Put32(m_image, at + 4, usage);
+      Fill(m_image, at + 0x0C, 8, 0xFF);
+      Put16(m_image, at + 0x22, 0xFFFF);
+      PutWs32(m_image, at + 0x26, logicalBound);
+      if (m_variable) Fill(m_image, at + 0x38, 4, 0xFF);
+      Put16(m_image, at + 0x4A, m_spec.version != 0 ? m_spec.version : 0x0600);
+      Put16(m_image, at + 0x72, m_firstPointerOffset);
+      Put16(m_image, at + 0x74, m_linkedCount);
+      Put8(m_image, at + 0x76, static_cast<std::uint8_t>(m_keys.size()));
+      Put8(m_image, at + 0x77, static_cast<std::uint8_t>(m_segmentCount));
+      Put16(m_image, at + 0x78, static_cast<std::uint16_t>(m_katOffset));
+      for (std::size_t k = 0; k < m_keys.size(); ++k) {
+        Put16(m_image, at + m_katOffset + 2 * k, static_cast<std::uint16_t>(m_keys[k].specOffset));
       }
     } else {
-      Put16(image, at + 4, static_cast<std::uint16_t>(usage));
-      Put8(image, at + 7, static_cast<std::uint8_t>(spec.version != 0 ? spec.version : 4));
-      Fill(image, at + 0x0C, 4, 0xFF);
-      PutWs32(image, at + 0x10,
+      Put16(m_image, at + 4, static_cast<std::uint16_t>(usage));
+      Put8(m_image, at + 7, static_cast<std::uint8_t>(m_spec.version != 0 ? m_spec.version : 4));
+      Fill(m_image, at + 0x0C, 4, 0xFF);
+      PutWs32(m_image, at + 0x10,
               layout.deletedSlots.empty()
                   ? kNone
                   : static_cast<std::uint32_t>(layout.deletedSlots.front()));
-      PutWs32(image, at + 0x1E, dataPageCount == 0 ? kNone : dataPhysical.back());
-      PutWs32(image, at + 0x26, pageCount);
-      if (variable) Put8(image, at + 0x38, 0xFF);
+      PutWs32(m_image, at + 0x1E, m_dataPhysical.empty() ? kNone : m_dataPhysical.back());
+      PutWs32(m_image, at + 0x26, m_pageCount);
+      if (m_variable) Put8(m_image, at + 0x38, 0xFF);
     }
-    Put16(image, at + 0x08, static_cast<std::uint16_t>(pageSize));
-    Put16(image, at + 0x14, static_cast<std::uint16_t>(keyCount));
-    Put16(image, at + 0x16, recordLength);
-    Put16(image, at + 0x18, static_cast<std::uint16_t>(physical));
-    PutWs32(image, at + 0x1A, count);
-    Put8(image, at + 0x24, 1);
-    Put16(image, at + 0x106, spec.fileFlags);
+    Put16(m_image, at + 0x08, static_cast<std::uint16_t>(m_pageSize));
+    Put16(m_image, at + 0x14, static_cast<std::uint16_t>(m_keys.size()));
+    Put16(m_image, at + 0x16, m_spec.recordLength);
+    Put16(m_image, at + 0x18, static_cast<std::uint16_t>(m_physical));
+    PutWs32(m_image, at + 0x1A, recordCount);
+    Put8(m_image, at + 0x24, 1);
+    Put16(m_image, at + 0x106, m_spec.fileFlags);
+    for (std::size_t k = 0; k < m_keys.size(); ++k)
+      WriteKeySpec(at, k);
+  }
 
-    for (std::size_t k = 0; k < keyCount; ++k) {
-      const Key& key = spec.keys[k];
-      const KeyPlan& plan = keys[k];
-      for (std::size_t s = 0; s < key.segments.size(); ++s) {
-        const Segment& segment = key.segments[s];
-        const std::size_t segAt = at + plan.specOffset + kSegmentSpecSize * s;
-        const bool last = s + 1 == key.segments.size();
-        if (s == 0) {
-          const auto keyType = static_cast<std::uint8_t>(kIndexPageType + k);
-          if (v6) {
-            PutPref(image, segAt, keyType, indexLogical[k]);
-            Put8(image, segAt + 0x18, keyType);
-          } else {
-            PutWs32(image, segAt, indexPhysical[k]);
-          }
-          PutWs32(image, segAt + 0x04, plan.uniqueValues);
-          Put16(image, segAt + 0x0A, plan.totalLength);
-          Put16(image, segAt + 0x0C, plan.entrySize);
-          Put16(image, segAt + 0x0E, plan.maxEntries);
-          Put16(image, segAt + 0x10, static_cast<std::uint16_t>(plan.maxEntries / 2));
-          Put16(image, segAt + 0x12, plan.pointerOffset);
+  // Later segments carry only flags, position, length, type and null value.
+  void WriteKeySpec(std::size_t fcr, std::size_t k) {
+    const Key& key = m_spec.keys[k];
+    const KeyPlan& plan = m_keys[k];
+    for (std::size_t s = 0; s < key.segments.size(); ++s) {
+      const Segment& segment = key.segments[s];
+      const std::size_t at = fcr + plan.specOffset + kSegmentSpecSize * s;
+      if (s == 0) {
+        const auto keyType = static_cast<std::uint8_t>(kIndexPageType + k);
+        if (m_v6) {
+          PutPref(m_image, at, keyType, m_indexLogical[k]);
+          Put8(m_image, at + 0x18, keyType);
+        } else {
+          PutWs32(m_image, at, m_indexPhysical[k]);
         }
-        const std::uint16_t flags = static_cast<std::uint16_t>(
-            (segment.flags & ~key_flag::kSegmented) | (last ? 0 : key_flag::kSegmented));
-        Put16(image, segAt + 0x08, flags);
-        Put16(image, segAt + 0x14, static_cast<std::uint16_t>(segment.offset + dataStart));
-        Put16(image, segAt + 0x16, segment.length);
-        Put8(image, segAt + 0x1C, segment.type);
-        Put8(image, segAt + 0x1D, segment.nullValue);
+        PutWs32(m_image, at + 0x04, plan.uniqueValues);
+        Put16(m_image, at + 0x0A, plan.totalLength);
+        Put16(m_image, at + 0x0C, plan.entrySize);
+        Put16(m_image, at + 0x0E, plan.maxEntries);
+        Put16(m_image, at + 0x10, static_cast<std::uint16_t>(plan.maxEntries / 2));
+        Put16(m_image, at + 0x12, plan.pointerOffset);
       }
-    }
-  };
-
-  if (!v6) {
-    layout.currentFcrPage = 0;
-    writeFcr(0, 1, trueCount, 0);
-  } else {
-    const std::uint32_t current = spec.staleFcr == StaleCopy::kSecond ? 0 : 1;
-    layout.currentFcrPage = current;
-    layout.staleFcrPage = 1 - current;
-    writeFcr(current, kCurrentUsage, trueCount, highestLogical + 1);
-    if (spec.staleCopiesDisagree) {
-      writeFcr(1 - current, kStaleUsage, 0, 1);  // as freshly created: no records, no pages
-    } else {
-      writeFcr(1 - current, kStaleUsage, trueCount, highestLogical + 1);
+      const bool last = s + 1 == key.segments.size();
+      const auto flags = static_cast<std::uint16_t>((segment.flags & ~key_flag::kSegmented) |
+                                                    (last ? 0 : key_flag::kSegmented));
+      Put16(m_image, at + 0x08, flags);
+      Put16(m_image, at + 0x14, static_cast<std::uint16_t>(segment.offset + m_dataStart));
+      Put16(m_image, at + 0x16, segment.length);
+      Put8(m_image, at + 0x1C, segment.type);
+      Put8(m_image, at + 0x1D, segment.nullValue);
     }
   }
 
-  if (v6) {
-    // Shadow pages: stale-looking copies of live data pages with every record byte flipped.
-    std::map<std::uint32_t, std::uint32_t> shadowOf;  // logical page -> shadow physical page
-    for (std::size_t s = 0; s < shadowPhysical.size(); ++s) {
-      const std::size_t live = s % dataPageCount;
-      const std::size_t from = static_cast<std::size_t>(dataPhysical[live]) * pageSize;
-      const std::size_t to = static_cast<std::size_t>(shadowPhysical[s]) * pageSize;
-      std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(from), pageSize,
-                  image.begin() + static_cast<std::ptrdiff_t>(to));
-      Put16(image, to + 4, kShadowPageUsage);
-      for (std::size_t i = live * slotsPerPage;
-           i < std::min(slots.size(), (live + 1) * slotsPerPage); ++i) {
-        if (slots[i].kind != SlotKind::kRecord) continue;
-        const std::size_t data = to + (slotOffset[i] - from) + dataStart;
-        for (std::size_t b = 0; b < recordLength; ++b)
-          image[data + b] ^= std::byte{0xFF};
+  // Copies of live data pages, cycling through them, with every record byte flipped and a usage
+  // word newer than the live page's.
+  void WriteShadowPages() {
+    for (std::size_t s = 0; s < m_shadowPhysical.size(); ++s) {
+      const std::size_t live = s % m_dataPageCount;
+      const std::size_t from = PageOffset(m_dataPhysical[live]);
+      const std::size_t to = PageOffset(m_shadowPhysical[s]);
+      std::copy_n(m_image.begin() + static_cast<std::ptrdiff_t>(from), m_pageSize,
+                  m_image.begin() + static_cast<std::ptrdiff_t>(to));
+      Put16(m_image, to + 4, kShadowPageUsage);
+      const std::size_t end = std::min(m_slots.size(), (live + 1) * m_slotsPerPage);
+      for (std::size_t i = live * m_slotsPerPage; i < end; ++i) {
+        if (m_slots[i].kind != SlotKind::kRecord) continue;
+        const std::size_t data = to + (m_slots[i].offset - from) + m_dataStart;
+        for (std::size_t b = 0; b < m_spec.recordLength; ++b)
+          m_image[data + b] ^= std::byte{0xFF};
       }
-      shadowOf[dataLogical[live]] = shadowPhysical[s];
+      m_shadowOf[m_dataLogical[live]] = m_shadowPhysical[s];
     }
+  }
 
-    // PAT pairs: the current copy maps every logical page; the stale one is empty or misleading.
-    for (std::uint32_t pair = 0; pair < patPairs; ++pair) {
+  // The current copy of each pair maps its logical pages; the stale copy either repeats it or, when
+  // the copies disagree, is empty except for logical pages it points at their shadows.
+  void WritePats() {
+    const std::uint32_t quarter = m_pageSize / 4;
+    Layout& layout = m_built.layout;
+    for (std::uint32_t pair = 0; pair < m_patPairs; ++pair) {
       const std::uint32_t first = 2 + pair * quarter;
-      const std::uint32_t current = spec.stalePat == StaleCopy::kSecond ? first : first + 1;
-      const std::uint32_t stale = spec.stalePat == StaleCopy::kSecond ? first + 1 : first;
+      const bool firstIsCurrent = m_spec.stalePat == StaleCopy::kSecond;
+      const std::uint32_t current = firstIsCurrent ? first : first + 1;
+      const std::uint32_t stale = firstIsCurrent ? first + 1 : first;
       layout.currentPatPages.push_back(current);
       layout.stalePatPages.push_back(stale);
-      for (std::uint32_t page : {current, stale}) {
-        const std::size_t at = static_cast<std::size_t>(page) * pageSize;
-        Put8(image, at, 0x50);  // "PP", as every genuine PAT page starts
-        Put8(image, at + 1, 0x50);
-        Put8(image, at + 2, 0x01);
-        Put32(image, at + 4, page == current ? kCurrentUsage : kStaleUsage);
+      for (const std::uint32_t page : {current, stale}) {
+        const std::size_t at = PageOffset(page);
+        Put8(m_image, at, 0x50);  // "PP", as every genuine PAT page starts
+        Put8(m_image, at + 1, 0x50);
+        Put8(m_image, at + 2, 0x01);
+        Put32(m_image, at + 4, page == current ? kCurrentUsage : kStaleUsage);
       }
-      auto entry = [&](std::uint32_t page, std::uint32_t logical) {
-        return static_cast<std::size_t>(page) * pageSize + 4 + 4 * (logical - pair * entriesPerPat);
+      const auto entry = [&](std::uint32_t page, std::uint32_t logical) {
+        return PageOffset(page) + 4 + 4 * (logical - pair * EntriesPerPat());
       };
-      const std::uint32_t low = pair * entriesPerPat + 1;
-      const std::uint32_t high = std::min(highestLogical, (pair + 1) * entriesPerPat);
+      const std::uint32_t low = pair * EntriesPerPat() + 1;
+      const std::uint32_t high = std::min(m_highestLogical, (pair + 1) * EntriesPerPat());
       for (std::uint32_t logical = low; logical <= high; ++logical) {
-        std::uint8_t type = 0;
-        std::uint32_t physicalPage = 0;
-        if (logical <= keyCount) {
+        std::uint8_t type = kDataPageType;
+        std::uint32_t physical = 0;
+        if (logical <= m_keys.size()) {
           type = static_cast<std::uint8_t>(kIndexPageType + (logical - 1));
-          physicalPage = indexPhysical[logical - 1];
+          physical = m_indexPhysical[logical - 1];
         } else {
-          type = kDataPageType;
-          physicalPage = dataPhysical[logical - 1 - keyCount];
+          physical = m_dataPhysical[logical - 1 - m_keys.size()];
         }
-        PutPref(image, entry(current, logical), type, physicalPage);
-        if (!spec.staleCopiesDisagree) {
-          PutPref(image, entry(stale, logical), type, physicalPage);
-        } else if (auto shadow = shadowOf.find(logical); shadow != shadowOf.end()) {
-          PutPref(image, entry(stale, logical), kDataPageType, shadow->second);
+        PutPref(m_image, entry(current, logical), type, physical);
+        if (!m_spec.staleCopiesDisagree) {
+          PutPref(m_image, entry(stale, logical), type, physical);
+        } else if (const auto shadow = m_shadowOf.find(logical); shadow != m_shadowOf.end()) {
+          PutPref(m_image, entry(stale, logical), kDataPageType, shadow->second);
         }
       }
     }
   }
 
-  for (std::size_t j = 0; j < static_cast<std::size_t>(spec.junkPages); ++j) {
-    const std::size_t at = (static_cast<std::size_t>(pageCount) + j) * pageSize;
-    for (std::size_t b = 0; b < pageSize; ++b)
-      Put8(image, at + b, JunkByte(at + b));
+  void WriteJunkPages() {
+    const std::size_t start = PageOffset(m_pageCount);
+    for (std::size_t at = start; at < m_image.size(); ++at)
+      Put8(m_image, at, JunkByte(at));
   }
-  return built;
+
+  const FileSpec& m_spec;
+  const bool m_v6;
+  const std::uint32_t m_pageSize;
+  const std::uint16_t m_dataStart;  // slot offset of the record data
+  const bool m_variable;
+
+  std::vector<KeyPlan> m_keys;
+  std::size_t m_physical = 0;  // physical record length = slot size
+  std::uint32_t m_slotsPerPage = 0;
+  std::size_t m_segmentCount = 0;
+  std::uint16_t m_linkedCount = 0;
+  std::uint16_t m_firstPointerOffset = 0;
+  std::size_t m_katOffset = 0;
+
+  std::vector<Slot> m_slots;
+  std::size_t m_dataPageCount = 0;
+  std::uint32_t m_nextPhysical = 0;
+  std::uint32_t m_patPairs = 1;
+  std::uint32_t m_pageCount = 0;  // pages before the junk
+  std::uint32_t m_highestLogical = 0;
+  std::vector<std::uint32_t> m_indexPhysical;
+  std::vector<std::uint32_t> m_indexLogical;
+  std::vector<std::uint32_t> m_dataPhysical;
+  std::vector<std::uint32_t> m_dataLogical;
+  std::vector<std::uint32_t> m_shadowPhysical;
+  std::map<std::uint32_t, std::uint32_t> m_shadowOf;  // logical page -> its (last) shadow
+
+  BuiltFile m_built;
+  Image& m_image = m_built.bytes;
+};
+
+}  // namespace
+
+BuiltFile Build(const FileSpec& spec) {
+  return FileBuilder(spec).Build();
 }
 
 void WriteFile(const std::filesystem::path& path, const std::vector<std::byte>& bytes) {
