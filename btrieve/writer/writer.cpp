@@ -17,8 +17,8 @@ using Image = std::vector<std::byte>;
 using KeyBytes = std::vector<std::byte>;
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
-constexpr std::size_t kSpecStart = 0x110;
-constexpr std::size_t kSegmentSpecSize = 30;
+constexpr std::size_t kKeyTableStart = 0x110;
+constexpr std::size_t kSegmentEntrySize = 30;
 constexpr std::size_t kKatOffset4096 = 0x0F10;
 constexpr std::uint32_t kDataPageHeader = 6;
 constexpr std::uint32_t kIndexPageHeader = 16;
@@ -205,7 +205,7 @@ struct KeyPlan {
   std::uint16_t entrySize = 0;
   std::uint16_t maxEntries = 0;
   std::uint32_t uniqueValues = 0;
-  std::size_t specOffset = 0;           // offset of the first segment spec in the FCR page
+  std::size_t entryOffset = 0;          // offset of the first segment descriptor in the FCR page
   std::vector<KeyBytes> values;         // per record
   std::vector<std::uint32_t> previous;  // per record: duplicate chain, record addresses
   std::vector<std::uint32_t> next;
@@ -224,38 +224,38 @@ struct Slot {
   throw std::invalid_argument("writer: " + what);
 }
 
-void ValidateSpec(const FileSpec& spec) {
-  const bool v6 = spec.format == Format::kV6;
-  if (spec.pageSize < 512 || spec.pageSize > 4096 || spec.pageSize % 512 != 0) {
+void ValidateDescription(const FileSpec& file) {
+  const bool v6 = file.format == Format::kV6;
+  if (file.pageSize < 512 || file.pageSize > 4096 || file.pageSize % 512 != 0) {
     Invalid("page size must be a multiple of 512 up to 4096");
   }
-  if (spec.recordLength == 0) Invalid("record length must be at least 1");
-  for (std::size_t i = 0; i < spec.records.size(); ++i) {
-    if (spec.records[i].size() != spec.recordLength) {
+  if (file.recordLength == 0) Invalid("record length must be at least 1");
+  for (std::size_t i = 0; i < file.records.size(); ++i) {
+    if (file.records[i].size() != file.recordLength) {
       Invalid("record " + std::to_string(i) + " is not recordLength bytes long");
     }
   }
-  for (std::size_t k = 0; k < spec.keys.size(); ++k) {
-    const Key& key = spec.keys[k];
+  for (std::size_t k = 0; k < file.keys.size(); ++k) {
+    const Key& key = file.keys[k];
     if (key.segments.empty()) Invalid("key " + std::to_string(k) + " has no segment");
     std::size_t total = 0;
     for (const Segment& segment : key.segments) {
       if (segment.length == 0 ||
-          static_cast<std::size_t>(segment.offset) + segment.length > spec.recordLength) {
+          static_cast<std::size_t>(segment.offset) + segment.length > file.recordLength) {
         Invalid("a segment of key " + std::to_string(k) + " lies outside the record");
       }
       total += segment.length;
     }
     if (total > 255) Invalid("key " + std::to_string(k) + " is longer than 255 bytes");
   }
-  if (spec.shadowPages < 0 || spec.freeSlotEvery < 0 || spec.deletedEvery < 0 ||
-      spec.junkPages < 0) {
+  if (file.shadowPages < 0 || file.freeSlotEvery < 0 || file.deletedEvery < 0 ||
+      file.junkPages < 0) {
     Invalid("variant counts must not be negative");
   }
-  if (!v6 && (spec.shadowPages > 0 || spec.freeSlotEvery > 0)) {
+  if (!v6 && (file.shadowPages > 0 || file.freeSlotEvery > 0)) {
     Invalid("shadow pages and free slots exist only in 6.x files");
   }
-  if (v6 && spec.deletedEvery > 0) Invalid("the deleted-record chain exists only in pre-6.0 files");
+  if (v6 && file.deletedEvery > 0) Invalid("the deleted-record chain exists only in pre-6.0 files");
 }
 
 // Builds one file in steps: plan the slot and the FCR, place the slots, allocate pages, then write
@@ -264,15 +264,15 @@ void ValidateSpec(const FileSpec& spec) {
 // data pages, then the shadows.
 class FileBuilder {
  public:
-  explicit FileBuilder(const FileSpec& spec)
-      : m_spec(spec),
-        m_v6(spec.format == Format::kV6),
-        m_pageSize(spec.pageSize),
+  explicit FileBuilder(const FileSpec& file)
+      : m_file(file),
+        m_v6(file.format == Format::kV6),
+        m_pageSize(file.pageSize),
         m_dataStart(m_v6 ? 2 : 0),
-        m_variable((spec.fileFlags & file_flag::kVariableLength) != 0) {}
+        m_variable((file.fileFlags & file_flag::kVariableLength) != 0) {}
 
   BuiltFile Build() {
-    ValidateSpec(m_spec);
+    ValidateDescription(m_file);
     PlanKeys();
     PlanFcrRoom();
     PlaceSlots();
@@ -297,12 +297,12 @@ class FileBuilder {
 
   // Slot: [usage count (6.x)] data [variable-part pointer] [(previous, next) per linked key].
   void PlanKeys() {
-    m_keys.resize(m_spec.keys.size());
-    m_physical = m_dataStart + m_spec.recordLength + (m_variable ? 4 : 0);
+    m_keys.resize(m_file.keys.size());
+    m_physical = m_dataStart + m_file.recordLength + (m_variable ? 4 : 0);
     for (std::size_t k = 0; k < m_keys.size(); ++k) {
       KeyPlan& plan = m_keys[k];
-      const Key& key = m_spec.keys[k];
-      plan.specOffset = kSpecStart + kSegmentSpecSize * m_segmentCount;
+      const Key& key = m_file.keys[k];
+      plan.entryOffset = kKeyTableStart + kSegmentEntrySize * m_segmentCount;
       m_segmentCount += key.segments.size();
       for (const Segment& segment : key.segments) {
         plan.totalLength = static_cast<std::uint16_t>(plan.totalLength + segment.length);
@@ -326,36 +326,36 @@ class FileBuilder {
     m_slotsPerPage = (m_pageSize - kDataPageHeader) / static_cast<std::uint32_t>(m_physical);
   }
 
-  // Segment specs from 0x110, then (6.x) the key attribute table.
+  // Key segment descriptors from 0x110, then (6.x) the key attribute table.
   void PlanFcrRoom() {
-    const std::size_t specEnd = kSpecStart + kSegmentSpecSize * m_segmentCount;
+    const std::size_t tableEnd = kKeyTableStart + kSegmentEntrySize * m_segmentCount;
     if (m_v6) {
       if (m_segmentCount > 255) Invalid("too many key segments");
-      m_katOffset = m_pageSize == 4096 ? kKatOffset4096 : (specEnd + 15) / 16 * 16;
-      if (specEnd > m_katOffset || m_katOffset + 2 * m_keys.size() > m_pageSize) {
-        Invalid("the key specifications overflow the FCR page");
+      m_katOffset = m_pageSize == 4096 ? kKatOffset4096 : (tableEnd + 15) / 16 * 16;
+      if (tableEnd > m_katOffset || m_katOffset + 2 * m_keys.size() > m_pageSize) {
+        Invalid("the key descriptors overflow the FCR page");
       }
-    } else if (specEnd > m_pageSize) {
-      Invalid("the key specifications overflow the FCR page");
+    } else if (tableEnd > m_pageSize) {
+      Invalid("the key descriptors overflow the FCR page");
     }
   }
 
   // Records in placement order, with a free (6.x) or deleted (pre-6.0) slot after every n-th one
   // that is followed by another record.
   void PlaceSlots() {
-    const std::size_t count = m_spec.records.size();
-    const auto every = static_cast<std::size_t>(m_v6 ? m_spec.freeSlotEvery : m_spec.deletedEvery);
+    const std::size_t count = m_file.records.size();
+    const auto every = static_cast<std::size_t>(m_v6 ? m_file.freeSlotEvery : m_file.deletedEvery);
     const SlotKind gap = m_v6 ? SlotKind::kFree : SlotKind::kDeleted;
     m_slots.reserve(count + (every > 0 ? count / every : 0));
     for (std::size_t placed = 0; placed < count; ++placed) {
-      const std::size_t record = m_spec.reversePhysicalOrder ? count - 1 - placed : placed;
+      const std::size_t record = m_file.reversePhysicalOrder ? count - 1 - placed : placed;
       m_slots.push_back({SlotKind::kRecord, record, 0, 0});
       if (every > 0 && (placed + 1) % every == 0 && placed + 1 < count) {
         m_slots.push_back({gap, 0, 0, 0});
       }
     }
     m_dataPageCount = (m_slots.size() + m_slotsPerPage - 1) / m_slotsPerPage;
-    if (m_spec.shadowPages > 0 && m_dataPageCount == 0) {
+    if (m_file.shadowPages > 0 && m_dataPageCount == 0) {
       Invalid("shadow pages need at least one record");
     }
   }
@@ -379,7 +379,7 @@ class FileBuilder {
       m_dataPhysical.push_back(AllocatePhysical());
       m_dataLogical.push_back(m_v6 ? nextLogical++ : m_dataPhysical.back());
     }
-    for (int s = 0; s < m_spec.shadowPages; ++s)
+    for (int s = 0; s < m_file.shadowPages; ++s)
       m_shadowPhysical.push_back(AllocatePhysical());
     m_pageCount = m_nextPhysical;
     m_highestLogical = m_v6 ? nextLogical - 1 : m_pageCount - 1;
@@ -387,7 +387,7 @@ class FileBuilder {
       throw std::logic_error("writer: PAT pairs do not cover the logical pages");
     }
     const std::uint64_t totalPages =
-        static_cast<std::uint64_t>(m_pageCount) + static_cast<std::uint64_t>(m_spec.junkPages);
+        static_cast<std::uint64_t>(m_pageCount) + static_cast<std::uint64_t>(m_file.junkPages);
     if (totalPages * m_pageSize > 0xFFFFFFF0ULL || m_highestLogical >= 0xFFFFFF) {
       Invalid("the file would exceed the 32-bit address range");
     }
@@ -407,8 +407,8 @@ class FileBuilder {
   // Where every slot lands, and the record address that pointers and index entries use.
   void LocateSlots() {
     Layout& layout = m_built.layout;
-    layout.recordSlots.assign(m_spec.records.size(), 0);
-    layout.recordAddresses.assign(m_spec.records.size(), 0);
+    layout.recordSlots.assign(m_file.records.size(), 0);
+    layout.recordAddresses.assign(m_file.records.size(), 0);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
       Slot& slot = m_slots[i];
       const std::size_t page = i / m_slotsPerPage;
@@ -431,7 +431,7 @@ class FileBuilder {
   // Key values, distinct counts and duplicate chains: insertion order, by equal key bytes.
   void ChainDuplicates() {
     const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
-    const std::size_t count = m_spec.records.size();
+    const std::size_t count = m_file.records.size();
     for (std::size_t k = 0; k < m_keys.size(); ++k) {
       KeyPlan& plan = m_keys[k];
       std::map<KeyBytes, std::size_t> lastWithValue;
@@ -439,7 +439,7 @@ class FileBuilder {
       plan.previous.assign(count, kNone);
       plan.next.assign(count, kNone);
       for (std::size_t r = 0; r < count; ++r) {
-        plan.values.push_back(ExtractKey(m_spec.keys[k], m_spec.records[r]));
+        plan.values.push_back(ExtractKey(m_file.keys[k], m_file.records[r]));
         auto [it, inserted] = lastWithValue.try_emplace(plan.values.back(), r);
         if (!inserted) {
           plan.previous[r] = addresses[it->second];
@@ -467,8 +467,8 @@ class FileBuilder {
       const std::size_t at = slot.offset;
       if (slot.kind == SlotKind::kRecord) {
         if (m_v6) Put16(m_image, at, 1);
-        PutBytes(m_image, at + m_dataStart, m_spec.records[slot.record]);
-        if (m_variable) PutWs32(m_image, at + m_dataStart + m_spec.recordLength, kNone);
+        PutBytes(m_image, at + m_dataStart, m_file.records[slot.record]);
+        if (m_variable) PutWs32(m_image, at + m_dataStart + m_file.recordLength, kNone);
         for (const KeyPlan& plan : m_keys) {
           if (!plan.linked) continue;
           PutWs32(m_image, at + plan.pointerOffset, plan.previous[slot.record]);
@@ -500,7 +500,7 @@ class FileBuilder {
   void WriteIndexPages() {
     const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
     for (std::size_t k = 0; k < m_keys.size(); ++k) {
-      const Key& key = m_spec.keys[k];
+      const Key& key = m_file.keys[k];
       const KeyPlan& plan = m_keys[k];
       const std::size_t at = PageOffset(m_indexPhysical[k]);
       if (m_v6) {
@@ -512,8 +512,8 @@ class FileBuilder {
       Fill(m_image, at + 8, 8, 0xFF);
 
       std::vector<std::size_t> order;
-      for (std::size_t r = 0; r < m_spec.records.size(); ++r) {
-        if (!IsNullKey(key, m_spec.records[r])) order.push_back(r);
+      for (std::size_t r = 0; r < m_file.records.size(); ++r) {
+        if (!IsNullKey(key, m_file.records[r])) order.push_back(r);
       }
       const std::vector<KeyBytes>& values = plan.values;
       std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -553,18 +553,18 @@ class FileBuilder {
 
   void WriteFcrs() {
     const std::uint32_t count =
-        m_spec.recordCountOverride.value_or(static_cast<std::uint32_t>(m_spec.records.size()));
+        m_file.recordCountOverride.value_or(static_cast<std::uint32_t>(m_file.records.size()));
     Layout& layout = m_built.layout;
     if (!m_v6) {
       layout.currentFcrPage = 0;
       WriteFcr(0, 1, count, 0);
       return;
     }
-    const std::uint32_t current = m_spec.staleFcr == StaleCopy::kSecond ? 0 : 1;
+    const std::uint32_t current = m_file.staleFcr == StaleCopy::kSecond ? 0 : 1;
     layout.currentFcrPage = current;
     layout.staleFcrPage = 1 - current;
     WriteFcr(current, kCurrentUsage, count, m_highestLogical + 1);
-    if (m_spec.staleCopiesDisagree) {
+    if (m_file.staleCopiesDisagree) {
       WriteFcr(1 - current, kStaleUsage, 0, 1);  // as freshly created: no records, no pages
     } else {
       WriteFcr(1 - current, kStaleUsage, count, m_highestLogical + 1);
@@ -583,18 +583,18 @@ class FileBuilder {
       Put16(m_image, at + 0x22, 0xFFFF);
       PutWs32(m_image, at + 0x26, logicalBound);
       if (m_variable) Fill(m_image, at + 0x38, 4, 0xFF);
-      Put16(m_image, at + 0x4A, m_spec.version != 0 ? m_spec.version : 0x0600);
+      Put16(m_image, at + 0x4A, m_file.version != 0 ? m_file.version : 0x0600);
       Put16(m_image, at + 0x72, m_firstPointerOffset);
       Put16(m_image, at + 0x74, m_linkedCount);
       Put8(m_image, at + 0x76, static_cast<std::uint8_t>(m_keys.size()));
       Put8(m_image, at + 0x77, static_cast<std::uint8_t>(m_segmentCount));
       Put16(m_image, at + 0x78, static_cast<std::uint16_t>(m_katOffset));
       for (std::size_t k = 0; k < m_keys.size(); ++k) {
-        Put16(m_image, at + m_katOffset + 2 * k, static_cast<std::uint16_t>(m_keys[k].specOffset));
+        Put16(m_image, at + m_katOffset + 2 * k, static_cast<std::uint16_t>(m_keys[k].entryOffset));
       }
     } else {
       Put16(m_image, at + 4, static_cast<std::uint16_t>(usage));
-      Put8(m_image, at + 7, static_cast<std::uint8_t>(m_spec.version != 0 ? m_spec.version : 4));
+      Put8(m_image, at + 7, static_cast<std::uint8_t>(m_file.version != 0 ? m_file.version : 4));
       Fill(m_image, at + 0x0C, 4, 0xFF);
       PutWs32(m_image, at + 0x10,
               layout.deletedSlots.empty()
@@ -606,22 +606,22 @@ class FileBuilder {
     }
     Put16(m_image, at + 0x08, static_cast<std::uint16_t>(m_pageSize));
     Put16(m_image, at + 0x14, static_cast<std::uint16_t>(m_keys.size()));
-    Put16(m_image, at + 0x16, m_spec.recordLength);
+    Put16(m_image, at + 0x16, m_file.recordLength);
     Put16(m_image, at + 0x18, static_cast<std::uint16_t>(m_physical));
     PutWs32(m_image, at + 0x1A, recordCount);
     Put8(m_image, at + 0x24, 1);
-    Put16(m_image, at + 0x106, m_spec.fileFlags);
+    Put16(m_image, at + 0x106, m_file.fileFlags);
     for (std::size_t k = 0; k < m_keys.size(); ++k)
-      WriteKeySpec(at, k);
+      WriteKeyDescriptor(at, k);
   }
 
   // Later segments carry only flags, position, length, type and null value.
-  void WriteKeySpec(std::size_t fcr, std::size_t k) {
-    const Key& key = m_spec.keys[k];
+  void WriteKeyDescriptor(std::size_t fcr, std::size_t k) {
+    const Key& key = m_file.keys[k];
     const KeyPlan& plan = m_keys[k];
     for (std::size_t s = 0; s < key.segments.size(); ++s) {
       const Segment& segment = key.segments[s];
-      const std::size_t at = fcr + plan.specOffset + kSegmentSpecSize * s;
+      const std::size_t at = fcr + plan.entryOffset + kSegmentEntrySize * s;
       if (s == 0) {
         const auto keyType = static_cast<std::uint8_t>(kIndexPageType + k);
         if (m_v6) {
@@ -662,7 +662,7 @@ class FileBuilder {
       for (std::size_t i = live * m_slotsPerPage; i < end; ++i) {
         if (m_slots[i].kind != SlotKind::kRecord) continue;
         const std::size_t data = to + (m_slots[i].offset - from) + m_dataStart;
-        for (std::size_t b = 0; b < m_spec.recordLength; ++b)
+        for (std::size_t b = 0; b < m_file.recordLength; ++b)
           m_image[data + b] ^= std::byte{0xFF};
       }
       m_shadowOf[m_dataLogical[live]] = m_shadowPhysical[s];
@@ -676,7 +676,7 @@ class FileBuilder {
     Layout& layout = m_built.layout;
     for (std::uint32_t pair = 0; pair < m_patPairs; ++pair) {
       const std::uint32_t first = 2 + pair * quarter;
-      const bool firstIsCurrent = m_spec.stalePat == StaleCopy::kSecond;
+      const bool firstIsCurrent = m_file.stalePat == StaleCopy::kSecond;
       const std::uint32_t current = firstIsCurrent ? first : first + 1;
       const std::uint32_t stale = firstIsCurrent ? first + 1 : first;
       layout.currentPatPages.push_back(current);
@@ -703,7 +703,7 @@ class FileBuilder {
           physical = m_dataPhysical[logical - 1 - m_keys.size()];
         }
         PutPref(m_image, entry(current, logical), type, physical);
-        if (!m_spec.staleCopiesDisagree) {
+        if (!m_file.staleCopiesDisagree) {
           PutPref(m_image, entry(stale, logical), type, physical);
         } else if (const auto shadow = m_shadowOf.find(logical); shadow != m_shadowOf.end()) {
           PutPref(m_image, entry(stale, logical), kDataPageType, shadow->second);
@@ -718,7 +718,7 @@ class FileBuilder {
       Put8(m_image, at, JunkByte(at));
   }
 
-  const FileSpec& m_spec;
+  const FileSpec& m_file;
   const bool m_v6;
   const std::uint32_t m_pageSize;
   const std::uint16_t m_dataStart;  // slot offset of the record data
@@ -751,8 +751,8 @@ class FileBuilder {
 
 }  // namespace
 
-BuiltFile Build(const FileSpec& spec) {
-  return FileBuilder(spec).Build();
+BuiltFile Build(const FileSpec& file) {
+  return FileBuilder(file).Build();
 }
 
 void WriteFile(const std::filesystem::path& path, const std::vector<std::byte>& bytes) {
@@ -766,13 +766,13 @@ void WriteFile(const std::filesystem::path& path, const std::vector<std::byte>& 
 
 FileSpec LibrarySpec(Format format, std::uint16_t pageSize, std::uint16_t recordLength,
                      std::uint16_t keyOffset, std::vector<std::vector<std::byte>> records) {
-  FileSpec spec;
-  spec.format = format;
-  spec.pageSize = pageSize;
-  spec.recordLength = recordLength;
-  spec.keys.push_back(Key{{Segment{keyOffset, 4, key_type::kInteger, key_flag::kExtendedType, 0}}});
-  spec.records = std::move(records);
-  return spec;
+  FileSpec file;
+  file.format = format;
+  file.pageSize = pageSize;
+  file.recordLength = recordLength;
+  file.keys.push_back(Key{{Segment{keyOffset, 4, key_type::kInteger, key_flag::kExtendedType, 0}}});
+  file.records = std::move(records);
+  return file;
 }
 
 }  // namespace btrieve::writer

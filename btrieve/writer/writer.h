@@ -12,7 +12,7 @@ namespace btrieve::writer {
 
 enum class Format { kPre6, kV6 };
 
-// Key flags as stored in a key segment specification.
+// Key flags as stored in a key segment descriptor of the FCR.
 namespace key_flag {
 // Linked duplicates: 8 pointer bytes per record.
 inline constexpr std::uint16_t kDuplicates = 0x0001;
@@ -117,18 +117,18 @@ struct BuiltFile {
   Layout layout;
 };
 
-// Builds the file image. Throws std::invalid_argument when the spec cannot be written: a page size
-// that is not a multiple of 512 up to 4096, a record of the wrong size, a slot the page cannot
-// hold, a key segment outside the record, key specifications that overflow the FCR page, or a
+// Builds the file image. Throws std::invalid_argument when the file cannot be written as described:
+// a page size that is not a multiple of 512 up to 4096, a record of the wrong size, a slot the page
+// cannot hold, a key segment outside the record, key descriptors that overflow the FCR page, or a
 // variant that the format does not have (shadow pages or free slots in pre-6.0, a deleted chain
 // in 6.x).
-[[nodiscard]] BuiltFile Build(const FileSpec& spec);
+[[nodiscard]] BuiltFile Build(const FileSpec& file);
 
 // Writes bytes to path, replacing the file. Throws std::runtime_error on failure.
 void WriteFile(const std::filesystem::path& path, const std::vector<std::byte>& bytes);
 
-// A spec for a library-style file: fixed records of recordLength bytes with one unique 4-byte
-// INTEGER key 0 at keyOffset.
+// The description of a library-style file: fixed records of recordLength bytes with one unique
+// 4-byte INTEGER key 0 at keyOffset.
 [[nodiscard]] FileSpec LibrarySpec(Format format, std::uint16_t pageSize,
                                    std::uint16_t recordLength, std::uint16_t keyOffset,
                                    std::vector<std::vector<std::byte>> records = {});

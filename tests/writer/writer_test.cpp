@@ -182,22 +182,22 @@ TEST(Writer, LinkedDuplicatesChainInInsertionOrderInBothFormats) {
                  << "v6=" << (row.format == Format::kV6) << " reverse=" << row.reverse);
     // Key 0: two string segments (bytes 0-1 and 4-5) with linked duplicates; key 1: unique at 8.
     const std::uint16_t dup = key_flag::kExtendedType | key_flag::kDuplicates;
-    FileSpec spec;
-    spec.format = row.format;
-    spec.pageSize = 512;
-    spec.recordLength = 16;
-    spec.keys = {
+    FileSpec file;
+    file.format = row.format;
+    file.pageSize = 512;
+    file.recordLength = 16;
+    file.keys = {
         Key{{Segment{0, 2, key_type::kString, dup, 0}, Segment{4, 2, key_type::kString, dup, 0}}},
         Key{{Segment{8, 4}}}};
-    spec.reversePhysicalOrder = row.reverse;
+    file.reversePhysicalOrder = row.reverse;
     const std::string groups = "ABAABCA";  // key value of each record, in insertion order
     for (std::size_t r = 0; r < groups.size(); ++r) {
       Bytes record(16, std::byte{0});
       record[0] = record[5] = static_cast<std::byte>(groups[r]);
       record[8] = static_cast<std::byte>(r + 1);
-      spec.records.push_back(record);
+      file.records.push_back(record);
     }
-    const BuiltFile built = Build(spec);
+    const BuiltFile built = Build(file);
     const Bytes& b = built.bytes;
     const std::size_t d = DataStart(row.format);
     const std::size_t pointers = d + 16;
@@ -252,11 +252,11 @@ TEST(Writer, StaleCopiesHaveLowerUsageCounts) {
       for (const bool disagree : {false, true}) {
         SCOPED_TRACE(testing::Message() << "fcr=" << static_cast<int>(fcrChoice) << " pat="
                                         << static_cast<int>(patChoice) << " disagree=" << disagree);
-        FileSpec spec = LibrarySpec(Format::kV6, 1024, 100, 0, EntryRecords(100, 0, 20));
-        spec.staleFcr = fcrChoice;
-        spec.stalePat = patChoice;
-        spec.staleCopiesDisagree = disagree;
-        const BuiltFile built = Build(spec);
+        FileSpec file = LibrarySpec(Format::kV6, 1024, 100, 0, EntryRecords(100, 0, 20));
+        file.staleFcr = fcrChoice;
+        file.stalePat = patChoice;
+        file.staleCopiesDisagree = disagree;
+        const BuiltFile built = Build(file);
         const Bytes& b = built.bytes;
         const Layout& layout = built.layout;
 
@@ -324,9 +324,9 @@ TEST(Writer, LargeV6FilesGetFurtherPatPairsAtFixedPlaces) {
   for (const Row& row :
        {Row{StaleCopy::kSecond, {2, 130, 258}}, Row{StaleCopy::kFirst, {3, 131, 259}}}) {
     // 512-byte pages, 2 slots each: 600 records need 300 data pages and 3 PAT pairs of 126 entries.
-    FileSpec spec = LibrarySpec(Format::kV6, 512, 250, 0, EntryRecords(250, 0, 600));
-    spec.stalePat = row.stalePat;
-    const BuiltFile built = Build(spec);
+    FileSpec file = LibrarySpec(Format::kV6, 512, 250, 0, EntryRecords(250, 0, 600));
+    file.stalePat = row.stalePat;
+    const BuiltFile built = Build(file);
     EXPECT_EQ(built.layout.currentPatPages, row.currentPats);
     EXPECT_EQ(built.layout.dataPages.size(), 300u);
     EXPECT_EQ(Ws32(built.bytes, 0x26), 302u);  // index page + 300 data pages, plus one
@@ -335,10 +335,10 @@ TEST(Writer, LargeV6FilesGetFurtherPatPairsAtFixedPlaces) {
 }
 
 TEST(Writer, ShadowPagesCopyLivePagesWithWrongRecords) {
-  FileSpec spec =
+  FileSpec file =
       LibrarySpec(Format::kV6, 512, 100, 10, EntryRecords(100, 10, 10));  // 3 data pages
-  spec.shadowPages = 2;
-  const BuiltFile built = Build(spec);
+  file.shadowPages = 2;
+  const BuiltFile built = Build(file);
   const Bytes& b = built.bytes;
   ASSERT_EQ(built.layout.shadowPages.size(), 2u);
   ExpectPatMapsLogicalPages(built);
@@ -365,9 +365,9 @@ TEST(Writer, ShadowPagesCopyLivePagesWithWrongRecords) {
 }
 
 TEST(Writer, FreeSlotsSitBetweenUsedOnesOnAWalkableChain) {
-  FileSpec spec = LibrarySpec(Format::kV6, 512, 60, 0, EntryRecords(60, 0, 19));
-  spec.freeSlotEvery = 3;
-  const BuiltFile built = Build(spec);
+  FileSpec file = LibrarySpec(Format::kV6, 512, 60, 0, EntryRecords(60, 0, 19));
+  file.freeSlotEvery = 3;
+  const BuiltFile built = Build(file);
   const Bytes& b = built.bytes;
   const std::size_t slot = built.layout.physicalRecordLength;
   ASSERT_EQ(built.layout.freeSlots.size(), 6u);  // after records 3, 6, ..., 18
@@ -395,9 +395,9 @@ TEST(Writer, FreeSlotsSitBetweenUsedOnesOnAWalkableChain) {
 }
 
 TEST(Writer, DeletedSlotsFormAChainFromTheFcrAndHoldJunk) {
-  FileSpec spec = LibrarySpec(Format::kPre6, 512, 40, 0, EntryRecords(40, 0, 10));
-  spec.deletedEvery = 3;
-  const BuiltFile built = Build(spec);
+  FileSpec file = LibrarySpec(Format::kPre6, 512, 40, 0, EntryRecords(40, 0, 10));
+  file.deletedEvery = 3;
+  const BuiltFile built = Build(file);
   const Bytes& b = built.bytes;
   const std::set<std::uint32_t> dataPages(built.layout.dataPages.begin(),
                                           built.layout.dataPages.end());
@@ -425,12 +425,12 @@ TEST(Writer, DeletedSlotsFormAChainFromTheFcrAndHoldJunk) {
 TEST(Writer, HeaderFieldsFollowTheVariantSettings) {
   for (const Format format : {Format::kPre6, Format::kV6}) {
     SCOPED_TRACE(format == Format::kV6 ? "v6" : "pre6");
-    FileSpec spec = LibrarySpec(format, 1024, 32, 4, EntryRecords(32, 4, 5));
-    spec.junkPages = 3;
-    spec.recordCountOverride = 7;
-    spec.version = format == Format::kV6 ? 0x0610 : 5;
-    spec.fileFlags = file_flag::kVariableLength;
-    const BuiltFile built = Build(spec);
+    FileSpec file = LibrarySpec(format, 1024, 32, 4, EntryRecords(32, 4, 5));
+    file.junkPages = 3;
+    file.recordCountOverride = 7;
+    file.version = format == Format::kV6 ? 0x0610 : 5;
+    file.fileFlags = file_flag::kVariableLength;
+    const BuiltFile built = Build(file);
     const Bytes& b = built.bytes;
     const std::size_t fcr = built.layout.currentFcrPage * 1024u;
     ASSERT_EQ(b.size(), (built.layout.pageCount + 3u) * 1024);
@@ -455,7 +455,7 @@ TEST(Writer, HeaderFieldsFollowTheVariantSettings) {
   }
 }
 
-TEST(Writer, RefusesSpecsItCannotWrite) {
+TEST(Writer, RefusesFilesItCannotWrite) {
   const auto library = [](Format format, std::uint16_t pageSize, std::uint16_t length) {
     return LibrarySpec(format, pageSize, length, 0, EntryRecords(length, 0, 2));
   };
@@ -471,52 +471,52 @@ TEST(Writer, RefusesSpecsItCannotWrite) {
       {"6.x record longer than P - 8", [&] { return library(Format::kV6, 512, 505); }},
       {"duplicate pointers overflow the page",
        [&] {
-         FileSpec spec = library(Format::kPre6, 512, 500);
-         spec.keys[0].segments[0].flags |= key_flag::kDuplicates;
-         return spec;
+         FileSpec file = library(Format::kPre6, 512, 500);
+         file.keys[0].segments[0].flags |= key_flag::kDuplicates;
+         return file;
        }},
       {"record of the wrong size",
        [&] {
-         FileSpec spec = library(Format::kV6, 512, 64);
-         spec.records[1].pop_back();
-         return spec;
+         FileSpec file = library(Format::kV6, 512, 64);
+         file.records[1].pop_back();
+         return file;
        }},
       {"segment outside the record", [&] { return LibrarySpec(Format::kV6, 512, 64, 61); }},
       {"key without segments",
        [&] {
-         FileSpec spec = library(Format::kV6, 512, 64);
-         spec.keys.push_back(Key{});
-         return spec;
+         FileSpec file = library(Format::kV6, 512, 64);
+         file.keys.push_back(Key{});
+         return file;
        }},
-      {"key specs overflow a 512-byte FCR",
+      {"key descriptors overflow a 512-byte FCR",
        [&] {
-         FileSpec spec = library(Format::kPre6, 512, 64);
-         spec.keys.assign(9, spec.keys[0]);
-         return spec;
+         FileSpec file = library(Format::kPre6, 512, 64);
+         file.keys.assign(9, file.keys[0]);
+         return file;
        }},
       {"KAT does not fit a 512-byte FCR",
        [&] {
-         FileSpec spec = library(Format::kV6, 512, 64);
-         spec.keys.assign(8, spec.keys[0]);
-         return spec;
+         FileSpec file = library(Format::kV6, 512, 64);
+         file.keys.assign(8, file.keys[0]);
+         return file;
        }},
       {"shadow pages in pre-6.0",
        [&] {
-         FileSpec spec = library(Format::kPre6, 512, 64);
-         spec.shadowPages = 1;
-         return spec;
+         FileSpec file = library(Format::kPre6, 512, 64);
+         file.shadowPages = 1;
+         return file;
        }},
       {"deleted chain in 6.x",
        [&] {
-         FileSpec spec = library(Format::kV6, 512, 64);
-         spec.deletedEvery = 1;
-         return spec;
+         FileSpec file = library(Format::kV6, 512, 64);
+         file.deletedEvery = 1;
+         return file;
        }},
       {"shadow pages without data",
        [&] {
-         FileSpec spec = LibrarySpec(Format::kV6, 512, 64, 0);
-         spec.shadowPages = 1;
-         return spec;
+         FileSpec file = LibrarySpec(Format::kV6, 512, 64, 0);
+         file.shadowPages = 1;
+         return file;
        }},
   };
   for (const Row& row : rows) {
