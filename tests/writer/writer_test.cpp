@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -528,9 +529,8 @@ TEST(Writer, RefusesFilesItCannotWrite) {
 }
 
 TEST(Writer, WriteFileReplacesTheFileAndReportsFailure) {
-  const auto dir =
-      std::filesystem::temp_directory_path() /
-      ("writer_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("writer_test_" + std::to_string(std::random_device{}()));  // unique per run
   std::filesystem::create_directories(dir);
   const auto path = dir / "LIB.DAT";
   const Bytes first = Build(LibrarySpec(Format::kV6, 512, 64, 0, EntryRecords(64, 0, 40))).bytes;
