@@ -75,6 +75,7 @@ GetResult Handle::Call(std::uint16_t operation, std::uint32_t dataLength,
   // Room around the areas shows any write beyond the lengths given.
   std::vector<std::byte> data(dataLength + 16, std::byte{0xEE});
   key.resize(std::max<std::size_t>(key.size(), keyLength) + 16, std::byte{0xEE});
+  const std::vector<std::byte> keyBefore = key;
   std::uint32_t length = dataLength;
   result.status =
       BTRCALL(operation, Block(), data.data(), &length, key.data(), keyLength, keyNumber);
@@ -85,7 +86,7 @@ GetResult Handle::Call(std::uint16_t operation, std::uint32_t dataLength,
     }
   }
   for (std::size_t i = keyLength; i < key.size(); ++i) {
-    if (key[i] != std::byte{0xEE}) {
+    if (key[i] != keyBefore[i]) {
       ADD_FAILURE() << "key written beyond its length at " << i;
       break;
     }

@@ -1,0 +1,237 @@
+// BTRCALL on writer-built files: one suite over both formats and several page sizes, for the file
+// variants the reader must see through and the statuses of every operation.
+#include "btrieve/btrieve.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "written_file.h"
+
+namespace btrieve::test {
+namespace {
+
+using writer::Format;
+
+constexpr std::uint16_t kLength = 48;
+
+struct FormatCase {
+  Format format;
+  std::uint16_t pageSize;
+};
+
+std::string Name(const testing::TestParamInfo<FormatCase>& info) {
+  return std::string(info.param.format == Format::kV6 ? "V6" : "Pre6") + "Page" +
+         std::to_string(info.param.pageSize);
+}
+
+class Btrieve : public testing::TestWithParam<FormatCase> {
+ protected:
+  [[nodiscard]] bool IsV6() const { return GetParam().format == Format::kV6; }
+
+  // A library-style spec: key 0 = the 4-byte INTEGER id at offset 0.
+  [[nodiscard]] writer::FileSpec Spec(const std::vector<std::int32_t>& ids) const {
+    return writer::LibrarySpec(GetParam().format, GetParam().pageSize, kLength, 0,
+                               NumberedRecords(ids, kLength));
+  }
+
+  // Many records over several data pages, inserted out of key order.
+  [[nodiscard]] static std::vector<std::int32_t> ShuffledIds(int count) {
+    std::vector<std::int32_t> ids(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+      ids[static_cast<std::size_t>(i)] = (i * 37) % count + 1;
+    return ids;
+  }
+
+  // Reads every record of key 0 from the smallest id on and returns the ids seen.
+  static std::vector<std::int32_t> ReadAll(const std::string& path, std::int32_t first) {
+    Handle handle;
+    EXPECT_EQ(handle.Open(path), status::kSuccess);
+    std::vector<std::int32_t> ids;
+    GetResult result = handle.Get(kOpGetEqual, Le(first, 4), kLength);
+    while (result.status == status::kSuccess) {
+      const auto id = static_cast<std::int32_t>(ReadLe(result.data, 0, 4, true));
+      EXPECT_EQ(result.data, NumberedRecord(id, kLength));
+      EXPECT_EQ(ReadLe(result.key, 0, 4, true), id);
+      ids.push_back(id);
+      result = handle.Get(kOpGetNext, Le(0, 4), kLength);
+    }
+    EXPECT_EQ(result.status, status::kEndOfFile);
+    return ids;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, Btrieve,
+    testing::Values(FormatCase{Format::kPre6, 512}, FormatCase{Format::kPre6, 1024},
+                    FormatCase{Format::kPre6, 4096}, FormatCase{Format::kV6, 512},
+                    FormatCase{Format::kV6, 2048}, FormatCase{Format::kV6, 4096}),
+    Name);
+
+// Every variant the writer can produce must read back as exactly the live records in key order.
+TEST_P(Btrieve, VariantsReadBackAsTheCurrentRecordsInKeyOrder) {
+  struct Variant {
+    const char* name;
+    bool v6Only;
+    bool pre6Only;
+    void (*apply)(writer::FileSpec&);
+  };
+  const Variant variants[] = {
+      {"plain", false, false, [](writer::FileSpec&) {}},
+      {"reverse physical order", false, false,
+       [](writer::FileSpec& s) { s.reversePhysicalOrder = true; }},
+      {"junk pages", false, false, [](writer::FileSpec& s) { s.junkPages = 3; }},
+      {"stale FCR in page 0", true, false,
+       [](writer::FileSpec& s) { s.staleFcr = writer::StaleCopy::kFirst; }},
+      {"stale FCR in page 1", true, false,
+       [](writer::FileSpec& s) { s.staleFcr = writer::StaleCopy::kSecond; }},
+      {"stale first PAT copy", true, false,
+       [](writer::FileSpec& s) { s.stalePat = writer::StaleCopy::kFirst; }},
+      {"stale second PAT copy", true, false,
+       [](writer::FileSpec& s) { s.stalePat = writer::StaleCopy::kSecond; }},
+      {"shadow pages", true, false, [](writer::FileSpec& s) { s.shadowPages = 3; }},
+      {"free slots", true, false, [](writer::FileSpec& s) { s.freeSlotEvery = 3; }},
+      {"deleted chain", false, true, [](writer::FileSpec& s) { s.deletedEvery = 2; }},
+      {"everything", true, false,
+       [](writer::FileSpec& s) {
+         s.staleFcr = writer::StaleCopy::kFirst;
+         s.stalePat = writer::StaleCopy::kFirst;
+         s.shadowPages = 2;
+         s.freeSlotEvery = 4;
+         s.junkPages = 2;
+         s.reversePhysicalOrder = true;
+       }},
+  };
+  const std::vector<std::int32_t> ids = ShuffledIds(150);
+  std::vector<std::int32_t> sorted(ids.size());
+  std::iota(sorted.begin(), sorted.end(), 1);
+  for (const Variant& variant : variants) {
+    if ((variant.v6Only && !IsV6()) || (variant.pre6Only && IsV6())) continue;
+    writer::FileSpec spec = Spec(ids);
+    variant.apply(spec);
+    const WrittenFile file(spec);
+    EXPECT_EQ(ReadAll(file.Path(), 1), sorted) << variant.name;
+  }
+}
+
+TEST_P(Btrieve, StatReportsTheFileAndItsSegments) {
+  writer::FileSpec spec = Spec(ShuffledIds(20));
+  spec.keys.push_back({{{4, 6, writer::key_type::kString, writer::key_flag::kExtendedType, 0},
+                        {20, 2, writer::key_type::kUnsignedBinary,
+                         writer::key_flag::kExtendedType | writer::key_flag::kDuplicates, 0}}});
+  const WrittenFile file(spec);
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  const GetResult stat = handle.Stat();
+  ASSERT_EQ(stat.status, status::kSuccess);
+  ASSERT_EQ(stat.data.size(), 16U + 3 * 16);
+  EXPECT_EQ(ReadLe(stat.data, 0, 2, false), kLength);
+  EXPECT_EQ(ReadLe(stat.data, 2, 2, false), GetParam().pageSize);
+  EXPECT_EQ(ReadLe(stat.data, 4, 2, false), 2);
+  EXPECT_EQ(ReadLe(stat.data, 6, 4, false), 20);
+  const int positions[] = {1, 5, 21};
+  const int lengths[] = {4, 6, 2};
+  const int keys[] = {0, 1, 1};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(ReadLe(stat.data, 16 + 16 * i, 2, false), positions[i]) << i;
+    EXPECT_EQ(ReadLe(stat.data, 18 + 16 * i, 2, false), lengths[i]) << i;
+    EXPECT_EQ(ReadLe(stat.data, 30 + 16 * i, 1, false), keys[i]) << i;
+  }
+  EXPECT_EQ(stat.key[0], std::byte{0});
+  EXPECT_EQ(stat.key[1], std::byte{0xEE}) << "only one byte of the key buffer is written";
+
+  EXPECT_EQ(handle.Stat(16 + 3 * 16 - 1).status, status::kDataBufferTooShort);
+}
+
+TEST_P(Btrieve, GetStatusesFollowThePosition) {
+  const WrittenFile file(Spec({5, 1, 3}));
+  Handle handle;
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).status, status::kFileNotOpen);
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).status, status::kInvalidPositioning)
+      << "no position right after Open";
+  const GetResult last = handle.Get(kOpGetLast, Le(0, 4), 2042);
+  ASSERT_EQ(last.status, status::kSuccess);
+  EXPECT_EQ(last.data.size(), kLength) << "a longer buffer receives the record's length";
+  EXPECT_EQ(ReadLe(last.key, 0, 4, true), 5);
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).status, status::kEndOfFile);
+
+  EXPECT_EQ(handle.Get(kOpGetEqual, Le(2, 4)).status, status::kKeyNotFound);
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).status, status::kInvalidPositioning)
+      << "a missing key loses the position";
+
+  ASSERT_EQ(handle.Get(kOpGetEqual, Le(1, 4)).status, status::kSuccess);
+  const GetResult next = handle.Get(kOpGetNext, Le(0, 4));
+  ASSERT_EQ(next.status, status::kSuccess);
+  EXPECT_EQ(next.data, NumberedRecord(3, kLength));
+
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4), kLength, 1).status, status::kInvalidKeyNumber);
+  EXPECT_EQ(handle.Get(kOpGetEqual, Le(1, 4), kLength, -1).status, status::kInvalidKeyNumber);
+  EXPECT_EQ(handle.Call(4, kLength, Le(1, 4), 4, 0).status, status::kInvalidOperation);
+  EXPECT_EQ(handle.Call(12, kLength, Le(1, 4), 4, 0).status, status::kInvalidOperation);
+
+  EXPECT_EQ(handle.Close(), status::kSuccess);
+  EXPECT_EQ(handle.Close(), status::kFileNotOpen) << "closing twice is harmless";
+  EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 4)).status, status::kFileNotOpen);
+  EXPECT_EQ(handle.Stat().status, status::kFileNotOpen);
+}
+
+TEST_P(Btrieve, ShortBuffers) {
+  const WrittenFile file(Spec({1, 2, 3}));
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+
+  // One byte short: what fits is copied, the data length says how much, and the position is set.
+  const GetResult shortData = handle.Get(kOpGetEqual, Le(1, 4), kLength - 1);
+  EXPECT_EQ(shortData.status, status::kDataBufferTooShort);
+  const std::vector<std::byte> record = NumberedRecord(1, kLength);
+  EXPECT_EQ(shortData.data, std::vector<std::byte>(record.begin(), record.end() - 1));
+  const GetResult next = handle.Get(kOpGetNext, Le(0, 4));
+  ASSERT_EQ(next.status, status::kSuccess);
+  EXPECT_EQ(ReadLe(next.data, 0, 4, true), 2);
+
+  // A key buffer shorter than key 0: 21, and neither buffer is touched.
+  for (const std::uint16_t operation : {kOpGetEqual, kOpGetNext, kOpGetLast}) {
+    const GetResult shortKey = handle.Get(operation, Le(1, 4), kLength, 0, 3);
+    EXPECT_EQ(shortKey.status, status::kKeyBufferTooShort) << operation;
+    EXPECT_TRUE(shortKey.data.empty()) << operation;
+    EXPECT_EQ(shortKey.key, Le(1, 3)) << operation;
+  }
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).status, status::kSuccess)
+      << "a refused Get keeps the position";
+}
+
+TEST_P(Btrieve, GetNextOnAnotherKeyAnswers7) {
+  writer::FileSpec spec = Spec({1, 2, 3});
+  spec.keys.push_back({{{4, 12, writer::key_type::kString, writer::key_flag::kExtendedType, 0}}});
+  const WrittenFile file(spec);
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  ASSERT_EQ(handle.Get(kOpGetLast, Le(0, 12), kLength, 1).status, status::kSuccess);
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4), kLength, 0).status, status::kDifferentKeyNumber);
+  const GetResult byText = handle.Get(kOpGetEqual, Text("record 2", 12), kLength, 1);
+  ASSERT_EQ(byText.status, status::kSuccess);
+  EXPECT_EQ(byText.data, NumberedRecord(2, kLength));
+}
+
+TEST_P(Btrieve, EmptyFile) {
+  const WrittenFile file(Spec({}));
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 4)).status, status::kEndOfFile);
+  EXPECT_EQ(handle.Get(kOpGetEqual, Le(0, 4)).status, status::kKeyNotFound);
+  EXPECT_EQ(ReadLe(handle.Stat().data, 6, 4, false), 0);
+}
+
+TEST_P(Btrieve, RecordCountThatDiffersFromTheFcrIsDamage) {
+  for (const std::uint32_t count : {2U, 4U, 0U, 0xFFFFFFFFU}) {
+    writer::FileSpec spec = Spec({1, 2, 3});
+    spec.recordCountOverride = count;
+    EXPECT_EQ(WrittenFile(spec).OpenStatus(), status::kIoError) << count;
+  }
+}
+
+}  // namespace
+}  // namespace btrieve::test
