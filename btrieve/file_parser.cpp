@@ -250,7 +250,7 @@ RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
       const std::uint64_t offset = page * pageSize + layout::kPageHeaderSize + s * physical;
       if (deleted[(page - 1) * slotsPerPage + s] || AllZero(reader.Bytes(offset, physical)))
         continue;
-      result.records.push_back({static_cast<std::uint32_t>(offset), offset});
+      result.records.push_back({static_cast<std::uint32_t>(offset)});
     }
   }
   if (!reader.Ok()) result.status = status::kIoError;
@@ -311,8 +311,7 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
     for (std::uint64_t s = 0; s < slotsPerPage; ++s) {
       const std::uint64_t within = layout::kPageHeaderSize + s * physical;
       if (reader.U16(page + within) == 0) continue;
-      result.records.push_back(
-          {static_cast<std::uint32_t>(page + within), logical * pageSize + within});
+      result.records.push_back({static_cast<std::uint32_t>(page + within)});
     }
   }
   if (!reader.Ok()) return fail();

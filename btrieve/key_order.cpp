@@ -16,10 +16,22 @@ std::span<const std::byte> RecordData(std::span<const std::byte> image, const Fi
   return image.subspan(record.slotOffset + facts.constants->dataOffsetInSlot, facts.recordLength);
 }
 
+// The address duplicate pointers use for a record: pre-6.0 the slot's file offset; 6.x the logical
+// page (which its data page repeats in its header, checked at parse time) times the page size plus
+// the slot's offset in the page.
+std::uint64_t RecordAddress(ByteReader& reader, const FileFacts& facts, std::uint32_t slotOffset) {
+  if (!facts.constants->pagesMappedThroughPat) return slotOffset;
+  const std::uint64_t pageStart = slotOffset - slotOffset % facts.pageSize;
+  const std::uint64_t logical =
+      (std::uint64_t{reader.U8(pageStart)} << 16) | reader.U16(pageStart + 2);
+  return logical * facts.pageSize + slotOffset % facts.pageSize;
+}
+
 // Puts group[0..n) (record indices with equal key values, in physical order) into chain order.
 // Returns false when the pointers do not form one chain over exactly these records.
 bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
-                  std::span<const std::byte> image, std::span<const RecordRef> records) {
+                  std::span<const std::byte> image, const FileFacts& facts,
+                  std::span<const RecordRef> records) {
   ByteReader reader(image);
   struct Member {
     std::uint64_t address;
@@ -32,7 +44,8 @@ bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
   for (const std::uint32_t index : group) {
     const std::uint64_t pair =
         std::uint64_t{records[index].slotOffset} + key.duplicatePointerOffset;
-    members.push_back({records[index].address, reader.Ws32(pair), reader.Ws32(pair + 4), index});
+    members.push_back({RecordAddress(reader, facts, records[index].slotOffset), reader.Ws32(pair),
+                       reader.Ws32(pair + 4), index});
   }
   if (!reader.Ok()) return false;
   std::sort(members.begin(), members.end(),
@@ -94,7 +107,8 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     std::size_t end = begin + 1;
     while (end < all.size() && !less(all[begin], all[end]))
       ++end;
-    if (end - begin > 1 && !OrderByChain(all.subspan(begin, end - begin), key, image, records)) {
+    if (end - begin > 1 &&
+        !OrderByChain(all.subspan(begin, end - begin), key, image, facts, records)) {
       result.status = status::kIoError;
       result.records.clear();
       return result;

@@ -26,10 +26,10 @@ struct FileFacts {
   std::uint32_t physicalPages = 0;  // whole pages in the file image
 };
 
-// One current record: where its slot is in the image and the address that duplicate pointers use.
+// One current record: where its slot is in the image. Kept this small on purpose: a file of tiny
+// records holds many of them.
 struct RecordRef {
   std::uint32_t slotOffset = 0;
-  std::uint64_t address = 0;
 };
 
 // A key's order: status 0 with the record indices in key order (null keys left out), 41 when the

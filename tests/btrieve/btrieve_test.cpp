@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include <unistd.h>
+
 #include "written_file.h"
 
 namespace btrieve::test {
@@ -231,6 +233,123 @@ TEST_P(Btrieve, RecordCountThatDiffersFromTheFcrIsDamage) {
     spec.recordCountOverride = count;
     EXPECT_EQ(WrittenFile(spec).OpenStatus(), status::kIoError) << count;
   }
+}
+
+// Opening: names, modes and the position block.
+writer::FileSpec SmallSpec() {
+  return writer::LibrarySpec(Format::kPre6, 512, kLength, 0, NumberedRecords({1, 2, 3}, kLength));
+}
+
+TEST(BtrieveOpen, PathProblemsAnswerTheirStatus) {
+  const WrittenFile file(SmallSpec());
+  Handle handle;
+  EXPECT_EQ(handle.Open(""), status::kInvalidFileName);
+  EXPECT_EQ(handle.Open((file.Dir() / "MISSING.DAT").string()), status::kFileNotFound);
+  EXPECT_EQ(handle.Open((file.Dir() / "NODIR" / "TEST.DAT").string()), status::kFileNotFound);
+  EXPECT_EQ(handle.Open(file.Dir().string()), status::kFileNotFound) << "a directory";
+  EXPECT_EQ(handle.Close(), status::kFileNotOpen) << "a failed Open leaves nothing open";
+  EXPECT_EQ(BTRCALL(kOpOpen, handle.Block(), nullptr, nullptr, nullptr, 0, 0),
+            status::kInvalidFileName);
+}
+
+TEST(BtrieveOpen, UnreadableFileAnswers94) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  const WrittenFile file(SmallSpec());
+  std::filesystem::permissions(file.Path(), std::filesystem::perms::none);
+  Handle handle;
+  EXPECT_EQ(handle.Open(file.Path()), status::kPermissionError);
+}
+
+TEST(BtrieveOpen, NamesEndAtTheirZeroByteOnly) {
+  const WrittenFile spaced(SmallSpec(), "my library file .dat");
+  Handle handle;
+  EXPECT_EQ(handle.Open(spaced.Path()), status::kSuccess);
+
+  const std::string longName(200, 'x');
+  const WrittenFile longer(SmallSpec(), longName + ".DAT");
+  Handle other;
+  EXPECT_EQ(other.Open(longer.Path()), status::kSuccess) << "no length limit on names";
+}
+
+TEST(BtrieveOpen, LastComponentMatchesInAnyLetterCase) {
+  const WrittenFile file(SmallSpec(), "kl71a.dat");
+  Handle handle;
+  ASSERT_EQ(handle.Open((file.Dir() / "KL71A.DAT").string()), status::kSuccess);
+  EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 4)).status, status::kSuccess);
+
+  // The exact spelling wins over other spellings; among those, the first in byte order.
+  WriteBytes(file.Dir() / "Kl71a.dat",
+             writer::Build(
+                 writer::LibrarySpec(Format::kV6, 512, kLength, 0, NumberedRecords({7}, kLength)))
+                 .bytes);
+  const auto count = [](Handle& h) { return ReadLe(h.Stat().data, 6, 4, false); };
+  Handle exact;
+  ASSERT_EQ(exact.Open((file.Dir() / "kl71a.dat").string()), status::kSuccess);
+  EXPECT_EQ(count(exact), 3);
+  Handle folded;
+  ASSERT_EQ(folded.Open((file.Dir() / "KL71A.DAT").string()), status::kSuccess);
+  EXPECT_EQ(count(folded), 1) << "\"Kl71a.dat\" sorts before \"kl71a.dat\"";
+  Handle directoryCase;
+  EXPECT_EQ(directoryCase.Open((file.Dir() / ".." / file.Dir().filename() / "KL71A.DAT").string()),
+            status::kSuccess);
+}
+
+TEST(BtrieveOpen, EveryOpenModeOpensForReading) {
+  const WrittenFile file(SmallSpec());
+  for (const int mode : {0, -1, -2, -3, -4, -32, -34, -64, -66, 5, 127, -128}) {
+    Handle handle;
+    EXPECT_EQ(handle.Open(file.Path(), static_cast<std::int8_t>(mode)), status::kSuccess) << mode;
+    EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 4)).status, status::kSuccess) << mode;
+  }
+  EXPECT_EQ(ReadBytes(file.Path()), file.Bytes()) << "the file is never written";
+}
+
+TEST(BtrieveOpen, ReopenOfAnOpenBlockReplacesItsSession) {
+  const WrittenFile first(SmallSpec());
+  const WrittenFile second(
+      writer::LibrarySpec(Format::kV6, 1024, kLength, 0, NumberedRecords({9}, kLength)));
+  Handle handle;
+  ASSERT_EQ(handle.Open(first.Path()), status::kSuccess);
+  ASSERT_EQ(handle.Get(kOpGetEqual, Le(1, 4)).status, status::kSuccess);
+  ASSERT_EQ(handle.Open(second.Path()), status::kSuccess);
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).status, status::kInvalidPositioning);
+  EXPECT_EQ(ReadLe(handle.Get(kOpGetLast, Le(0, 4)).data, 0, 4, true), 9);
+  EXPECT_EQ(handle.Close(), status::kSuccess);
+  EXPECT_EQ(handle.Close(), status::kFileNotOpen) << "the first session did not survive";
+
+  // A failed Open on an open block leaves the block closed.
+  ASSERT_EQ(handle.Open(first.Path()), status::kSuccess);
+  EXPECT_EQ(handle.Open((first.Dir() / "MISSING.DAT").string()), status::kFileNotFound);
+  EXPECT_EQ(handle.Close(), status::kFileNotOpen);
+}
+
+TEST(BtrieveOpen, BlocksOfOneFileKeepTheirOwnPositions) {
+  const WrittenFile file(SmallSpec());
+  Handle a;
+  Handle b;
+  ASSERT_EQ(a.Open(file.Path()), status::kSuccess);
+  ASSERT_EQ(b.Open(file.Path()), status::kSuccess);
+  ASSERT_EQ(a.Get(kOpGetEqual, Le(1, 4)).status, status::kSuccess);
+  ASSERT_EQ(b.Get(kOpGetEqual, Le(2, 4)).status, status::kSuccess);
+  EXPECT_EQ(ReadLe(a.Get(kOpGetNext, Le(0, 4)).data, 0, 4, true), 2);
+  EXPECT_EQ(ReadLe(b.Get(kOpGetNext, Le(0, 4)).data, 0, 4, true), 3);
+  EXPECT_EQ(a.Close(), status::kSuccess);
+  EXPECT_EQ(b.Get(kOpGetNext, Le(0, 4)).status, status::kEndOfFile);
+}
+
+TEST(BtrieveOpen, ForeignOrZeroedBlocksAreNotOpen) {
+  std::array<std::byte, 128> zeroed{};
+  std::array<std::byte, 128> garbage{};
+  garbage.fill(std::byte{0x5A});
+  for (auto* block : {zeroed.data(), garbage.data()}) {
+    std::uint32_t length = 100;
+    std::array<std::byte, 100> data{};
+    std::array<std::byte, 4> key{};
+    EXPECT_EQ(BTRCALL(kOpGetLast, block, data.data(), &length, key.data(), 4, 0),
+              status::kFileNotOpen);
+    EXPECT_EQ(BTRCALL(kOpClose, block, nullptr, nullptr, nullptr, 0, 0), status::kFileNotOpen);
+  }
+  EXPECT_EQ(BTRCALL(kOpStat, nullptr, nullptr, nullptr, nullptr, 0, 0), status::kFileNotOpen);
 }
 
 }  // namespace

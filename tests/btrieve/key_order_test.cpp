@@ -1,0 +1,280 @@
+// The order in which Get operations see records, per key type and flag, in both formats; null keys,
+// duplicate chains and keys this reader cannot order.
+#include "btrieve/key_order.h"
+
+#include <gtest/gtest.h>
+
+#include "written_file.h"
+
+namespace btrieve::test {
+namespace {
+
+using writer::Format;
+namespace kf = writer::key_flag;
+namespace kt = writer::key_type;
+
+using namespace std::string_literals;
+
+constexpr std::uint16_t kLength = 32;
+constexpr std::uint16_t kField = 8;  // where the tested key's bytes start in each record
+constexpr std::uint16_t kExt = kf::kExtendedType;
+
+using Bytes = std::vector<std::byte>;
+
+Bytes Str(const std::string& text) {
+  Bytes bytes;
+  for (const char c : text)
+    bytes.push_back(static_cast<std::byte>(c));
+  return bytes;
+}
+
+Bytes Cat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A record: the id (INTEGER, offset 0) and the field bytes from kField on.
+Bytes MakeRecord(std::int32_t id, const Bytes& field) {
+  Bytes record = Le(id, 4);
+  record.resize(kLength, std::byte{0});
+  std::copy(field.begin(), field.end(), record.begin() + kField);
+  return record;
+}
+
+Bytes KeyOf(const writer::Key& key, const Bytes& record) {
+  Bytes value;
+  for (const writer::Segment& s : key.segments) {
+    value.insert(value.end(), record.begin() + s.offset, record.begin() + s.offset + s.length);
+  }
+  return value;
+}
+
+struct Row {
+  std::int32_t id;
+  Bytes field;
+};
+
+class KeyOrderTest : public testing::TestWithParam<Format> {
+ protected:
+  [[nodiscard]] writer::FileSpec Spec(std::vector<writer::Key> keys, const std::vector<Row>& rows,
+                                      bool reversePhysicalOrder = false) const {
+    writer::FileSpec spec;
+    spec.format = GetParam();
+    spec.pageSize = 512;
+    spec.recordLength = kLength;
+    spec.keys = std::move(keys);
+    for (const Row& row : rows)
+      spec.records.push_back(MakeRecord(row.id, row.field));
+    spec.reversePhysicalOrder = reversePhysicalOrder;
+    return spec;
+  }
+
+  // The ids seen walking `keyNumber` from the record with id `first` to the end.
+  static std::vector<std::int32_t> Walk(const WrittenFile& file, const writer::FileSpec& spec,
+                                        std::int8_t keyNumber, std::int32_t first) {
+    const writer::Key& key = spec.keys[static_cast<std::size_t>(keyNumber)];
+    Bytes start;
+    for (const Bytes& record : spec.records) {
+      if (ReadLe(record, 0, 4, true) == first) start = KeyOf(key, record);
+    }
+    Handle handle;
+    EXPECT_EQ(handle.Open(file.Path()), status::kSuccess);
+    std::vector<std::int32_t> ids;
+    GetResult result = handle.Get(kOpGetEqual, start, kLength, keyNumber);
+    while (result.status == status::kSuccess) {
+      ids.push_back(static_cast<std::int32_t>(ReadLe(result.data, 0, 4, true)));
+      EXPECT_EQ(result.key, KeyOf(key, result.data));
+      result = handle.Get(kOpGetNext, Bytes(start.size()), kLength, keyNumber);
+    }
+    EXPECT_EQ(result.status, status::kEndOfFile);
+    const GetResult last = handle.Get(kOpGetLast, Bytes(start.size()), kLength, keyNumber);
+    if (!ids.empty() && last.status == status::kSuccess) {
+      EXPECT_EQ(ReadLe(last.data, 0, 4, true), ids.back()) << "Get Last";
+    }
+    return ids;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, KeyOrderTest, testing::Values(Format::kPre6, Format::kV6),
+                         [](const testing::TestParamInfo<Format>& info) {
+                           return info.param == Format::kV6 ? "V6" : "Pre6";
+                         });
+
+TEST_P(KeyOrderTest, EachTypeOrdersAsItsTypeSays) {
+  struct Case {
+    const char* name;
+    std::vector<writer::Segment> segments;
+    std::vector<Row> rows;
+    std::vector<std::int32_t> expected;
+  };
+  const Case cases[] = {
+      {"integer 4",
+       {{kField, 4, kt::kInteger, kExt, 0}},
+       {{1, Le(7, 4)}, {2, Le(-3, 4)}, {3, Le(100000, 4)}, {4, Le(-2000000000, 4)}, {5, Le(0, 4)}},
+       {4, 2, 5, 1, 3}},
+      {"integer 1",
+       {{kField, 1, kt::kInteger, kExt, 0}},
+       {{1, Le(5, 1)}, {2, Le(-1, 1)}, {3, Le(127, 1)}, {4, Le(-128, 1)}},
+       {4, 2, 1, 3}},
+      {"integer 8",
+       {{kField, 8, kt::kInteger, kExt, 0}},
+       {{1, Le(1LL << 40, 8)}, {2, Le(-(1LL << 50), 8)}, {3, Le(255, 8)}},
+       {2, 3, 1}},
+      {"integer 2 descending",
+       {{kField, 2, kt::kInteger, kExt | kf::kDescending, 0}},
+       {{1, Le(1, 2)}, {2, Le(300, 2)}, {3, Le(-5, 2)}},
+       {2, 1, 3}},
+      {"unsigned binary 4",
+       {{kField, 4, kt::kUnsignedBinary, kExt, 0}},
+       {{1, Le(0xFFFFFFFF, 4)}, {2, Le(1, 4)}, {3, Le(0x80000000, 4)}, {4, Le(0x100, 4)}},
+       {2, 4, 3, 1}},
+      {"old-style binary 2",
+       {{kField, 2, 0, kf::kBinary, 0}},
+       {{1, Le(0x0100, 2)}, {2, Le(0x00FF, 2)}, {3, Le(0xFFFF, 2)}},
+       {2, 1, 3}},
+      {"autoincrement 2",
+       {{kField, 2, kt::kAutoIncrement, kExt, 0}},
+       {{1, Le(3, 2)}, {2, Le(1, 2)}, {3, Le(2, 2)}},
+       {2, 3, 1}},
+      {"string",
+       {{kField, 6, kt::kString, kExt, 0}},
+       {{1, Str("b")}, {2, Str("B")}, {3, Str("ab")}, {4, Str("a\xff")}},
+       {2, 3, 4, 1}},
+      {"old-style string",
+       {{kField, 6, 0, 0, 0}},
+       {{1, Str("b")}, {2, Str("B")}, {3, Str("ab")}, {4, Str("a\xff")}},
+       {2, 3, 4, 1}},
+      {"string descending",
+       {{kField, 6, kt::kString, kExt | kf::kDescending, 0}},
+       {{1, Str("b")}, {2, Str("B")}, {3, Str("ab")}},
+       {1, 3, 2}},
+      {"zstring",
+       {{kField, 8, kt::kZString, kExt, 0}},
+       {{1, Str("abc")}, {2, Str("ab")}, {3, Str("b")}, {4, Str("")}},
+       {4, 2, 1, 3}},
+      {"two segments, the second descending",
+       {{kField, 2, kt::kString, kExt, 0},
+        {kField + 2, 2, kt::kInteger, kExt | kf::kDescending, 0}},
+       {{1, Str("aa\x01")}, {2, Str("aa\x05")}, {3, Str("ab")}, {4, Str("a\x01\x09")}},
+       {4, 2, 1, 3}},
+  };
+  for (const Case& c : cases) {
+    const writer::FileSpec spec = Spec({writer::Key{c.segments}}, c.rows);
+    const WrittenFile file(spec);
+    EXPECT_EQ(Walk(file, spec, 0, c.expected.front()), c.expected) << c.name;
+  }
+}
+
+TEST_P(KeyOrderTest, ZeroTerminatedKeysIgnoreBytesAfterTheZero) {
+  const writer::FileSpec spec = Spec({writer::Key{{{kField, 8, kt::kZString, kExt, 0}}}},
+                                     {{1, Str("ab\0x"s)}, {2, Str("b")}});
+  const WrittenFile file(spec);
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  Bytes wanted = Str("ab\0yz"s);
+  wanted.resize(8);
+  const GetResult found = handle.Get(kOpGetEqual, wanted, kLength);
+  ASSERT_EQ(found.status, status::kSuccess);
+  EXPECT_EQ(ReadLe(found.data, 0, 4, true), 1);
+}
+
+// Equal values of a linked-duplicate key come in insertion order (their chain), whatever the slots'
+// physical order.
+TEST_P(KeyOrderTest, LinkedDuplicatesFollowTheirChain) {
+  const std::vector<Row> rows = {{1, Le(5, 2)}, {2, Le(3, 2)}, {3, Le(5, 2)},
+                                 {4, Le(3, 2)}, {5, Le(5, 2)}, {6, Le(4, 2)}};
+  for (const bool reversed : {false, true}) {
+    const writer::FileSpec spec =
+        Spec({writer::Key{{{kField, 2, kt::kInteger, kExt | kf::kDuplicates, 0}}}}, rows, reversed);
+    const WrittenFile file(spec);
+    EXPECT_EQ(Walk(file, spec, 0, 2), (std::vector<std::int32_t>{2, 4, 6, 1, 3, 5}))
+        << "reversed " << reversed;
+    Handle handle;
+    ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+    const GetResult last = handle.Get(kOpGetLast, Le(0, 2), kLength);
+    EXPECT_EQ(ReadLe(last.data, 0, 4, true), 5) << "the last duplicate of the highest value";
+  }
+}
+
+TEST_P(KeyOrderTest, BrokenDuplicateChainOfKey0IsDamage) {
+  const writer::FileSpec spec =
+      Spec({writer::Key{{{kField, 2, kt::kInteger, kExt | kf::kDuplicates, 0}}}},
+           {{1, Le(5, 2)}, {2, Le(5, 2)}, {3, Le(5, 2)}});
+  struct Break {
+    const char* name;
+    std::size_t record;   // whose pointer pair is changed
+    std::size_t pointer;  // 0: previous, 4: next
+    std::uint32_t value;
+  };
+  const Break breaks[] = {
+      {"second head", 1, 0, 0xFFFFFFFF},
+      {"next leads nowhere", 0, 4, 0x12345678},
+      {"next skips a member", 0, 4, 2},  // replaced below by record 2's address
+      {"chain ends early", 1, 4, 0xFFFFFFFF},
+      {"chain loops", 2, 4, 0},  // replaced below by record 0's address
+  };
+  for (const Break& b : breaks) {
+    WrittenFile file(spec);
+    const auto& layout = file.Layout();
+    std::uint32_t value = b.value;
+    if (std::string(b.name) == "next skips a member") value = layout.recordAddresses[2];
+    if (std::string(b.name) == "chain loops") value = layout.recordAddresses[0];
+    const std::size_t pair =
+        layout.recordSlots[b.record] + (GetParam() == Format::kV6 ? 2 : 0) + kLength;
+    file.SetWs32(pair + b.pointer, value);
+    EXPECT_EQ(file.OpenStatus(), status::kIoError) << b.name;
+  }
+}
+
+TEST_P(KeyOrderTest, NullKeysAreLeftOutOfTheirKeyOnly) {
+  // Key 1: one segment, null when it is all zero. Key 2: two segments, null when either is blank.
+  const std::vector<writer::Key> keys = {
+      writer::Key{{{0, 4, kt::kInteger, kExt, 0}}},
+      writer::Key{{{kField, 2, kt::kInteger, kExt | kf::kDuplicates | kf::kNullAll, 0}}},
+      writer::Key{{{kField + 2, 2, kt::kString, kExt | kf::kNullAny | kf::kDuplicates, ' '},
+                   {kField + 4, 2, kt::kString, kExt | kf::kNullAny | kf::kDuplicates, ' '}}},
+  };
+  const std::vector<Row> rows = {{1, Cat(Le(1, 2), Str("aabb"))}, {2, Cat(Le(0, 2), Str("  bb"))},
+                                 {3, Cat(Le(2, 2), Str("aa  "))}, {4, Cat(Le(0, 2), Str("ccdd"))},
+                                 {5, Cat(Le(3, 2), Str("    "))}, {6, Cat(Le(4, 2), Str("a  b"))}};
+  const writer::FileSpec spec = Spec(keys, rows);
+  const WrittenFile file(spec);
+  EXPECT_EQ(Walk(file, spec, 0, 1), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(Walk(file, spec, 1, 1), (std::vector<std::int32_t>{1, 3, 5, 6}));
+  EXPECT_EQ(Walk(file, spec, 2, 6), (std::vector<std::int32_t>{6, 1, 4}));
+
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  EXPECT_EQ(handle.Get(kOpGetEqual, Le(0, 2), kLength, 1).status, status::kKeyNotFound);
+}
+
+TEST_P(KeyOrderTest, KeysThisReaderCannotOrderAnswer41OnGets) {
+  struct Case {
+    const char* name;
+    writer::Segment segment;
+  };
+  const Case cases[] = {
+      {"float", {kField, 4, kt::kFloat, kExt, 0}},
+      {"alternate collating sequence", {kField, 4, kt::kString, kExt | kf::kAlternateCollation, 0}},
+      {"case-insensitive", {kField, 4, kt::kZString, kExt | kf::kCaseInsensitive, 0}},
+      {"integer of 3 bytes", {kField, 3, kt::kInteger, kExt, 0}},
+      {"autoincrement of 8 bytes", {kField, 8, kt::kAutoIncrement, kExt, 0}},
+      {"lstring", {kField, 4, 10, kExt, 0}},
+  };
+  for (const Case& c : cases) {
+    const writer::FileSpec spec = Spec(
+        {writer::Key{{c.segment}}, writer::Key{{{0, 4, kt::kInteger, kExt, 0}}}}, {{1, Le(1, 8)}});
+    const WrittenFile file(spec);
+    Handle handle;
+    ASSERT_EQ(handle.Open(file.Path()), status::kSuccess) << c.name;
+    EXPECT_EQ(handle.Stat().status, status::kSuccess) << c.name;
+    for (const std::uint16_t operation : {kOpGetEqual, kOpGetNext, kOpGetLast}) {
+      EXPECT_EQ(handle.Get(operation, Bytes(8), kLength, 0).status, status::kOperationNotAllowed)
+          << c.name;
+    }
+    EXPECT_EQ(handle.Get(kOpGetEqual, Le(1, 4), kLength, 1).status, status::kSuccess) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace btrieve::test
