@@ -115,7 +115,8 @@ GetResult Handle::Get(std::uint16_t operation, std::vector<std::byte> key, std::
 std::vector<std::byte> Le(std::int64_t value, std::size_t size) {
   std::vector<std::byte> bytes(size);
   for (std::size_t i = 0; i < size; ++i) {
-    bytes[i] = static_cast<std::byte>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
+    const std::uint64_t bits = static_cast<std::uint64_t>(value);
+    bytes[i] = static_cast<std::byte>(i < 8 ? (bits >> (8 * i)) & 0xFF : (value < 0 ? 0xFF : 0));
   }
   return bytes;
 }
