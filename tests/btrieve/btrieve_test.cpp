@@ -294,6 +294,20 @@ TEST(BtrieveOpen, LastComponentMatchesInAnyLetterCase) {
             status::kSuccess);
 }
 
+TEST(BtrieveOpen, AChangedFileIsReadAnew) {
+  WrittenFile file(SmallSpec());
+  Handle first;
+  ASSERT_EQ(first.Open(file.Path()), status::kSuccess);
+  file.Replace(writer::Build(writer::LibrarySpec(Format::kPre6, 512, kLength, 0,
+                                                 NumberedRecords({4, 5, 6}, kLength)))
+                   .bytes);
+  Handle second;
+  ASSERT_EQ(second.Open(file.Path()), status::kSuccess);
+  EXPECT_EQ(ReadLe(second.Get(kOpGetLast, Le(0, 4)).data, 0, 4, true), 6);
+  EXPECT_EQ(ReadLe(first.Get(kOpGetLast, Le(0, 4)).data, 0, 4, true), 3)
+      << "an open session keeps the version it opened";
+}
+
 TEST(BtrieveOpen, EveryOpenModeOpensForReading) {
   const WrittenFile file(SmallSpec());
   for (const int mode : {0, -1, -2, -3, -4, -32, -34, -64, -66, 5, 127, -128}) {
