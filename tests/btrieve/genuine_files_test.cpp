@@ -5,6 +5,7 @@
 #include <map>
 #include <sstream>
 
+#include "btrieve/file_description.h"
 #include "test_support.h"
 
 namespace btrieve::test {
@@ -146,6 +147,39 @@ TEST(GenuineFiles, V6FileWithShadowPagesInKeyOrder) {
   EXPECT_EQ(next, 7640);
   EXPECT_EQ(mismatches, 0);
   EXPECT_EQ(ReadLe(handle.Stat().data, 6, 4, false), 7639);
+}
+
+TEST(GenuineFiles, DescriptionsGiveFormatAndSlotSize) {
+  struct Case {
+    const char* name;
+    bool preV6;
+    std::uint16_t version;
+    std::uint32_t pageSize;
+    std::uint16_t physical;
+    std::uint32_t records;
+    std::uint32_t pages;
+  };
+  const Case cases[] = {
+      {"MBBSEMU.DAT", true, 4, 512, 90, 4, 6},
+      {"MBMGEPLT.DAT", true, 4, 1024, 509, 22, 15},
+      {"WCCACMS2.DAT", false, 0x0600, 4096, 402, 7639, 881},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Fixture(c.name);
+    if (path.empty()) continue;
+    Handle handle;
+    ASSERT_EQ(handle.Open(path), status::kSuccess) << c.name;
+    const auto description = DescribeOpenFile(handle.Block());
+    ASSERT_TRUE(description.has_value()) << c.name;
+    EXPECT_EQ(description->preV6, c.preV6) << c.name;
+    EXPECT_EQ(description->version, c.version) << c.name;
+    EXPECT_EQ(description->pageSize, c.pageSize) << c.name;
+    EXPECT_EQ(description->physicalRecordLength, c.physical) << c.name;
+    EXPECT_EQ(description->recordCount, c.records) << c.name;
+    EXPECT_EQ(description->physicalPages, c.pages) << c.name;
+    ASSERT_EQ(handle.Close(), status::kSuccess);
+    EXPECT_FALSE(DescribeOpenFile(handle.Block()).has_value()) << c.name;
+  }
 }
 
 TEST(GenuineFiles, VariableLengthFilesAreRefusedForNow) {

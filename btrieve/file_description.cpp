@@ -1,0 +1,26 @@
+// Facts of an open file, read from its parsed form (see file_description.h).
+#include "btrieve/file_description.h"
+
+#include "btrieve/session_registry.h"
+
+namespace btrieve {
+
+std::optional<FileDescription> DescribeOpenFile(const void* positionBlock) {
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  if (session == nullptr) return std::nullopt;
+  const ParsedFile& file = *session->file;
+  const FileFacts& facts = file.Facts();
+  FileDescription description;
+  description.preV6 = facts.constants->format == FileFormat::kPre6;
+  description.version = facts.version;
+  description.pageSize = facts.pageSize;
+  description.recordLength = facts.recordLength;
+  description.physicalRecordLength = facts.physicalLength;
+  description.recordCount = static_cast<std::uint32_t>(file.RecordCount());
+  description.physicalPages = facts.physicalPages;
+  description.keyCount = static_cast<std::uint16_t>(file.Keys().size());
+  description.fileFlags = facts.fileFlags;
+  return description;
+}
+
+}  // namespace btrieve

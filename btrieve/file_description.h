@@ -1,0 +1,25 @@
+// Facts about an open record file that only the file itself holds (format version, slot size,
+// pages), for tools that report on library files. Not part of the engine's interface.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace btrieve {
+
+struct FileDescription {
+  bool preV6 = false;         // pre-6.0 format (versions 3 to 5)
+  std::uint16_t version = 0;  // pre-6.0: 3, 4 or 5; 6.x: 0x0600 or 0x0610
+  std::uint32_t pageSize = 0;
+  std::uint16_t recordLength = 0;          // logical, as Stat reports it
+  std::uint16_t physicalRecordLength = 0;  // slot size, overhead included
+  std::uint32_t recordCount = 0;
+  std::uint32_t physicalPages = 0;  // whole pages in the file
+  std::uint16_t keyCount = 0;
+  std::uint16_t fileFlags = 0;
+};
+
+// The description of the file open in `positionBlock`; nothing when the block holds no open file.
+[[nodiscard]] std::optional<FileDescription> DescribeOpenFile(const void* positionBlock);
+
+}  // namespace btrieve
