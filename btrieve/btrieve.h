@@ -48,6 +48,25 @@ inline constexpr std::size_t kPositionBlockSize = 128;
 // is the size of `keyBuffer` for Get operations and is not checked on Open, Close and Stat. Open
 // takes the file name in `keyBuffer`, ended by its zero byte, and the open mode in `keyNumber`;
 // every mode opens the file for reading only. Never throws; every outcome is the returned status.
+//
+// Details callers may rely on:
+// - Open reads the whole file once and serves every later operation from memory; later changes to
+//   the file are not seen by a block that is open already. Open on a block that still holds an open
+//   file of its own closes that file first (also when the new Open then fails): nothing leaks, and
+//   the block then refers to the new file or to none. An unknown or zeroed block answers 3.
+// - Stat fills 16 + 16 per key segment bytes and sets the data length to that; only the first byte
+//   of the key buffer is written (0). A shorter data buffer answers 22 with nothing copied.
+// - Get Equal, Get Next and Get Last copy the record and its key; a data buffer longer than the
+//   record is fine (the data length becomes the record length). A shorter one gets what fits, 22,
+//   and the data length says how much was copied; the position moves to that record all the same.
+//   The key buffer is never read or written beyond the key-length argument: if key `keyNumber` is
+//   longer, 21 and nothing changes. Get Equal on a missing value answers 4 and drops the position
+//   (Get Next then 8). Get Next after the last record answers 9 and keeps the position.
+// - A key whose type or collating sequence this reader cannot order answers 41 on every Get; if the
+//   duplicate chains of a key other than key 0 contradict each other, Gets on that key answer 2
+//   (for key 0 the Open already refused the file with 2).
+// - On every Stat and Get the data length is set to the bytes filled (0 on failure); Open and Close
+//   leave it as it is.
 [[nodiscard]] std::uint16_t BTRCALL(std::uint16_t operation, void* positionBlock, void* dataBuffer,
                                     std::uint32_t* dataLength, void* keyBuffer,
                                     std::uint8_t keyLength, std::int8_t keyNumber);
