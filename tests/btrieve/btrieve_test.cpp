@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
+#include <thread>
 
 #include <unistd.h>
 
@@ -349,6 +351,41 @@ TEST(BtrieveOpen, BlocksOfOneFileKeepTheirOwnPositions) {
   EXPECT_EQ(ReadLe(b.Get(kOpGetNext, Le(0, 4)).data, 0, 4, true), 3);
   EXPECT_EQ(a.Close(), status::kSuccess);
   EXPECT_EQ(b.Get(kOpGetNext, Le(0, 4)).status, status::kEndOfFile);
+}
+
+TEST(BtrieveOpen, SessionsOnSeveralThreads) {
+  std::vector<std::int32_t> ids(300);
+  std::iota(ids.begin(), ids.end(), 1);
+  const WrittenFile file(
+      writer::LibrarySpec(Format::kV6, 1024, kLength, 0, NumberedRecords(ids, kLength)));
+  std::vector<std::thread> threads;
+  std::atomic<int> complete{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 5; ++round) {
+        Handle handle;
+        if (handle.Open(file.Path()) != status::kSuccess) return;
+        std::array<std::byte, kLength> data{};
+        std::array<std::byte, 4> key{};
+        std::uint32_t length = kLength;
+        int seen = 0;
+        const std::vector<std::byte> first = Le(1, 4);
+        std::copy(first.begin(), first.end(), key.begin());
+        std::uint16_t result =
+            BTRCALL(kOpGetEqual, handle.Block(), data.data(), &length, key.data(), 4, 0);
+        while (result == status::kSuccess) {
+          ++seen;
+          length = kLength;
+          result = BTRCALL(kOpGetNext, handle.Block(), data.data(), &length, key.data(), 4, 0);
+        }
+        if (seen != 300 || result != status::kEndOfFile) return;
+      }
+      ++complete;
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(complete, 4);
 }
 
 TEST(BtrieveOpen, ForeignOrZeroedBlocksAreNotOpen) {

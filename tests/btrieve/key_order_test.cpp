@@ -226,6 +226,21 @@ TEST_P(KeyOrderTest, BrokenDuplicateChainOfKey0IsDamage) {
   }
 }
 
+TEST_P(KeyOrderTest, BrokenDuplicateChainOfAnotherKeyFailsOnlyItsGets) {
+  const writer::FileSpec spec =
+      Spec({writer::Key{{{0, 4, kt::kInteger, kExt, 0}}},
+            writer::Key{{{kField, 2, kt::kInteger, kExt | kf::kDuplicates, 0}}}},
+           {{1, Le(5, 2)}, {2, Le(5, 2)}});
+  WrittenFile file(spec);
+  const std::size_t pair =
+      file.Layout().recordSlots[1] + (GetParam() == Format::kV6 ? 2 : 0) + kLength;
+  file.SetWs32(pair, 0xFFFFFFFF);  // a second head
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 2), kLength, 1).status, status::kIoError);
+  EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 4), kLength, 0).status, status::kSuccess);
+}
+
 TEST_P(KeyOrderTest, NullKeysAreLeftOutOfTheirKeyOnly) {
   // Key 1: one segment, null when it is all zero. Key 2: two segments, null when either is blank.
   const std::vector<writer::Key> keys = {
