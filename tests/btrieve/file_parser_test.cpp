@@ -213,6 +213,12 @@ TEST_P(FileParser, EachDamageGivesItsStatus) {
          f.SetWs32(f.PageOffset(f.Layout().staleFcrPage) + 0x1A, 12345);
          f.SetU16(f.PageOffset(f.Layout().staleFcrPage) + 0x106, 0x0008);
        }},
+      {"a blank stale FCR in page 0 is tolerated", true, false, status::kSuccess,
+       [](WrittenFile& f, std::size_t) {
+         ASSERT_EQ(f.Layout().staleFcrPage, 0U);
+         f.SetU16(0x08, 0);
+         f.SetWs32(0x1A, 0);
+       }},
       {"PAT without PP", true, false, k2,
        [](WrittenFile& f, std::size_t) {
          f.SetByte(f.PageOffset(f.Layout().currentPatPages.at(0)), 0);
@@ -229,9 +235,8 @@ TEST_P(FileParser, EachDamageGivesItsStatus) {
          }
        }},
       {"PAT entry naming an FCR page", true, false, k2,
-       [](WrittenFile& f, std::size_t) {
-         f.SetU16(f.PageOffset(f.Layout().currentPatPages.at(0)) + 8 + 2, 1);
-       }},
+       [](WrittenFile& f,
+          std::size_t) { f.SetU16(f.PageOffset(f.Layout().currentPatPages.at(0)) + 8 + 2, 1); }},
       {"data page header with another logical number", true, false, k2,
        [](WrittenFile& f, std::size_t) {
          const std::size_t page = f.PageOffset(f.Layout().dataPages.back());
@@ -301,6 +306,7 @@ TEST_P(FileParser, RandomDamageNeverBreaksTheReader) {
     }
     EXPECT_LE(LargestAllocation(), 4 * size + 4096) << "round " << round;
   }
+  RecordProperty("opened", opened);
   EXPECT_GT(opened, 0) << "some changes hit only data and must leave the file readable";
 }
 
