@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::uint8_t kKeyLength = 4;
 constexpr std::int8_t kKeyNumber = 0;
-constexpr std::int8_t kCloseKeyNumber = 1;
 constexpr std::int32_t kHeaderRecord = 1;
 
 bool DataArrived(std::uint16_t status) {
@@ -23,16 +22,15 @@ bool DataArrived(std::uint16_t status) {
 
 TBasisDatei::TBasisDatei(LibraryFileContext& context, std::string_view fileName,
                          std::span<std::byte> header, std::int32_t& count, std::int16_t openMode)
-    : m_context(context), m_fileName(fileName) {
-  const auto openKeyNumber = static_cast<std::int8_t>(openMode & 0xFF);
-  m_status = Call(btrieve::kOpOpen, 1, &m_ownerName, m_fileName.data(), 0, openKeyNumber);
+    : m_channel(context, fileName) {
+  m_status = m_channel.Open(openMode);
   if (m_status != 0) return;
 
   m_recordKey = EncodeKey(kHeaderRecord);
-  m_status =
-      Call(btrieve::kOpGetEqual,
-           static_cast<std::uint16_t>(std::min<std::size_t>(header.size(), kMaxRecordLength)),
-           header.data(), m_recordKey.data(), kKeyLength, kKeyNumber);
+  m_status = m_channel.Call(
+      btrieve::kOpGetEqual,
+      static_cast<std::uint16_t>(std::min<std::size_t>(header.size(), kMaxRecordLength)),
+      header.data(), m_recordKey.data(), kKeyLength, kKeyNumber);
   if (!DataArrived(m_status)) {
     // Without the header there is no entry length to work with.
     count = 0;
@@ -50,8 +48,9 @@ TBasisDatei::TBasisDatei(LibraryFileContext& context, std::string_view fileName,
   }
 
   // Get Last leaves the highest record number in the key buffer; the header records come first.
-  m_status = Call(btrieve::kOpGetLast, m_recordLength, m_context.partBuffer.data(),
-                  m_recordKey.data(), kKeyLength, kKeyNumber);
+  m_status =
+      m_channel.Call(btrieve::kOpGetLast, m_recordLength, m_channel.Context().partBuffer.data(),
+                     m_recordKey.data(), kKeyLength, kKeyNumber);
   if (m_status != 0) {
     count = 0;
     return;
@@ -117,44 +116,41 @@ bool TBasisDatei::ReadEntry(std::int32_t index, std::span<std::byte> buffer,
 
   const std::int32_t firstRecord = FirstRecordOf(index);
   m_recordKey = EncodeKey(firstRecord);
-  m_status = Call(btrieve::kOpGetEqual, m_recordLength, buffer.data(), m_recordKey.data(),
-                  kKeyLength, kKeyNumber);
+  m_status = m_channel.Call(btrieve::kOpGetEqual, m_recordLength, buffer.data(), m_recordKey.data(),
+                            kKeyLength, kKeyNumber);
   if (m_status == btrieve::status::kIoError) m_status = btrieve::status::kEndOfFile;
   bool arrived = DataArrived(m_status);
 
   std::uint16_t part = 2;
   for (; part <= m_partsPerEntry && m_status == 0; ++part) {
-    m_status = Call(btrieve::kOpGetNext, m_recordLength, m_context.partBuffer.data(),
-                    m_recordKey.data(), kKeyLength, kKeyNumber);
+    m_status =
+        m_channel.Call(btrieve::kOpGetNext, m_recordLength, m_channel.Context().partBuffer.data(),
+                       m_recordKey.data(), kKeyLength, kKeyNumber);
     arrived = arrived && DataArrived(m_status);
     // The part is copied also when its read failed; the loop then ends.
     const std::size_t length = part < m_partsPerEntry ? m_partLength : m_lastPartLength;
     std::memcpy(buffer.data() + std::size_t{part - 1u} * kSplitPartLength,
-                m_context.partBuffer.data(), length);
+                m_channel.Context().partBuffer.data(), length);
   }
   arrived = arrived && part > m_partsPerEntry;
 
   if (m_partsPerEntry == 1) {
     std::memcpy(trailer.data(), buffer.data() + m_dataLength, kTrailerLength);
   } else {
-    std::memcpy(trailer.data(), m_context.partBuffer.data() + kSplitPartLength, kTrailerLength);
+    std::memcpy(trailer.data(), m_channel.Context().partBuffer.data() + kSplitPartLength,
+                kTrailerLength);
     // Leave the record manager's position on the entry's first record.
     m_recordKey = EncodeKey(firstRecord);
-    m_status = Call(btrieve::kOpGetEqual, m_recordLength, m_context.partBuffer.data(),
-                    m_recordKey.data(), kKeyLength, kKeyNumber);
+    m_status =
+        m_channel.Call(btrieve::kOpGetEqual, m_recordLength, m_channel.Context().partBuffer.data(),
+                       m_recordKey.data(), kKeyLength, kKeyNumber);
   }
   return arrived;
 }
 
 std::uint16_t TBasisDatei::Close() {
-  m_status = Call(btrieve::kOpClose, 0, &m_ownerName, m_fileName.data(), 0, kCloseKeyNumber);
+  m_status = m_channel.Close();
   return m_status;
-}
-
-std::uint16_t TBasisDatei::Call(std::uint16_t operation, std::uint16_t dataLength, void* dataBuffer,
-                                void* keyBuffer, std::uint8_t keyLength, std::int8_t keyNumber) {
-  return CallRecordManager(m_context.recordManager, operation, dataLength, m_posBlock.data(),
-                           dataBuffer, keyBuffer, keyLength, keyNumber);
 }
 
 }  // namespace libfile

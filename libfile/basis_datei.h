@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "libfile/file_channel.h"
 #include "libfile/key_value.h"
 #include "libfile/library_file_context.h"
 
@@ -22,7 +23,6 @@ class TBasisDatei {
   static constexpr std::uint16_t kSplitRecordLength = 2034;
   static constexpr std::uint16_t kSplitPartLength = 2024;
   static constexpr std::uint16_t kTrailerLength = 10;
-  static constexpr std::size_t kPositionBlockSize = 332;
 
   // Create: opens the file through `context`'s record manager with the key number `openMode &
   // 0xFF`, reads record 1 into `header`, works out the layout from its first two bytes and counts
@@ -58,21 +58,15 @@ class TBasisDatei {
   [[nodiscard]] std::size_t EntryDataLength() const { return m_dataLength; }
   // The bytes a buffer must hold to receive one entry.
   [[nodiscard]] std::size_t RequiredBufferSize() const;
-  [[nodiscard]] const std::string& FileName() const { return m_fileName; }
+  [[nodiscard]] const std::string& FileName() const { return m_channel.FileName(); }
 
  private:
   [[nodiscard]] bool WorkOutLayout(std::uint16_t dataLength, std::size_t bufferSize);
   [[nodiscard]] std::int32_t FirstRecordOf(std::int32_t index) const;
-  [[nodiscard]] std::uint16_t Call(std::uint16_t operation, std::uint16_t dataLength,
-                                   void* dataBuffer, void* keyBuffer, std::uint8_t keyLength,
-                                   std::int8_t keyNumber);
 
-  LibraryFileContext& m_context;
-  std::string
-      m_fileName;  // the whole path; its terminating zero ends the key buffer of Open and Close
+  FileChannel m_channel;  // the whole path and the position block
   std::uint16_t m_status = 0;
   std::uint16_t m_partsPerEntry = 0;
-  std::array<std::byte, kPositionBlockSize> m_posBlock{};
   std::uint8_t m_headerRecords = 0;
   std::uint16_t m_entryLength = 0;
   std::uint16_t m_recordLength = 0;
@@ -80,7 +74,6 @@ class TBasisDatei {
   std::uint16_t m_partLength = 0;
   std::uint16_t m_dataLength = 0;
   KeyBuffer m_recordKey{};
-  std::byte m_ownerName{0};  // the empty owner name of Open, and Close's data buffer
 };
 
 }  // namespace libfile

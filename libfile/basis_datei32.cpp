@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::uint8_t kKeyLength = 4;
 constexpr std::int8_t kKeyNumber = 0;
-constexpr std::int8_t kCloseKeyNumber = 1;
 
 std::uint16_t Clamp16(std::size_t size, std::uint16_t wanted) {
   return static_cast<std::uint16_t>(std::min<std::size_t>(size, wanted));
@@ -22,16 +21,15 @@ std::uint16_t Clamp16(std::size_t size, std::uint16_t wanted) {
 TBasisDatei32::TBasisDatei32(LibraryFileContext& context, std::string_view fileName,
                              std::span<std::byte> header, std::int32_t& count,
                              std::int16_t openMode)
-    : m_context(context), m_fileName(fileName) {
-  const auto openKeyNumber = static_cast<std::int8_t>(openMode & 0xFF);
-  m_status = Call(btrieve::kOpOpen, 1, &m_ownerName, m_fileName.data(), 0, openKeyNumber);
+    : m_channel(context, fileName) {
+  m_status = m_channel.Open(openMode);
   if (m_status != 0) return;
 
   // The Stat reply gives the record length in its first word; the key descriptions that follow are
   // not needed. A record shorter than its 16-byte trailer cannot be a library record of this
   // layout.
-  m_status = Call(btrieve::kOpStat, Clamp16(header.size(), kMaxRecordLength), header.data(),
-                  m_recordKey.data(), kKeyLength, kKeyNumber);
+  m_status = m_channel.Call(btrieve::kOpStat, Clamp16(header.size(), kMaxRecordLength),
+                            header.data(), m_recordKey.data(), kKeyLength, kKeyNumber);
   if (m_status == 0 && header.size() >= 2) {
     const auto recordLength = static_cast<std::uint16_t>(
         std::to_integer<unsigned>(header[0]) | (std::to_integer<unsigned>(header[1]) << 8));
@@ -43,8 +41,9 @@ TBasisDatei32::TBasisDatei32(LibraryFileContext& context, std::string_view fileN
 
   // Get Last leaves the highest entry number in the key buffer, whatever Stat gave.
   KeyBuffer highest = EncodeKey(count);
-  m_status = Call(btrieve::kOpGetLast, m_recordLength, m_context.scratchBuffer.data(),
-                  highest.data(), kKeyLength, kKeyNumber);
+  m_status =
+      m_channel.Call(btrieve::kOpGetLast, m_recordLength, m_channel.Context().scratchBuffer.data(),
+                     highest.data(), kKeyLength, kKeyNumber);
   count = m_status == 0 ? DecodeKey(highest) : 0;
 }
 
@@ -55,8 +54,8 @@ TBasisDatei32::~TBasisDatei32() {
 bool TBasisDatei32::ReadEntry(std::int32_t k, std::span<std::byte> buffer,
                               std::span<std::byte, kTrailerLength> trailer) {
   m_recordKey = EncodeKey(k);
-  m_status = Call(btrieve::kOpGetEqual, Clamp16(buffer.size(), m_recordLength), buffer.data(),
-                  m_recordKey.data(), kKeyLength, kKeyNumber);
+  m_status = m_channel.Call(btrieve::kOpGetEqual, Clamp16(buffer.size(), m_recordLength),
+                            buffer.data(), m_recordKey.data(), kKeyLength, kKeyNumber);
 
   // The trailer is copied whatever the status; only bytes inside the caller's buffer are taken.
   std::fill(trailer.begin(), trailer.end(), std::byte{0});
@@ -69,15 +68,8 @@ bool TBasisDatei32::ReadEntry(std::int32_t k, std::span<std::byte> buffer,
 }
 
 std::uint16_t TBasisDatei32::Close() {
-  m_status = Call(btrieve::kOpClose, 0, &m_ownerName, m_fileName.data(), 0, kCloseKeyNumber);
+  m_status = m_channel.Close();
   return m_status;
-}
-
-std::uint16_t TBasisDatei32::Call(std::uint16_t operation, std::uint16_t dataLength,
-                                  void* dataBuffer, void* keyBuffer, std::uint8_t keyLength,
-                                  std::int8_t keyNumber) {
-  return CallRecordManager(m_context.recordManager, operation, dataLength, m_posBlock.data(),
-                           dataBuffer, keyBuffer, keyLength, keyNumber);
 }
 
 }  // namespace libfile

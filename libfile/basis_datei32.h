@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "libfile/file_channel.h"
 #include "libfile/key_value.h"
 #include "libfile/library_file_context.h"
 
@@ -18,7 +19,6 @@ class TBasisDatei32 {
  public:
   static constexpr std::uint16_t kMaxRecordLength = 4090;
   static constexpr std::uint16_t kTrailerLength = 16;
-  static constexpr std::size_t kPositionBlockSize = 332;
 
   // Create: opens the file read through `context`'s record manager with the key number `openMode &
   // 0xFF`, asks for its record length (the Stat reply lands in `header`, of which at most 4090
@@ -48,22 +48,14 @@ class TBasisDatei32 {
   [[nodiscard]] std::uint16_t DataLength() const { return m_dataLength; }
   // The length of an entry's data part, R - 16, which bounds its text.
   [[nodiscard]] std::size_t EntryDataLength() const { return m_dataLength; }
-  [[nodiscard]] const std::string& FileName() const { return m_fileName; }
+  [[nodiscard]] const std::string& FileName() const { return m_channel.FileName(); }
 
  private:
-  [[nodiscard]] std::uint16_t Call(std::uint16_t operation, std::uint16_t dataLength,
-                                   void* dataBuffer, void* keyBuffer, std::uint8_t keyLength,
-                                   std::int8_t keyNumber);
-
-  LibraryFileContext& m_context;
-  std::string
-      m_fileName;  // the whole path; its terminating zero ends the key buffer of Open and Close
+  FileChannel m_channel;  // the whole path and the position block
   std::uint16_t m_status = 0;
-  std::array<std::byte, kPositionBlockSize> m_posBlock{};
   std::uint16_t m_recordLength = 0;
   std::uint16_t m_dataLength = 0;
   KeyBuffer m_recordKey{};
-  std::byte m_ownerName{0};  // the empty owner name of Open, and Close's data buffer
 };
 
 }  // namespace libfile

@@ -1,0 +1,44 @@
+// One library file's road to the record manager: its whole path, its position block, and the Open
+// and Close calls that both library-file classes issue alike.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "libfile/library_file_context.h"
+
+namespace libfile {
+
+class FileChannel {
+ public:
+  static constexpr std::size_t kPositionBlockSize = 332;
+
+  // Keeps the whole path, so that a name of any length reaches the record manager with its zero
+  // byte.
+  FileChannel(LibraryFileContext& context, std::string_view fileName);
+
+  FileChannel(const FileChannel&) = delete;
+  FileChannel& operator=(const FileChannel&) = delete;
+
+  // Open with an empty owner name; the low byte of `openMode` is the key number.
+  [[nodiscard]] std::uint16_t Open(std::int16_t openMode);
+  [[nodiscard]] std::uint16_t Close();
+  // Any other operation through the call wrapper, with this file's position block.
+  [[nodiscard]] std::uint16_t Call(std::uint16_t operation, std::uint16_t dataLength,
+                                   void* dataBuffer, void* keyBuffer, std::uint8_t keyLength,
+                                   std::int8_t keyNumber);
+
+  [[nodiscard]] LibraryFileContext& Context() { return m_context; }
+  [[nodiscard]] const std::string& FileName() const { return m_fileName; }
+
+ private:
+  LibraryFileContext& m_context;
+  std::string m_fileName;
+  std::array<std::byte, kPositionBlockSize> m_posBlock{};
+  std::byte m_ownerName{0};  // the empty owner name of Open, and Close's data buffer
+};
+
+}  // namespace libfile
