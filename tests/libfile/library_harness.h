@@ -62,6 +62,66 @@ inline std::vector<std::byte> CurrentLayoutRecord(std::uint16_t recordLength,
   return record;
 }
 
+// The L data bytes of entry e: a marker byte, its text with a zero byte, then a pattern that tells
+// every position apart.
+inline std::vector<std::byte> EntryData(std::uint16_t dataLength, int e) {
+  std::vector<std::byte> data(dataLength);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = std::byte((i * 7 + e * 13 + 1) & 0xFF);
+  const std::string text = "Eintrag " + std::to_string(e);
+  data[0] = std::byte{0x7F};
+  for (std::size_t i = 0; i <= text.size() && i + 1 < data.size(); ++i) {
+    data[i + 1] = i < text.size() ? static_cast<std::byte>(text[i]) : std::byte{0};
+  }
+  return data;
+}
+
+struct SixteenBitLayout {
+  int headerRecords;
+  int parts;
+  std::uint16_t recordLength;
+  std::uint16_t partLength;
+};
+
+inline SixteenBitLayout LayoutFor(std::uint16_t dataLength) {
+  const int entryLength = dataLength + 10;
+  if (entryLength <= 2042) return {2042 / entryLength, 1, std::uint16_t(entryLength), dataLength};
+  return {1, (dataLength + 2023) / 2024, 2034, 2024};
+}
+
+// A "16Bit" library of `entries` entries; record 1 starts with L. Each record ends in a 10-byte
+// trailer that starts with its record number. `lastRecord` cuts the file after that record when
+// positive.
+inline LibraryImage SixteenBitImage(std::uint16_t dataLength, int entries, int lastRecord = 0) {
+  const SixteenBitLayout layout = LayoutFor(dataLength);
+  LibraryImage image{layout.recordLength, layout.partLength, {}};
+  auto add = [&](int key, std::vector<std::byte> record) {
+    if (lastRecord <= 0 || key <= lastRecord) image.Add(key, std::move(record));
+  };
+  for (int h = 1; h <= layout.headerRecords; ++h) {
+    std::vector<std::byte> record(layout.recordLength);
+    if (h == 1) {
+      record[0] = std::byte(dataLength & 0xFF);
+      record[1] = std::byte(dataLength >> 8);
+    }
+    add(h, record);
+  }
+  for (int e = 1; e <= entries; ++e) {
+    const auto data = EntryData(dataLength, e);
+    for (int p = 0; p < layout.parts; ++p) {
+      std::vector<std::byte> record(layout.recordLength);
+      for (std::size_t i = 0; i < layout.partLength; ++i) {
+        const std::size_t at = std::size_t(p) * layout.partLength + i;
+        if (at < data.size()) record[i] = data[at];
+      }
+      for (int t = 4; t < 10; ++t)
+        record[layout.partLength + t] = std::byte(0xE0 + e);
+      add(layout.headerRecords + (e - 1) * layout.parts + p + 1, record);
+    }
+  }
+  return image;
+}
+
 inline std::filesystem::path UniqueTempDirectory() {
   std::random_device random;
   const auto base = std::filesystem::temp_directory_path();

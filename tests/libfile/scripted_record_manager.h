@@ -4,6 +4,7 @@
 // disk).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -51,6 +52,9 @@ class ScriptedRecordManager final : public RecordManager {
   // The record length that Stat reports (its reply's first word).
   void SetStatRecordLength(std::uint16_t length) { m_statRecordLength = length; }
 
+  // Makes room for `calls` recorded calls, so that recording allocates nothing until then.
+  void Reserve(std::size_t calls) { m_calls.reserve(calls); }
+
   [[nodiscard]] const std::vector<RecordedCall>& Calls() const { return m_calls; }
   [[nodiscard]] std::vector<std::uint16_t> Operations() const {
     std::vector<std::uint16_t> operations;
@@ -71,10 +75,10 @@ class ScriptedRecordManager final : public RecordManager {
       call.keyValue = DecodeKey(key);
     }
     m_calls.push_back(call);
-    ++m_occurrences[operation];
+    const int occurrence = operation < m_occurrences.size() ? ++m_occurrences[operation] : 0;
 
     for (const auto& reply : m_script) {
-      if (reply.operation == operation && reply.occurrence == m_occurrences[operation]) {
+      if (reply.operation == operation && reply.occurrence == occurrence) {
         const std::size_t n = std::min<std::size_t>(reply.data.size(), *dataLength);
         if (n > 0) std::memcpy(dataBuffer, reply.data.data(), n);
         *dataLength = static_cast<std::uint32_t>(n);
@@ -154,7 +158,7 @@ class ScriptedRecordManager final : public RecordManager {
   RecordManager* m_inner;
   std::map<std::int32_t, std::vector<std::byte>> m_records;
   std::vector<ScriptedReply> m_script;
-  std::map<std::uint16_t, int> m_occurrences;
+  std::array<int, 64> m_occurrences{};  // calls so far, per operation code
   std::vector<RecordedCall> m_calls;
   std::optional<std::int32_t> m_position;
   bool m_open = false;
