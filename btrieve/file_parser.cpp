@@ -11,8 +11,6 @@
 namespace btrieve {
 namespace {
 
-constexpr std::uint64_t kMaxImageSize = 0xFFFFFFFFU;  // slot offsets are kept in 32 bits
-
 bool ValidPageSize(std::uint32_t size) {
   return size >= layout::kMinPageSize && size <= layout::kMaxPageSize &&
          size % layout::kMinPageSize == 0;

@@ -12,6 +12,9 @@
 
 namespace btrieve {
 
+// The largest image the parser takes: slot offsets are kept in 32 bits.
+inline constexpr std::uint64_t kMaxImageSize = 0xFFFFFFFFU;
+
 struct ParseResult {
   std::uint16_t status = 0;                // 0, 30 (not a supported record file) or 2 (damaged)
   std::shared_ptr<const ParsedFile> file;  // set exactly when status is 0

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "btrieve/btrieve.h"
+#include "btrieve/file_parser.h"
 #include "btrieve/platform_file.h"
 #include "btrieve/snapshot_cache.h"
 
@@ -30,6 +31,11 @@ ParseResult OpenParsedFile(const std::string& name) {
     if (auto cached = cache.Find(*before, now)) {
       result.file = std::move(cached);
       result.status = status::kSuccess;
+      return result;
+    }
+    // A file too large for the parser is refused before its bytes are read into memory.
+    if (before->size > kMaxImageSize) {
+      result.status = status::kIoError;
       return result;
     }
     ReadResult read = file.ReadAll(before->size);

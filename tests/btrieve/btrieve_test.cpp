@@ -254,6 +254,15 @@ TEST(BtrieveOpen, PathProblemsAnswerTheirStatus) {
             status::kInvalidFileName);
 }
 
+TEST(BtrieveOpen, FileTooLargeToHoldIsRefusedUnread) {
+  // A sparse file beyond what slot offsets can address: refused from its size, not read into
+  // memory.
+  const WrittenFile file(SmallSpec());
+  std::filesystem::resize_file(file.Path(), std::uint64_t{5} << 30);
+  Handle handle;
+  EXPECT_EQ(handle.Open(file.Path()), status::kIoError);
+}
+
 TEST(BtrieveOpen, UnreadableFileAnswers94) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
   const WrittenFile file(SmallSpec());
