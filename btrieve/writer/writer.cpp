@@ -428,13 +428,18 @@ class FileBuilder {
     }
   }
 
-  // Key values, distinct counts and duplicate chains: insertion order, by equal key bytes.
+  // Key values, distinct counts and duplicate chains: insertion order, by equal key values.
   void ChainDuplicates() {
     const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
     const std::size_t count = m_file.records.size();
     for (std::size_t k = 0; k < m_keys.size(); ++k) {
       KeyPlan& plan = m_keys[k];
-      std::map<KeyBytes, std::size_t> lastWithValue;
+      // Values that the index orders as equal (a ZSTRING up to its zero byte) share one chain.
+      const Key& key = m_file.keys[k];
+      const auto less = [&key](const KeyBytes& a, const KeyBytes& b) {
+        return CompareKeys(key, a, b) < 0;
+      };
+      std::map<KeyBytes, std::size_t, decltype(less)> lastWithValue(less);
       plan.values.reserve(count);
       plan.previous.assign(count, kNone);
       plan.next.assign(count, kNone);

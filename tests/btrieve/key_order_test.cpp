@@ -196,6 +196,20 @@ TEST_P(KeyOrderTest, LinkedDuplicatesFollowTheirChain) {
   }
 }
 
+// ZSTRING values equal up to their zero byte are duplicates of one another: one chain, insertion
+// order.
+TEST_P(KeyOrderTest, ZeroTerminatedDuplicatesShareOneChain) {
+  const std::vector<Row> rows = {
+      {1, Str("ab\0x"s)}, {2, Str("a")}, {3, Str("ab\0y"s)}, {4, Str("ab")}};
+  for (const bool reversed : {false, true}) {
+    const writer::FileSpec spec =
+        Spec({writer::Key{{{kField, 8, kt::kZString, kExt | kf::kDuplicates, 0}}}}, rows, reversed);
+    const WrittenFile file(spec);
+    EXPECT_EQ(Walk(file, spec, 0, 2), (std::vector<std::int32_t>{2, 1, 3, 4}))
+        << "reversed " << reversed;
+  }
+}
+
 TEST_P(KeyOrderTest, BrokenDuplicateChainOfKey0IsDamage) {
   const writer::FileSpec spec =
       Spec({writer::Key{{{kField, 2, kt::kInteger, kExt | kf::kDuplicates, 0}}}},
