@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <numeric>
 #include <thread>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "written_file.h"
@@ -264,11 +266,34 @@ TEST(BtrieveOpen, FileTooLargeToHoldIsRefusedUnread) {
 }
 
 TEST(BtrieveOpen, UnreadableFileAnswers94) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
   const WrittenFile file(SmallSpec());
   std::filesystem::permissions(file.Path(), std::filesystem::perms::none);
-  Handle handle;
-  EXPECT_EQ(handle.Open(file.Path()), status::kPermissionError);
+  if (geteuid() != 0) {
+    Handle handle;
+    EXPECT_EQ(handle.Open(file.Path()), status::kPermissionError);
+    return;
+  }
+  // Permissions do not bind the superuser: try the Open in a child that runs as an ordinary user,
+  // who may enter the directory but not read the file.
+  std::filesystem::permissions(
+      file.Dir(), std::filesystem::perms::others_exec | std::filesystem::perms::group_exec,
+      std::filesystem::perm_options::add);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(255);
+    std::array<std::byte, 332> block{};
+    std::string name = file.Path();
+    std::byte owner{0};
+    std::uint32_t length = 1;
+    _exit(BTRCALL(kOpOpen, block.data(), &owner, &length, name.data(), 0, -2));
+  }
+  int childStatus = 0;
+  ASSERT_EQ(waitpid(child, &childStatus, 0), child);
+  ASSERT_TRUE(WIFEXITED(childStatus));
+  if (WEXITSTATUS(childStatus) == 255) GTEST_SKIP() << "cannot run as an ordinary user here";
+  EXPECT_EQ(WEXITSTATUS(childStatus), status::kPermissionError);
 }
 
 TEST(BtrieveOpen, NamesEndAtTheirZeroByteOnly) {
