@@ -7,7 +7,7 @@
 #include <functional>
 #include <random>
 
-#include "allocation_probe.h"
+#include "support/allocation_probe.h"
 #include "written_file.h"
 
 namespace btrieve::test {
@@ -287,13 +287,13 @@ TEST_P(FileParser, RandomDamageNeverBreaksTheReader) {
       image[at] = static_cast<std::byte>(random() % 4 == 0 ? 0xFF : random() % 256);
     }
     const std::size_t size = image.size();
-    ResetLargestAllocation();
+    kl7test::ResetLargestAllocation();
     const ParseResult result = ParseFile(std::move(image));
     ASSERT_TRUE(result.status == status::kSuccess || result.status == status::kIoError ||
                 result.status == status::kNotBtrieveFile)
         << result.status;
     if (result.status != status::kSuccess) {
-      EXPECT_LE(LargestAllocation(), 4 * size + 4096) << "round " << round;
+      EXPECT_LE(kl7test::LargestAllocation(), 4 * size + 4096) << "round " << round;
       continue;
     }
     ++opened;
@@ -304,7 +304,7 @@ TEST_P(FileParser, RandomDamageNeverBreaksTheReader) {
         ASSERT_EQ(result.file->Record(record).size(), result.file->Facts().recordLength);
       }
     }
-    EXPECT_LE(LargestAllocation(), 4 * size + 4096) << "round " << round;
+    EXPECT_LE(kl7test::LargestAllocation(), 4 * size + 4096) << "round " << round;
   }
   RecordProperty("opened", opened);
   EXPECT_GT(opened, 0) << "some changes hit only data and must leave the file readable";
@@ -320,11 +320,11 @@ TEST_P(FileParser, AbsurdCountsAllocateLittle) {
     std::vector<std::byte> damaged = image;
     damaged[fcr + offset] = std::byte{0xFF};
     damaged[fcr + offset + 1] = std::byte{0x7F};
-    ResetLargestAllocation();
+    kl7test::ResetLargestAllocation();
     const std::size_t size = damaged.size();
     const ParseResult result = ParseFile(std::move(damaged));
     EXPECT_NE(result.status, status::kSuccess) << offset;
-    EXPECT_LE(LargestAllocation(), 4 * size + 4096) << offset;
+    EXPECT_LE(kl7test::LargestAllocation(), 4 * size + 4096) << offset;
   }
 }
 

@@ -1,6 +1,6 @@
 // Reading entries allocates nothing: continuation records go through the shared part buffer and
 // every entry lands in the caller's buffer. Its own program, because it counts every operator new
-// (allocation_counter.cpp).
+// (the allocation probe).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,12 +9,9 @@
 #include "libfile/basis_datei.h"
 #include "libfile/basis_datei32.h"
 #include "library_harness.h"
+#include "support/allocation_probe.h"
 
 namespace libfile {
-namespace testing {
-long AllocationCount();  // allocation_counter.cpp
-}  // namespace testing
-
 namespace {
 
 using testing::Backend;
@@ -43,12 +40,12 @@ TEST_P(ReadEntryAllocation, AllocatesNothingPerEntry) {
   // The recording manager keeps a log of calls; let it grow before counting.
   harness32.Recorder().Reserve(4096);
   harness16.Recorder().Reserve(4096);
-  const long before = testing::AllocationCount();
+  const long before = kl7test::AllocationCount();
   for (std::int32_t k = 1; k <= 20; ++k) {
     EXPECT_TRUE(file32.ReadEntry(k, buffer, trailer32));
     EXPECT_TRUE(file16.ReadEntry(k, buffer, trailer16));
   }
-  EXPECT_EQ(testing::AllocationCount() - before, 0);
+  EXPECT_EQ(kl7test::AllocationCount() - before, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ReadEntryAllocation,

@@ -1,0 +1,71 @@
+// Replaces the global operator new/delete of the test program with malloc-based versions that count
+// allocations and remember the largest request (see allocation_probe.h). Kept in a file of its own
+// so that no caller sees malloc and free paired with new and delete.
+#include "allocation_probe.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace kl7test {
+namespace {
+std::atomic<std::size_t> g_largest{0};
+std::atomic<long> g_count{0};
+}  // namespace
+
+void ResetLargestAllocation() {
+  g_largest = 0;
+}
+std::size_t LargestAllocation() {
+  return g_largest;
+}
+long AllocationCount() {
+  return g_count;
+}
+
+}  // namespace kl7test
+
+namespace {
+void* TryAllocate(std::size_t size) noexcept {
+  ++kl7test::g_count;
+  std::size_t seen = kl7test::g_largest.load();
+  while (size > seen && !kl7test::g_largest.compare_exchange_weak(seen, size)) {
+  }
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* Allocate(std::size_t size) {
+  if (void* p = TryAllocate(size)) return p;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return TryAllocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return TryAllocate(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
