@@ -23,4 +23,10 @@ std::optional<FileDescription> DescribeOpenFile(const void* positionBlock) {
   return description;
 }
 
+std::shared_ptr<const void> OpenFileSnapshot(const void* positionBlock) {
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  if (session == nullptr) return nullptr;
+  return session->file;
+}
+
 }  // namespace btrieve

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace btrieve {
@@ -21,5 +22,10 @@ struct FileDescription {
 
 // The description of the file open in `positionBlock`; nothing when the block holds no open file.
 [[nodiscard]] std::optional<FileDescription> DescribeOpenFile(const void* positionBlock);
+
+// The parsed form that serves the file open in `positionBlock`, as an opaque token; null when the
+// block holds no open file. Two opens that get the same token read the same, unchanged file, so a
+// caller may reuse what it derived from the records while it holds (a weak reference to) the token.
+[[nodiscard]] std::shared_ptr<const void> OpenFileSnapshot(const void* positionBlock);
 
 }  // namespace btrieve
