@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,6 +60,8 @@ class TBasisDatei {
   // The bytes a buffer must hold to receive one entry.
   [[nodiscard]] std::size_t RequiredBufferSize() const;
   [[nodiscard]] const std::string& FileName() const { return m_channel.FileName(); }
+  // The record manager's token for the unchanged contents of the open file; null when unknown.
+  [[nodiscard]] std::shared_ptr<const void> Snapshot() const { return m_channel.Snapshot(); }
 
  private:
   [[nodiscard]] bool WorkOutLayout(std::uint16_t dataLength, std::size_t bufferSize);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +50,8 @@ class TBasisDatei32 {
   // The length of an entry's data part, R - 16, which bounds its text.
   [[nodiscard]] std::size_t EntryDataLength() const { return m_dataLength; }
   [[nodiscard]] const std::string& FileName() const { return m_channel.FileName(); }
+  // The record manager's token for the unchanged contents of the open file; null when unknown.
+  [[nodiscard]] std::shared_ptr<const void> Snapshot() const { return m_channel.Snapshot(); }
 
  private:
   FileChannel m_channel;  // the whole path and the position block

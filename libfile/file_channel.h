@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,11 @@ class FileChannel {
   [[nodiscard]] std::uint16_t Call(std::uint16_t operation, std::uint16_t dataLength,
                                    void* dataBuffer, void* keyBuffer, std::uint8_t keyLength,
                                    std::int8_t keyNumber);
+
+  // The record manager's token for the contents of the open file (see RecordManager::Snapshot).
+  [[nodiscard]] std::shared_ptr<const void> Snapshot() const {
+    return m_context.recordManager.Snapshot(m_posBlock.data());
+  }
 
   [[nodiscard]] LibraryFileContext& Context() { return m_context; }
   [[nodiscard]] const std::string& FileName() const { return m_fileName; }

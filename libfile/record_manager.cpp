@@ -1,6 +1,7 @@
 #include "libfile/record_manager.h"
 
 #include "btrieve/btrieve.h"
+#include "btrieve/file_description.h"
 
 namespace libfile {
 
@@ -10,6 +11,10 @@ std::uint16_t NativeRecordManager::Call(std::uint16_t operation, void* positionB
                                         std::int8_t keyNumber) {
   return btrieve::BTRCALL(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
                           keyNumber);
+}
+
+std::shared_ptr<const void> NativeRecordManager::Snapshot(const void* positionBlock) const {
+  return btrieve::OpenFileSnapshot(positionBlock);
 }
 
 std::uint16_t CallRecordManager(RecordManager& manager, std::uint16_t operation,

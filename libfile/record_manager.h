@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace libfile {
 
@@ -16,6 +17,14 @@ class RecordManager {
                                            void* dataBuffer, std::uint32_t* dataLength,
                                            void* keyBuffer, std::uint8_t keyLength,
                                            std::int8_t keyNumber) = 0;
+
+  // An opaque token for the unchanged contents of the file open in `positionBlock`: two opens that
+  // get the same live token read identical records. Null when the manager cannot tell, which
+  // makes callers read the file again.
+  [[nodiscard]] virtual std::shared_ptr<const void> Snapshot(const void* positionBlock) const {
+    (void)positionBlock;
+    return nullptr;
+  }
 };
 
 // The native reader of record files (btrieve::BTRCALL).
@@ -24,6 +33,7 @@ class NativeRecordManager final : public RecordManager {
   [[nodiscard]] std::uint16_t Call(std::uint16_t operation, void* positionBlock, void* dataBuffer,
                                    std::uint32_t* dataLength, void* keyBuffer,
                                    std::uint8_t keyLength, std::int8_t keyNumber) override;
+  [[nodiscard]] std::shared_ptr<const void> Snapshot(const void* positionBlock) const override;
 };
 
 // The call wrapper: widens the 16-bit data length into a 32-bit value of its own, passes that
