@@ -1,0 +1,334 @@
+// The loader on library files built on disk in both record-file formats and both record layouts,
+// and the references it resolves while it loads.
+#include "viewer/core/library_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "btrieve/btrieve.h"
+#include "utils_directory.h"
+
+namespace core {
+namespace {
+
+using btrieve::writer::Format;
+using testing::CountingRecordManager;
+using testing::LibraryContents;
+using testing::RecordLayout;
+using testing::UtilsDirectory;
+
+std::vector<std::string> ListOf(const LibraryCache& cache, int number) {
+  const tcodelist* list = cache.LibraryLists(number);
+  if (list == nullptr) return {};
+  return list->Items();
+}
+
+TEST(LibraryFileNameTest, NamesTheFileByTwoUpperCaseHexDigits) {
+  EXPECT_EQ(LibraryFileName("C:\\HOST\\UTILS\\", 26), "C:\\HOST\\UTILS\\KL71A.DAT");
+  EXPECT_EQ(LibraryFileName("/srv/host/utils/", 255), "/srv/host/utils/KL7FF.DAT");
+  EXPECT_EQ(LibraryFileName("", 10), "KL70A.DAT");
+  EXPECT_EQ(LibraryFileName("", 0), "KL700.DAT");
+}
+
+class LoaderTest : public ::testing::TestWithParam<Format> {
+ protected:
+  bool Load(std::uint8_t number, bool resolve = true) {
+    return m_cache.LoadLibraryList(number, true, resolve, m_is16Bit);
+  }
+
+  UtilsDirectory m_dir;
+  libfile::NativeRecordManager m_native;
+  LibraryCache m_cache{m_native, m_dir.Utils()};
+  bool m_is16Bit = false;
+};
+
+TEST_P(LoaderTest, PutsEntryKAtPositionKAfterThePlaceholder) {
+  m_dir.WriteCurrent(1, {"Rot", "Grün", "", "Blau"}, GetParam());
+  m_dir.WriteOlder(2, {"Äpfel", "", "Birnen"}, GetParam());
+
+  ASSERT_TRUE(Load(1));
+  EXPECT_FALSE(m_is16Bit);
+  EXPECT_EQ(ListOf(m_cache, 1), (std::vector<std::string>{"*", "Rot", "Grün", "-######-", "Blau"}));
+
+  ASSERT_TRUE(Load(2));
+  EXPECT_TRUE(m_is16Bit);
+  EXPECT_EQ(ListOf(m_cache, 2), (std::vector<std::string>{"*", "Äpfel", "-######-", "Birnen"}));
+  EXPECT_TRUE(m_cache.LibraryLoaded(1));
+  EXPECT_TRUE(m_cache.LibraryLoaded(2));
+}
+
+TEST_P(LoaderTest, ChoosesTheLayoutByTheCurrentClassDataLength) {
+  // An older-layout file with entries of 44 bytes has records of 54 bytes: a data length of 38
+  // under the current class, so the older class reads it.
+  m_dir.WriteOlder(1, {"Eins", "Zwei"}, GetParam(), 44);
+  ASSERT_TRUE(Load(1));
+  EXPECT_TRUE(m_is16Bit);
+  EXPECT_EQ(ListOf(m_cache, 1), (std::vector<std::string>{"*", "Eins", "Zwei"}));
+
+  // With 45 bytes the records have 55 and the current class keeps the file, as it would any file
+  // of that record length: its entry count is then the number of records.
+  m_dir.WriteOlder(2, {"Eins", "Zwei"}, GetParam(), 45);
+  ASSERT_TRUE(Load(2));
+  EXPECT_FALSE(m_is16Bit);
+  const std::size_t headerRecords = 2042 / 55;
+  EXPECT_EQ(m_cache.LibraryLists(2)->Count(), 1 + headerRecords + 2);
+
+  // A current-layout file of record length 54 goes to the older class too.
+  m_dir.WriteCurrent(3, {"Eins"}, GetParam(), 54);
+  Load(3);
+  EXPECT_TRUE(m_is16Bit);
+  m_dir.WriteCurrent(4, {"Eins"}, GetParam(), 55);
+  ASSERT_TRUE(Load(4));
+  EXPECT_FALSE(m_is16Bit);
+  EXPECT_EQ(ListOf(m_cache, 4), (std::vector<std::string>{"*", "Eins"}));
+}
+
+TEST_P(LoaderTest, ReportsFilesThatCannotBeLoaded) {
+  // A missing file: both classes were tried.
+  EXPECT_FALSE(Load(7));
+  EXPECT_TRUE(m_is16Bit);
+  EXPECT_FALSE(m_cache.LibraryLoaded(7));
+
+  // A current-layout file without records fails its count query; the older class is not tried.
+  m_dir.WriteCurrent(8, {}, GetParam());
+  EXPECT_FALSE(Load(8));
+  EXPECT_FALSE(m_is16Bit);
+  EXPECT_FALSE(m_cache.LibraryLoaded(8));
+
+  // An older-layout file without entries is a library of its own: only the placeholder.
+  m_dir.WriteOlder(9, {}, GetParam());
+  EXPECT_TRUE(Load(9));
+  EXPECT_TRUE(m_is16Bit);
+  EXPECT_EQ(ListOf(m_cache, 9), (std::vector<std::string>{"*"}));
+
+  // Not a record file at all.
+  m_dir.WriteBytes(10, std::string(3000, 'x'));
+  EXPECT_FALSE(Load(10));
+  EXPECT_FALSE(m_cache.LibraryLoaded(10));
+}
+
+TEST_P(LoaderTest, ReadsLibrariesByTheirHexadecimalFileNames) {
+  m_dir.WriteCurrent(255, {"Letzte"}, GetParam());
+  m_dir.WriteCurrent(10, {"Zehn"}, GetParam());
+  ASSERT_TRUE(Load(255));
+  ASSERT_TRUE(Load(10));
+  EXPECT_EQ(ListOf(m_cache, 255), (std::vector<std::string>{"*", "Letzte"}));
+  EXPECT_EQ(ListOf(m_cache, 10), (std::vector<std::string>{"*", "Zehn"}));
+}
+
+TEST_P(LoaderTest, AReloadThatFailsLeavesTheLibraryNotCached) {
+  m_dir.WriteCurrent(5, {"Alt"}, GetParam());
+  ASSERT_TRUE(Load(5));
+  m_dir.WriteBytes(5, "kein Satzformat");
+  EXPECT_FALSE(Load(5));
+  EXPECT_FALSE(m_cache.LibraryLoaded(5));
+  EXPECT_EQ(m_cache.LibraryLists(5), nullptr);
+
+  // Without reload a cached library stays as it is.
+  m_dir.WriteCurrent(6, {"Alt"}, GetParam());
+  ASSERT_TRUE(Load(6));
+  m_dir.WriteCurrent(6, {"Neu"}, GetParam());
+  EXPECT_TRUE(m_cache.LoadLibraryList(6, false, true, m_is16Bit));
+  EXPECT_EQ(ListOf(m_cache, 6), (std::vector<std::string>{"*", "Alt"}));
+  m_cache.ReleaseLibraryList(6);
+  EXPECT_FALSE(m_cache.LibraryLoaded(6));
+  m_cache.ReleaseLibraryList(6);  // a second release does nothing
+  m_cache.ReleaseLibraryList(-1);
+  m_cache.ReleaseLibraryList(600);
+}
+
+TEST_P(LoaderTest, BoundsATextWithoutZeroByteByTheEntryData) {
+  // Record length 60: 44 data bytes, byte 0 and 43 text bytes fill it with no zero byte.
+  m_dir.WriteCurrent(1, {std::string(43, 'A'), std::string(50, 'B'), "C"}, GetParam(), 60);
+  m_dir.WriteOlder(2, {std::string(9, 'D'), "E"}, GetParam(), 10);
+  ASSERT_TRUE(Load(1));
+  EXPECT_EQ(ListOf(m_cache, 1),
+            (std::vector<std::string>{"*", std::string(43, 'A'), std::string(43, 'B'), "C"}));
+  ASSERT_TRUE(Load(2));
+  EXPECT_EQ(ListOf(m_cache, 2), (std::vector<std::string>{"*", std::string(9, 'D'), "E"}));
+}
+
+TEST_P(LoaderTest, AnEntryThatCannotBeReadIsStoredEmptyAtItsPosition) {
+  m_dir.WriteCurrent(1, {"Eins", "Zwei", "Drei"}, GetParam());
+  CountingRecordManager failing(m_native);
+  failing.Fail(btrieve::kOpGetEqual, 2, 2);  // an I/O error on entry 2
+  LibraryCache cache(failing, m_dir.Utils());
+  ASSERT_TRUE(cache.LoadLibraryList(1, true, true, m_is16Bit));
+  EXPECT_EQ(ListOf(cache, 1), (std::vector<std::string>{"*", "Eins", "-######-", "Drei"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, LoaderTest, ::testing::Values(Format::kPre6, Format::kV6),
+                         [](const auto& info) {
+                           return info.param == Format::kPre6 ? "Pre6" : "V6";
+                         });
+
+// Library 3 holds 10 entries: 7 reads Text7, 8 is empty, 9 refers on to library 4. Library 5 does
+// not exist.
+class ReferenceTest : public ::testing::Test {
+ protected:
+  ReferenceTest() {
+    std::vector<std::string> three;
+    for (int k = 1; k <= 10; ++k)
+      three.push_back("Text" + std::to_string(k));
+    three[7] = "";
+    three[8] = "LIB[4,1]";
+    m_dir.WriteCurrent(3, three);
+    m_dir.WriteOlder(4, {"Vier eins"});
+    m_dir.WriteCurrent(0, {"Farben", "Formen", "Texte"});
+  }
+
+  // Resolves `text` and reports how many files were opened meanwhile.
+  std::string Resolve(std::string text, int* opens = nullptr) {
+    m_counter.Reset();
+    m_cache.ResolveReference(text);
+    if (opens != nullptr) *opens = m_counter.Count(btrieve::kOpOpen);
+    return text;
+  }
+
+  UtilsDirectory m_dir;
+  libfile::NativeRecordManager m_native;
+  CountingRecordManager m_counter{m_native};
+  LibraryCache m_cache{m_counter, m_dir.Utils()};
+};
+
+TEST_F(ReferenceTest, ResolvesOneLevelDeep) {
+  struct Row {
+    std::string text;
+    std::string expected;
+    bool reads;  // whether a library file is opened
+  };
+  const Row rows[] = {
+      {"LIB[3,7]", "LIB[3,7] ---> Text7", true},
+      {"LIB[3,10]", "LIB[3,10] ---> Text10", true},
+      {"LIB[3,11]", "", true},
+      {"LIB[3,0]", "LIB[3,0]", true},
+      {"LIB[3,-2]", "LIB[3,-2]", true},
+      {"LIB[5,1]", "LIB[5,1] ---> ?????", true},
+      {"LIB[3,9]", "LIB[3,9] ---> LIB[4,1]", true},
+      {"LIB[3,8]", "LIB[3,8] ---> -######-", true},
+      {"lib[3,7]", "lib[3,7]", false},
+      {" LIB[3,7]", " LIB[3,7]", false},
+      {"LIB[3 ,7]", "LIB[3 ,7]", false},
+      {"LIB[ 3,7]", "LIB[ 3,7] ---> Text7", true},
+      {"LIB[3,7 ]", "LIB[3,7 ] ---> Text7", true},
+      {"LIB[3,7x]", "LIB[3,7x] ---> Text7", true},
+      {"LIB[$03,7]", "LIB[$03,7] ---> Text7", true},
+      {"LIB[3,7", "LIB[3,7", true},
+      {"LIB[3;7]", "LIB[3;7]", false},
+      {"LIBRARY [3,7]", "LIBRARY [3,7] ---> Text7", true},
+      {"LIB[259,2]", "LIB[259,2]", true},               // reads library 3, but 259 is not cached
+      {"LIB[-1,2]", "LIB[-1,2] ---> ?????", true},      // library 255 does not exist
+      {"LIB[-253,2]", "LIB[-253,2]", true},             // library 3 again, n below 0
+      {"LIB[1000,2]", "LIB[1000,2] ---> ?????", true},  // library 232 is missing
+      {"LIB[768,2]", "LIB[768,2]", true},  // library 0 exists; 768 lies outside the tables
+      {"LIB[3,7] see also LIB[4,2]", "LIB[3,7] see also LIB[4,2] ---> Text7", true},
+      {"LIB[0,2]", "LIB[0,2] ---> Formen", true},
+      {"Gewöhnlicher Text", "Gewöhnlicher Text", false},
+  };
+  for (const Row& row : rows) {
+    int opens = 0;
+    EXPECT_EQ(Resolve(row.text, &opens), row.expected) << row.text;
+    EXPECT_EQ(opens > 0, row.reads) << row.text;
+  }
+}
+
+TEST_F(ReferenceTest, AReferenceToLibrary255ResolvesWhenItExists) {
+  m_dir.WriteCurrent(255, {"Erste", "Zweite"});
+  EXPECT_EQ(Resolve("LIB[-1,2]"), "LIB[-1,2]");  // n below 0: unchanged after the read
+  EXPECT_EQ(Resolve("LIB[255,2]"), "LIB[255,2] ---> Zweite");
+  EXPECT_TRUE(m_cache.LibraryLoaded(255));
+}
+
+TEST_F(ReferenceTest, EveryReferenceReadsItsLibraryAgain) {
+  int opens = 0;
+  Resolve("LIB[3,7]", &opens);
+  EXPECT_EQ(opens, 1);
+  Resolve("LIB[3,7]", &opens);
+  EXPECT_EQ(opens, 1);
+  // A failed read removes what was cached.
+  m_dir.WriteBytes(3, "kaputt");
+  EXPECT_EQ(Resolve("LIB[3,7]"), "LIB[3,7] ---> ?????");
+  EXPECT_FALSE(m_cache.LibraryLoaded(3));
+}
+
+TEST_F(ReferenceTest, TheLoaderStoresResolvedAndMarkedEntries) {
+  m_dir.WriteOlder(
+      1, {"LIB[3,7]", "LIB[3,11]", "LIB[5,1]", "", "LIB[3,9]", "Ölfarbe", "LIB[3,8]", "LIB[0,1]"});
+  bool is16Bit = false;
+  ASSERT_TRUE(m_cache.LoadLibraryList(1, true, true, is16Bit));
+  EXPECT_EQ(ListOf(m_cache, 1), (std::vector<std::string>{
+                                    "*", "LIB[3,7] ---> Text7", "-###LIB[3,11]###-",
+                                    "LIB[5,1] ---> ?????", "-######-", "LIB[3,9] ---> LIB[4,1]",
+                                    "Ölfarbe", "LIB[3,8] ---> -######-", "LIB[0,1] ---> Farben"}));
+  // The targets were read without resolution: library 3's entry 9 stands as written, and the
+  // catalogue's list is the unresolved one.
+  EXPECT_EQ((*m_cache.LibraryLists(3))[9], "LIB[4,1]");
+  EXPECT_EQ((*m_cache.LibraryLists(0))[0], "*");
+
+  // Without resolution the texts are stored as read.
+  ASSERT_TRUE(m_cache.LoadLibraryList(1, true, false, is16Bit));
+  EXPECT_EQ((*m_cache.LibraryLists(1))[1], "LIB[3,7]");
+  EXPECT_EQ((*m_cache.LibraryLists(1))[2], "LIB[3,11]");
+}
+
+TEST_F(ReferenceTest, ALibraryThatRefersToItselfKeepsEveryEntryInPlace) {
+  m_dir.WriteCurrent(1, {"LIB[1,3]", "Mitte", "Ende", "LIB[1,1]", "LIB[1,9]"});
+  bool is16Bit = false;
+  ASSERT_TRUE(m_cache.LoadLibraryList(1, true, true, is16Bit));
+  // Each nested load reads the library unresolved; the outer load's complete list wins.
+  EXPECT_EQ(ListOf(m_cache, 1),
+            (std::vector<std::string>{"*", "LIB[1,3] ---> Ende", "Mitte", "Ende",
+                                      "LIB[1,1] ---> LIB[1,3]", "-###LIB[1,9]###-"}));
+}
+
+TEST(LoaderReuseTest, AnUnchangedFileGivesItsUnresolvedListWithoutReadingItsEntries) {
+  UtilsDirectory dir;
+  dir.WriteCurrent(3, {"Eins", "Zwei", "Drei"});
+  libfile::NativeRecordManager native;
+  CountingRecordManager counter(native);
+  auto token = std::make_shared<int>(1);
+  counter.SetToken(token);
+  LibraryCache cache(counter, dir.Utils());
+  bool is16Bit = false;
+
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  const int readsOfFirstLoad = counter.Count(btrieve::kOpGetEqual);
+  EXPECT_GE(readsOfFirstLoad, 3);
+
+  // The same token: the entries are not read again, and the list is the same.
+  counter.Reset();
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_EQ(counter.Count(btrieve::kOpOpen), 1);
+  EXPECT_LT(counter.Count(btrieve::kOpGetEqual), readsOfFirstLoad);
+  EXPECT_EQ(ListOf(cache, 3), (std::vector<std::string>{"*", "Eins", "Zwei", "Drei"}));
+
+  // Changing the cached list copies it first: the next load still gives the file's texts.
+  ASSERT_TRUE(cache.SetText(3, 0, "Bibliotheksnamen"));
+  EXPECT_EQ((*cache.LibraryLists(3))[0], "Bibliotheksnamen");
+  EXPECT_FALSE(cache.SetText(3, 4, "x"));
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_EQ((*cache.LibraryLists(3))[0], "*");
+
+  // A resolved load never takes the memo: it reads every entry.
+  counter.Reset();
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, true, is16Bit));
+  EXPECT_GE(counter.Count(btrieve::kOpGetEqual), 3);
+
+  // A new token (the file changed) reads the file again.
+  dir.WriteCurrent(3, {"Neu"});
+  counter.SetToken(std::make_shared<int>(2));
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_EQ(ListOf(cache, 3), (std::vector<std::string>{"*", "Neu"}));
+
+  // Without a token from the record manager nothing is reused.
+  counter.SetToken(nullptr);
+  counter.Reset();
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_GE(counter.Count(btrieve::kOpGetEqual), 2);
+}
+
+}  // namespace
+}  // namespace core
