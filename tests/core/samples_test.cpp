@@ -1,0 +1,58 @@
+// The bundled sample libraries load as a host's library set would: both layouts, both record-file
+// formats, and references with every outcome.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "libfile/record_manager.h"
+#include "text/codepage.h"
+#include "viewer/core/library_cache.h"
+
+namespace core {
+namespace {
+
+std::string Utf8(const std::string& cp1252) {
+  return text::Cp1252ToUtf8(cp1252);
+}
+
+class SamplesTest : public ::testing::Test {
+ protected:
+  libfile::NativeRecordManager m_native;
+  LibraryCache m_cache{m_native, std::string(KL7_SAMPLES_DIR) + "/"};
+};
+
+TEST_F(SamplesTest, EveryCatalogueLibraryLoadsInItsLayout) {
+  bool is16Bit = false;
+  ASSERT_TRUE(m_cache.LoadLibraryList(0, true, true, is16Bit));
+  const tcodelist catalogue = *m_cache.LibraryLists(0);
+  ASSERT_GE(catalogue.Count(), 7u);
+  EXPECT_EQ(Utf8(catalogue[3]), "Maßeinheiten");
+
+  const std::vector<bool> older = {false, false, true, false, false, true, false, false};
+  for (std::uint8_t number = 1; number < catalogue.Count(); ++number) {
+    ASSERT_TRUE(m_cache.LoadLibraryList(number, true, true, is16Bit)) << int(number);
+    EXPECT_EQ(is16Bit, older.at(number)) << int(number);
+    EXPECT_GT(m_cache.LibraryLists(number)->Count(), 5u) << int(number);
+  }
+}
+
+TEST_F(SamplesTest, TheTextLibraryShowsEveryReferenceOutcome) {
+  bool is16Bit = false;
+  ASSERT_TRUE(m_cache.LoadLibraryList(6, true, true, is16Bit));
+  std::vector<std::string> texts;
+  for (const std::string& entry : m_cache.LibraryLists(6)->Items())
+    texts.push_back(Utf8(entry));
+  EXPECT_EQ(texts[2], "LIB[4,2] ---> Zahlbar innerhalb 14 Tagen mit 2 % Skonto, 30 Tage netto");
+  EXPECT_EQ(texts[3], "LIB[1,2] als Standardfarbe ---> Grün");
+  EXPECT_EQ(texts[4], "LIB[5,4] ---> Express „24 Stunden“");
+  EXPECT_EQ(texts[5], "Preise in € zuzüglich der gesetzlichen Mehrwertsteuer.");
+  EXPECT_EQ(texts[7], "-###LIB[3,99]###-");
+  EXPECT_EQ(texts[8], "LIB[9,1] ---> ?????");
+  EXPECT_EQ(texts[9], "LIB[0,6] ---> Textbausteine");
+  EXPECT_EQ(texts[10], "LIB[2,8] ---> -######-");
+  EXPECT_EQ(texts[12], "-######-");
+}
+
+}  // namespace
+}  // namespace core
