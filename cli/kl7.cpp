@@ -1,0 +1,127 @@
+// kl7's entry: parses the command line, runs one verb, and turns the outcome into an exit status.
+#include "cli/kl7.h"
+
+#include <exception>
+#include <string_view>
+
+#include "cli/status_text.h"
+#include "cli/verbs.h"
+
+#ifndef KL7_VERSION
+#define KL7_VERSION "0"
+#endif
+
+namespace cli {
+
+namespace {
+
+constexpr std::string_view kHelp =
+    R"HELP(Usage: kl7 VERB [OPTION]... OPERAND...
+Reads the libraries (KL7xx.DAT record files) of a utils directory and shows them as the viewer
+does. Never writes to a library or its directory.
+
+Verbs:
+  info FILE...        what each file is: Btrieve facts (format, page size, record lengths,
+                      records, pages, key segments, file flags) and the library view
+                      (layout, DataLength or L, H and records per entry, entries)
+  list DIR            one row per library file in DIR: number, hex, file, layout, entries,
+                      the catalogue's name, status and its meaning
+  dump TARGET [N]     the entries of one library as the viewer shows them; TARGET is a
+                      utils directory (N: library number in decimal, default 0) or a
+                      KL7xx.DAT file (then without N)
+  export DIR          the entries of every library in DIR, with library number and name
+  find TEXT DIR       the entries of any library in DIR whose shown text contains TEXT,
+                      compared by Unicode case folding
+  check PATH...       validates library files and utils directories: files that do not
+                      load, entries the loader marked, entry counts beyond 65,535
+  records FILE        any fixed-length Btrieve file's records in key-0 order, as hex
+
+Options:
+  --format FORMAT     text (default; tab-separated, no header), tsv (with header), csv
+                      (RFC 4180, with header), json (one array), jsonl (an object a line);
+                      text and tsv write tab, newline, CR and backslash as \t \n \r \\
+  --no-header         csv and tsv without the header row
+  --encoding ENC      utf-8 (default) or cp1252: entry texts as the bytes of the file
+                      (text, tsv and csv only)
+  --no-resolve        dump, export: references as written, not resolved
+  --raw               records: the records' bytes one after another instead of hex
+  -h, --help          this help
+  --version           the version
+
+Columns: dump: entry, text; export and find: library, name, entry, text;
+list: library, hex, file, layout, entries, name, status, message;
+info: file, property, value; check: file, library, entry, problem, text.
+
+Exit status:
+  0  all went well
+  1  a file could not be read (reported as "kl7: PATH: message (status N)" on stderr,
+     the rest is printed), or check found a problem, or the output could not be written
+  2  usage error (one line on stderr)
+)HELP";
+
+}  // namespace
+
+void VerbContext::ReportStatus(std::string_view path, std::uint16_t status) {
+  m_err << "kl7: " << path << ": " << StatusMeaning(status) << " (status " << status << ")\n";
+  m_trouble = true;
+}
+
+void VerbContext::Report(std::string_view path, std::string_view message) {
+  m_err << "kl7: " << path << ": " << message << '\n';
+  m_trouble = true;
+}
+
+std::string HelpText() {
+  return std::string(kHelp);
+}
+
+int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
+  const ParsedCommandLine parsed = ParseCommandLine(arguments);
+  if (!parsed.error.empty()) {
+    err << "kl7: " << parsed.error << " (see kl7 --help)\n";
+    return kExitUsage;
+  }
+  const Options& options = parsed.options;
+  if (options.help) {
+    out << kHelp << std::flush;
+    return out ? kExitSuccess : kExitTrouble;
+  }
+  if (options.version) {
+    out << "kl7 " << KL7_VERSION << '\n' << std::flush;
+    return out ? kExitSuccess : kExitTrouble;
+  }
+
+  VerbContext context(options, out, err);
+  try {
+    const std::string_view verb = options.verb;
+    if (verb == "info") {
+      RunInfo(context);
+    } else if (verb == "list") {
+      RunList(context);
+    } else if (verb == "dump") {
+      RunDump(context);
+    } else if (verb == "export") {
+      RunExport(context);
+    } else if (verb == "find") {
+      RunFind(context);
+    } else if (verb == "check") {
+      RunCheck(context);
+    } else {
+      RunRecords(context);
+    }
+  } catch (const UsageError& error) {
+    err << "kl7: " << error.message << " (see kl7 --help)\n";
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    err << "kl7: " << error.what() << '\n';
+    return kExitTrouble;
+  }
+  out.flush();
+  if (!out) {
+    err << "kl7: cannot write the output\n";
+    return kExitTrouble;
+  }
+  return context.trouble() ? kExitTrouble : kExitSuccess;
+}
+
+}  // namespace cli

@@ -1,0 +1,158 @@
+// Library files of a utils directory, and loads through the viewer's cache.
+#include "cli/library_access.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "libfile/basis_datei.h"
+#include "libfile/basis_datei32.h"
+#include "libfile/library_file_context.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::int16_t kReadOnlyOpenMode = -2;
+constexpr std::uint16_t kMinimumCurrentDataLength = 39;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> LibraryNumberFromFileName(std::string_view fileName) {
+  if (fileName.size() != 9) return std::nullopt;
+  if (!EqualsUpper(fileName.substr(0, 3), "KL7") || !EqualsUpper(fileName.substr(5), ".DAT")) {
+    return std::nullopt;
+  }
+  const int high = HexDigit(fileName[3]);
+  const int low = HexDigit(fileName[4]);
+  if (high < 0 || low < 0) return std::nullopt;
+  return static_cast<std::uint8_t>(high * 16 + low);
+}
+
+std::string AsUtilsDirectory(std::string_view directory) {
+  std::string result(directory);
+  if (!result.empty() && result.back() != '/') result += '/';
+  return result;
+}
+
+std::string DirectoryOfFile(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {};
+  return std::string(path.substr(0, slash + 1));
+}
+
+std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& directory,
+                                                         std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code code;
+  const fs::path root = directory.empty() ? fs::path(".") : fs::path(directory);
+  if (!fs::is_directory(root, code)) {
+    error = fs::exists(root, code) ? "not a directory" : "no such directory";
+    return std::nullopt;
+  }
+  fs::directory_iterator it(root, code);
+  if (code) {
+    error = "cannot list the directory: " + code.message();
+    return std::nullopt;
+  }
+  std::map<std::uint8_t, std::string> chosen;
+  for (; it != fs::directory_iterator(); it.increment(code)) {
+    if (code) break;
+    const std::string name = it->path().filename().string();
+    const std::optional<std::uint8_t> number = LibraryNumberFromFileName(name);
+    if (!number) continue;
+    std::error_code statusCode;
+    if (it->is_directory(statusCode)) continue;
+    const std::string exact = core::LibraryFileName("", *number);
+    auto [place, inserted] = chosen.try_emplace(*number, name);
+    if (!inserted && place->second != exact && (name == exact || name < place->second)) {
+      place->second = name;
+    }
+  }
+  if (code) {
+    error = "cannot list the directory: " + code.message();
+    return std::nullopt;
+  }
+  std::vector<LibraryFile> files;
+  files.reserve(chosen.size());
+  for (const auto& [number, name] : chosen)
+    files.push_back(LibraryFile{number, name});
+  return files;
+}
+
+LibraryFacts ProbeLibraryFile(libfile::RecordManager& manager, const std::string& path) {
+  libfile::LibraryFileContext context(manager);
+  std::vector<std::byte> buffer(core::kRecordBufferSize);
+  LibraryFacts facts;
+  std::int32_t count = 0;
+  {
+    libfile::TBasisDatei32 file(context, path, buffer, count, kReadOnlyOpenMode);
+    if (file.DataLength() >= kMinimumCurrentDataLength) {
+      facts.status = file.Status();
+      facts.count = facts.status == 0 ? count : 0;
+      facts.recordLength = file.RecordLength();
+      facts.dataLength = file.DataLength();
+      (void)file.Close();
+      return facts;
+    }
+    (void)file.Close();
+  }
+  facts.is16Bit = true;
+  count = 0;
+  libfile::TBasisDatei file(context, path, buffer, count, kReadOnlyOpenMode);
+  facts.status = file.Status();
+  facts.count = facts.status == 0 ? count : 0;
+  facts.entryDataLength = file.EntryDataLength();
+  facts.headerRecords = file.HeaderRecords();
+  facts.partsPerEntry = file.PartsPerEntry();
+  (void)file.Close();
+  return facts;
+}
+
+LoadOutcome LoadLibrary(core::LibraryCache& cache, libfile::RecordManager& manager,
+                        std::uint8_t number, bool resolve) {
+  LoadOutcome outcome;
+  outcome.loaded = cache.LoadLibraryList(number, true, resolve, outcome.is16Bit);
+  if (!outcome.loaded) {
+    outcome.status =
+        ProbeLibraryFile(manager, core::LibraryFileName(cache.UtilsDirectory(), number)).status;
+    // The file changed between the two reads; the load's failure stands.
+    if (outcome.status == 0) outcome.status = 2;
+  }
+  return outcome;
+}
+
+std::vector<std::string> CatalogueNames(core::LibraryCache& cache,
+                                        libfile::RecordManager& manager) {
+  if (!LoadLibrary(cache, manager, 0, true).loaded) return {};
+  const core::tcodelist& list = *cache.LibraryLists(0);
+  std::vector<std::string> names = list.Items();
+  names[0] = std::string(kCatalogueHeading);
+  return names;
+}
+
+std::string NameOf(const std::vector<std::string>& names, std::uint8_t number) {
+  return number < names.size() ? names[number] : std::string();
+}
+
+}  // namespace cli

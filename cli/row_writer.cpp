@@ -1,0 +1,222 @@
+// The output formats of kl7's rows.
+#include "cli/row_writer.h"
+
+#include <cstdint>
+
+#include "text/codepage.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::size_t kFlushSize = 1 << 16;
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 0 when it is not one.
+std::size_t Utf8SequenceLength(std::string_view bytes) {
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+  const std::uint8_t lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  std::uint8_t low = 0x80;
+  std::uint8_t high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+void AppendTabEscaped(std::string& out, std::string_view field) {
+  for (const char c : field) {
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  out += '"';
+  for (const char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+void AppendJsonString(std::string& out, std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '"';
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const auto c = static_cast<std::uint8_t>(utf8[i]);
+    if (c >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(utf8.substr(i));
+      if (length == 0) {
+        out += "\xEF\xBF\xBD";  // U+FFFD
+        ++i;
+      } else {
+        out += utf8.substr(i, length);
+        i += length;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          out += "\\u00";
+          out += kHex[c >> 4];
+          out += kHex[c & 0x0F];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+    ++i;
+  }
+  out += '"';
+}
+
+RowWriter::RowWriter(std::ostream& out, const Options& options, std::span<const Column> columns)
+    : m_out(out),
+      m_format(options.format),
+      m_encoding(options.encoding),
+      m_header(options.header),
+      m_columns(columns) {
+  m_buffer.reserve(kFlushSize + 4096);
+}
+
+RowWriter::~RowWriter() {
+  Finish();
+}
+
+void RowWriter::Start() {
+  if (m_started) return;
+  m_started = true;
+  const bool header = m_header && (m_format == Format::kCsv || m_format == Format::kTsv);
+  if (header) {
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+      if (i > 0) m_buffer += m_format == Format::kCsv ? ',' : '\t';
+      m_buffer += m_columns[i].name;
+    }
+    m_buffer += m_format == Format::kCsv ? "\r\n" : "\n";
+  }
+  if (m_format == Format::kJson) m_buffer += '[';
+}
+
+void RowWriter::Field(std::string_view field, ColumnKind kind) {
+  // Entry texts are Windows-1252; everything else goes out as it came.
+  std::string_view bytes = field;
+  const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
+  if (kind == ColumnKind::kText && (json || m_encoding == Encoding::kUtf8)) {
+    m_scratch = text::Cp1252ToUtf8(field);
+    bytes = m_scratch;
+  }
+  switch (m_format) {
+    case Format::kText:
+    case Format::kTsv:
+      AppendTabEscaped(m_buffer, bytes);
+      break;
+    case Format::kCsv:
+      AppendCsvField(m_buffer, bytes);
+      break;
+    case Format::kJson:
+    case Format::kJsonl:
+      if (kind == ColumnKind::kNumber) {
+        m_buffer += bytes.empty() ? std::string_view("null") : bytes;
+      } else {
+        AppendJsonString(m_buffer, bytes);
+      }
+      break;
+  }
+}
+
+void RowWriter::Row(std::span<const std::string> fields) {
+  Start();
+  const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
+  if (json) {
+    if (m_format == Format::kJson) m_buffer += m_anyRow ? ",\n" : "\n";
+    m_buffer += '{';
+  }
+  for (std::size_t i = 0; i < m_columns.size(); ++i) {
+    const std::string_view field = i < fields.size() ? std::string_view(fields[i]) : "";
+    if (json) {
+      if (i > 0) m_buffer += ',';
+      AppendJsonString(m_buffer, m_columns[i].name);
+      m_buffer += ':';
+    } else if (i > 0) {
+      m_buffer += m_format == Format::kCsv ? ',' : '\t';
+    }
+    Field(field, m_columns[i].kind);
+  }
+  if (json) m_buffer += '}';
+  if (m_format == Format::kCsv) {
+    m_buffer += "\r\n";
+  } else if (m_format != Format::kJson) {
+    m_buffer += '\n';
+  }
+  m_anyRow = true;
+  if (m_buffer.size() >= kFlushSize) Flush();
+}
+
+void RowWriter::Finish() {
+  if (m_finished) return;
+  m_finished = true;
+  Start();
+  if (m_format == Format::kJson) m_buffer += m_anyRow ? "\n]\n" : "]\n";
+  Flush();
+  m_out.flush();
+}
+
+void RowWriter::Flush() {
+  m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+  m_buffer.clear();
+}
+
+}  // namespace cli

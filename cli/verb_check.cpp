@@ -1,0 +1,154 @@
+// kl7 check PATH...: validates library files and whole utils directories. A problem is a file that
+// does not load, an entry that the loader marked, or an entry count beyond 65,535.
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/library_access.h"
+#include "cli/library_target.h"
+#include "cli/row_writer.h"
+#include "cli/status_text.h"
+#include "cli/verbs.h"
+#include "libfile/record_manager.h"
+#include "viewer/core/library_cache.h"
+#include "viewer/core/reference.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::array<Column, 5> kColumns{{
+    {"file", ColumnKind::kName},
+    {"library", ColumnKind::kNumber},
+    {"entry", ColumnKind::kNumber},
+    {"problem", ColumnKind::kName},
+    {"text", ColumnKind::kText},
+}};
+
+class Checker {
+ public:
+  Checker(VerbContext& context, RowWriter& writer) : m_context(context), m_writer(writer) {}
+
+  void CheckPath(const std::string& path) {
+    switch (KindOfPath(path)) {
+      case PathKind::kDirectory:
+        CheckDirectory(path);
+        break;
+      case PathKind::kLibraryFile: {
+        const std::size_t slash = path.rfind('/');
+        const std::uint8_t number =
+            *LibraryNumberFromFileName(slash == std::string::npos ? path : path.substr(slash + 1));
+        const std::string utils = DirectoryOfFile(path);
+        libfile::NativeRecordManager manager;
+        core::LibraryCache cache(manager, utils);
+        CheckLibrary(cache, manager, number, path);
+        break;
+      }
+      case PathKind::kOtherFile:
+        Problem(path, "", "", "not a library file: its name is not KL7xx.DAT", "");
+        break;
+      case PathKind::kMissing:
+        m_context.Report(path, "no such file or directory");
+        break;
+    }
+  }
+
+ private:
+  void CheckDirectory(const std::string& directory) {
+    std::string error;
+    const std::optional<std::vector<LibraryFile>> files = FindLibraryFiles(directory, error);
+    if (!files) {
+      m_context.Report(directory, error);
+      return;
+    }
+    if (files->empty()) {
+      Problem(directory, "", "", "no library files (KL7xx.DAT) in this directory", "");
+      return;
+    }
+    const std::string utils = AsUtilsDirectory(directory);
+    libfile::NativeRecordManager manager;
+    core::LibraryCache cache(manager, utils);
+    for (const LibraryFile& file : *files) {
+      CheckLibrary(cache, manager, file.number, utils + file.fileName);
+    }
+  }
+
+  void CheckLibrary(core::LibraryCache& cache, libfile::RecordManager& manager, std::uint8_t number,
+                    const std::string& path) {
+    const std::string library = std::to_string(number);
+    const LibraryFacts facts =
+        ProbeLibraryFile(manager, core::LibraryFileName(cache.UtilsDirectory(), number));
+    if (facts.status != 0) {
+      m_context.ReportStatus(path, facts.status);
+      Problem(path, library, "",
+              "does not load: " + StatusMeaning(facts.status) + " (status " +
+                  std::to_string(facts.status) + ")",
+              "");
+      return;
+    }
+    if (facts.count > 0xFFFF) {
+      const std::string shown = std::to_string(static_cast<std::uint16_t>(facts.count));
+      Problem(path, library, "",
+              (facts.is16Bit ? "entry count " : "highest key ") + std::to_string(facts.count) +
+                  " exceeds 65,535: the viewer shows " + shown + " entries",
+              "");
+    }
+
+    // What the file holds, and what the viewer shows: an entry is marked when the loader had to.
+    LoadOutcome outcome = LoadLibrary(cache, manager, number, false);
+    if (!outcome.loaded) {
+      m_context.ReportStatus(path, outcome.status);
+      return;
+    }
+    std::vector<std::string> stored = cache.LibraryLists(number)->Items();
+    outcome = LoadLibrary(cache, manager, number, true);
+    if (!outcome.loaded) {
+      m_context.ReportStatus(path, outcome.status);
+      return;
+    }
+    const core::tcodelist& shown = *cache.LibraryLists(number);
+    const std::string emptyMark =
+        std::string(core::kEmptyOpenMark) + std::string(core::kEmptyCloseMark);
+    for (std::size_t k = 1; k < shown.Count() && k < stored.size(); ++k) {
+      const std::string& text = shown[k];
+      // Without resolution the loader marks only empty texts.
+      const bool empty = stored[k] == emptyMark;
+      const std::string raw = empty ? std::string() : stored[k];
+      std::string problem;
+      if (empty) {
+        problem = "empty or missing entry";
+      } else if (text ==
+                 std::string(core::kEmptyOpenMark) + raw + std::string(core::kEmptyCloseMark)) {
+        problem = "reference beyond the last entry of its library";
+      } else if (text == raw + std::string(core::kUnreadableMark) && core::ParseReference(raw)) {
+        problem = "reference into a library that cannot be read";
+      }
+      if (!problem.empty()) Problem(path, library, std::to_string(k), problem, text);
+    }
+    cache.ReleaseLibraryList(number);
+  }
+
+  void Problem(const std::string& file, const std::string& library, const std::string& entry,
+               const std::string& problem, const std::string& text) {
+    m_row = {file, library, entry, problem, text};
+    m_writer.Row(m_row);
+    m_context.MarkTrouble();
+  }
+
+  VerbContext& m_context;
+  RowWriter& m_writer;
+  std::array<std::string, 5> m_row;
+};
+
+}  // namespace
+
+void RunCheck(VerbContext& context) {
+  RowWriter writer(context.out(), context.options(), kColumns);
+  Checker checker(context, writer);
+  for (const std::string& path : context.options().operands)
+    checker.CheckPath(path);
+  writer.Finish();
+}
+
+}  // namespace cli

@@ -1,0 +1,39 @@
+// kl7 export DIR: the entries of every library in one document, each row with the library's number
+// and name.
+#include <array>
+#include <string>
+
+#include "cli/library_walk.h"
+#include "cli/row_writer.h"
+#include "cli/verbs.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::array<Column, 4> kColumns{{
+    {"library", ColumnKind::kNumber},
+    {"name", ColumnKind::kText},
+    {"entry", ColumnKind::kNumber},
+    {"text", ColumnKind::kText},
+}};
+
+}  // namespace
+
+void RunExport(VerbContext& context) {
+  RowWriter writer(context.out(), context.options(), kColumns);
+  std::array<std::string, 4> row;
+  VisitLibraries(context, context.options().operands[0], context.options().resolve,
+                 [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
+                   row[0] = std::to_string(number);
+                   row[1] = name;
+                   for (std::size_t k = 1; k < list.Count(); ++k) {
+                     row[2] = std::to_string(k);
+                     row[3] = list[k];
+                     writer.Row(row);
+                   }
+                 });
+  writer.Finish();
+}
+
+}  // namespace cli

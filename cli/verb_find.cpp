@@ -1,0 +1,42 @@
+// kl7 find TEXT DIR: the entries of any library whose shown text contains TEXT, compared by
+// Unicode case folding.
+#include <array>
+#include <string>
+
+#include "cli/case_folding.h"
+#include "cli/library_walk.h"
+#include "cli/row_writer.h"
+#include "cli/verbs.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::array<Column, 4> kColumns{{
+    {"library", ColumnKind::kNumber},
+    {"name", ColumnKind::kText},
+    {"entry", ColumnKind::kNumber},
+    {"text", ColumnKind::kText},
+}};
+
+}  // namespace
+
+void RunFind(VerbContext& context) {
+  const FoldedNeedle needle(context.options().operands[0]);
+  RowWriter writer(context.out(), context.options(), kColumns);
+  std::array<std::string, 4> row;
+  VisitLibraries(context, context.options().operands[1], true,
+                 [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
+                   for (std::size_t k = 1; k < list.Count(); ++k) {
+                     if (!needle.FoundIn(list[k])) continue;
+                     row[0] = std::to_string(number);
+                     row[1] = name;
+                     row[2] = std::to_string(k);
+                     row[3] = list[k];
+                     writer.Row(row);
+                   }
+                 });
+  writer.Finish();
+}
+
+}  // namespace cli

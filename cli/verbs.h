@@ -1,0 +1,52 @@
+// The verbs of kl7, one source file each, and what they share while they run.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "cli/options.h"
+
+namespace cli {
+
+class VerbContext {
+ public:
+  VerbContext(const Options& options, std::ostream& out, std::ostream& err)
+      : m_options(options), m_out(out), m_err(err) {}
+
+  [[nodiscard]] const Options& options() const { return m_options; }
+  [[nodiscard]] std::ostream& out() { return m_out; }
+
+  // "kl7: PATH: MESSAGE (status N)" on the error stream; the run then ends with exit status 1.
+  void ReportStatus(std::string_view path, std::uint16_t status);
+  // "kl7: PATH: MESSAGE"; the run then ends with exit status 1.
+  void Report(std::string_view path, std::string_view message);
+  // A problem that the verb shows in its own output (check); the run ends with exit status 1.
+  void MarkTrouble() { m_trouble = true; }
+
+  [[nodiscard]] bool trouble() const { return m_trouble; }
+
+ private:
+  const Options& m_options;
+  std::ostream& m_out;
+  std::ostream& m_err;
+  bool m_trouble = false;
+};
+
+// Each verb prints its rows and reports through the context; the exit status follows from it.
+void RunInfo(VerbContext& context);
+void RunList(VerbContext& context);
+void RunDump(VerbContext& context);
+void RunExport(VerbContext& context);
+void RunFind(VerbContext& context);
+void RunCheck(VerbContext& context);
+void RunRecords(VerbContext& context);
+
+// A usage error found by a verb once it looked at its operands (a library number out of range, a
+// file that is no library file): ends the run with exit status 2.
+struct UsageError {
+  std::string message;
+};
+
+}  // namespace cli
