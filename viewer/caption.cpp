@@ -1,0 +1,39 @@
+// Caption heads, joined from fixed pieces with nothing between them.
+#include "viewer/caption.h"
+
+#include <cstdio>
+
+namespace viewer {
+
+std::string HexX2(std::int32_t value) {
+  char digits[16];
+  const int length = std::snprintf(digits, sizeof digits, "%02X",
+                                   static_cast<unsigned>(static_cast<std::uint32_t>(value)));
+  return std::string(digits, static_cast<std::size_t>(length));
+}
+
+std::string DecimalD(std::int32_t value) {
+  return std::to_string(value);
+}
+
+std::string CaptionHead(CaptionOccasion occasion, const std::optional<std::string>& name,
+                        std::uint8_t library, std::int32_t index) {
+  std::string head = name.value_or(std::string());
+  const std::int32_t number = library;
+  switch (occasion) {
+    case CaptionOccasion::kCreation:
+    case CaptionOccasion::kLibraryRefresh:
+      head += "  $" + HexX2(number) + " LIB[" + DecimalD(number) + "," + DecimalD(index) + "]";
+      break;
+    case CaptionOccasion::kCatalogueRefresh:
+      head += "  KL7" + HexX2(index) + "  LIB[" + DecimalD(number) + "," + DecimalD(index) + "]";
+      break;
+    case CaptionOccasion::kOpened:
+    case CaptionOccasion::kBack:
+      head += "  $" + HexX2(number) + " LIB[" + DecimalD(number) + ",0]";
+      break;
+  }
+  return head;
+}
+
+}  // namespace viewer

@@ -1,0 +1,42 @@
+// The window's caption line: the head that names the library, its number and the reference of the
+// selected entry, built as 8-bit text, and the fixed texts that the window shows.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace viewer {
+
+inline constexpr std::string_view kWindowCaption = "Bibliotheken 32 Bit-Version";
+inline constexpr std::string_view kInitialLabelCaption = "kk";
+inline constexpr std::string_view kCatalogueHeading = "Bibliotheksnamen";
+// The layout marker that every caption carries after its head.
+inline constexpr std::string_view kCurrentLayoutMarker = "  -  ";
+inline constexpr std::string_view kSixteenBitLayoutMarker = " -(16Bit) ";
+
+enum class CaptionOccasion {
+  kCreation,          // the window has just been created on a library (the catalogue included)
+  kLibraryRefresh,    // a click or a moving key inside a library
+  kCatalogueRefresh,  // a click or a moving key in the catalogue
+  kOpened,            // a library has been opened from the catalogue
+  kBack,              // back in the catalogue from the library `library`
+};
+
+// `value` in upper-case hexadecimal with at least two digits; a negative value gives the eight
+// digits of its 32-bit two's complement (-1 gives FFFFFFFF).
+[[nodiscard]] std::string HexX2(std::int32_t value);
+
+// `value` in decimal, with a leading "-" when negative.
+[[nodiscard]] std::string DecimalD(std::int32_t value);
+
+// The head of a caption. `name` is the catalogue's line for the library (Name(0) for the catalogue
+// refresh and the way back), or nothing when the head goes without a name. `library` is the library
+// shown (the one just left for kBack); `index` is the entry at creation or the list's item index
+// for a refresh, and is not used for kOpened and kBack.
+[[nodiscard]] std::string CaptionHead(CaptionOccasion occasion,
+                                      const std::optional<std::string>& name, std::uint8_t library,
+                                      std::int32_t index);
+
+}  // namespace viewer

@@ -1,0 +1,28 @@
+// Outlined text through a painter path, so that it looks the same in every style.
+#include "viewer/outlined_label.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace viewer {
+
+OutlinedLabel::OutlinedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  setTextFormat(Qt::PlainText);
+  setWordWrap(false);
+}
+
+void OutlinedLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  const QFontMetrics metrics(font());
+  const QRect area = contentsRect();
+  const int baseline = area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
+  QPainterPath path;
+  path.addText(QPointF(area.left() + 1, baseline), font(), text());
+  painter.setClipRect(area);
+  painter.fillPath(path, palette().brush(QPalette::Base));
+  painter.strokePath(path, QPen(palette().color(QPalette::WindowText), 1.0));
+}
+
+}  // namespace viewer
