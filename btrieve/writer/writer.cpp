@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -22,8 +23,15 @@ constexpr std::size_t kSegmentEntrySize = 30;
 constexpr std::size_t kKatOffset4096 = 0x0F10;
 constexpr std::uint32_t kDataPageHeader = 6;
 constexpr std::uint32_t kIndexPageHeader = 16;
-constexpr std::uint8_t kDataPageType = 0x44;   // "D"
-constexpr std::uint8_t kIndexPageType = 0x80;  // + key number
+constexpr std::uint8_t kDataPageType = 0x44;       // "D"
+constexpr std::uint8_t kVariablePageType = 0x56;   // "V"
+constexpr std::uint8_t kCollationPageType = 0x41;  // "A"
+constexpr std::uint8_t kCollationMarker = 0xAC;
+constexpr std::uint32_t kVariablePageHeader = 12;
+constexpr std::uint32_t kPointerSize = 4;
+constexpr std::uint8_t kMaxFragmentIndex = 254;
+constexpr std::uint16_t kChainedFragment = 0x8000;  // pre-6.0 table entry: starts with a pointer
+constexpr std::uint8_t kIndexPageType = 0x80;       // + key number
 constexpr std::uint16_t kDataPageUsage = 0x8001;
 constexpr std::uint16_t kShadowPageUsage = 0x8002;  // newer-looking than the live page on purpose
 constexpr std::uint32_t kCurrentUsage = 2;
@@ -140,23 +148,56 @@ int CompareFloat(const std::byte* a, const std::byte* b, std::size_t length) {
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-int CompareText(const std::byte* a, const std::byte* b, std::size_t length, bool stopAtZero,
-                bool caseInsensitive) {
-  for (std::size_t i = 0; i < length; ++i) {
-    auto x = static_cast<unsigned char>(a[i]);
-    auto y = static_cast<unsigned char>(b[i]);
-    if (stopAtZero && x == 0 && y == 0) return 0;
-    if (caseInsensitive) {
-      if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-      if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-    }
+// Text bytes compare after mapping through the collating sequence, or after folding a-z onto A-Z.
+struct TextRule {
+  bool caseInsensitive = false;
+  const std::array<std::uint8_t, 256>* table = nullptr;
+
+  [[nodiscard]] unsigned Map(std::byte b) const {
+    auto x = static_cast<unsigned char>(b);
+    if (table != nullptr) return (*table)[x];
+    if (caseInsensitive && x >= 'a' && x <= 'z') return x - 32U;
+    return x;
+  }
+};
+
+// Byte strings of lengths la and lb; a shorter one that is a prefix of the other comes first.
+int CompareMapped(const std::byte* a, std::size_t la, const std::byte* b, std::size_t lb,
+                  const TextRule& rule) {
+  for (std::size_t i = 0; i < std::min(la, lb); ++i) {
+    const unsigned x = rule.Map(a[i]);
+    const unsigned y = rule.Map(b[i]);
     if (x != y) return x < y ? -1 : 1;
   }
-  return 0;
+  if (la == lb) return 0;
+  return la < lb ? -1 : 1;
+}
+
+std::size_t ZeroTerminatedLength(const std::byte* text, std::size_t room) {
+  std::size_t length = 0;
+  while (length < room && text[length] != std::byte{0})
+    ++length;
+  return length;
+}
+
+int CompareText(const std::byte* a, const std::byte* b, std::size_t length, bool stopAtZero,
+                const TextRule& rule) {
+  if (!stopAtZero) return CompareMapped(a, length, b, length, rule);
+  return CompareMapped(a, ZeroTerminatedLength(a, length), b, ZeroTerminatedLength(b, length),
+                       rule);
+}
+
+// LSTRING: the first byte counts the text bytes after it.
+int CompareLengthPrefixed(const std::byte* a, const std::byte* b, std::size_t length,
+                          const TextRule& rule) {
+  const std::size_t la = std::min<std::size_t>(static_cast<unsigned char>(a[0]), length - 1);
+  const std::size_t lb = std::min<std::size_t>(static_cast<unsigned char>(b[0]), length - 1);
+  return CompareMapped(a + 1, la, b + 1, lb, rule);
 }
 
 // Orders two extracted key values the way the index does (close enough for the types tests use).
-int CompareKeys(const Key& key, const KeyBytes& a, const KeyBytes& b) {
+int CompareKeys(const Key& key, const std::vector<CollatingSequence>& sequences, const KeyBytes& a,
+                const KeyBytes& b) {
   std::size_t at = 0;
   for (const Segment& segment : key.segments) {
     const std::byte* x = a.data() + at;
@@ -165,11 +206,15 @@ int CompareKeys(const Key& key, const KeyBytes& a, const KeyBytes& b) {
     at += n;
     int order = 0;
     const bool extended = (segment.flags & key_flag::kExtendedType) != 0;
-    const bool caseInsensitive = (segment.flags & key_flag::kCaseInsensitive) != 0;
+    TextRule rule;
+    if ((segment.flags & key_flag::kAlternateCollation) != 0) {
+      rule.table = &sequences.at(segment.collatingSequence).table;
+    } else {
+      rule.caseInsensitive = (segment.flags & key_flag::kCaseInsensitive) != 0;
+    }
     if (!extended) {
-      order = (segment.flags & key_flag::kBinary) != 0
-                  ? CompareUnsignedLe(x, y, n)
-                  : CompareText(x, y, n, false, caseInsensitive);
+      order = (segment.flags & key_flag::kBinary) != 0 ? CompareUnsignedLe(x, y, n)
+                                                       : CompareText(x, y, n, false, rule);
     } else {
       switch (segment.type) {
         case key_type::kInteger:
@@ -183,10 +228,13 @@ int CompareKeys(const Key& key, const KeyBytes& a, const KeyBytes& b) {
           order = CompareFloat(x, y, n);
           break;
         case key_type::kZString:
-          order = CompareText(x, y, n, true, caseInsensitive);
+          order = CompareText(x, y, n, true, rule);
+          break;
+        case key_type::kLString:
+          order = CompareLengthPrefixed(x, y, n, rule);
           break;
         default:
-          order = CompareText(x, y, n, false, caseInsensitive);
+          order = CompareText(x, y, n, false, rule);
           break;
       }
     }
@@ -230,10 +278,15 @@ void ValidateDescription(const FileSpec& file) {
     Invalid("page size must be a multiple of 512 up to 4096");
   }
   if (file.recordLength == 0) Invalid("record length must be at least 1");
+  const bool variable = (file.fileFlags & file_flag::kVariableLength) != 0;
   for (std::size_t i = 0; i < file.records.size(); ++i) {
-    if (file.records[i].size() != file.recordLength) {
+    const std::size_t size = file.records[i].size();
+    if (variable ? size < file.recordLength : size != file.recordLength) {
       Invalid("record " + std::to_string(i) + " is not recordLength bytes long");
     }
+  }
+  if (!v6 && file.collatingSequences.size() > 1) {
+    Invalid("a pre-6.0 file holds at most one collating sequence");
   }
   for (std::size_t k = 0; k < file.keys.size(); ++k) {
     const Key& key = file.keys[k];
@@ -243,6 +296,10 @@ void ValidateDescription(const FileSpec& file) {
       if (segment.length == 0 ||
           static_cast<std::size_t>(segment.offset) + segment.length > file.recordLength) {
         Invalid("a segment of key " + std::to_string(k) + " lies outside the record");
+      }
+      if ((segment.flags & key_flag::kAlternateCollation) != 0 &&
+          segment.collatingSequence >= file.collatingSequences.size()) {
+        Invalid("a segment of key " + std::to_string(k) + " names a missing collating sequence");
       }
       total += segment.length;
     }
@@ -276,10 +333,13 @@ class FileBuilder {
     PlanKeys();
     PlanFcrRoom();
     PlaceSlots();
+    PlanVariableParts();
     AllocatePages();
     LocateSlots();
     ChainDuplicates();
     WriteDataPages();
+    WriteVariablePages();
+    WriteCollationPages();
     WriteIndexPages();
     WriteFcrs();
     if (m_v6) {
@@ -291,6 +351,24 @@ class FileBuilder {
   }
 
  private:
+  struct FragmentPlan {
+    std::size_t record = 0;
+    std::size_t dataBegin = 0;  // in the record
+    std::size_t dataLength = 0;
+    std::size_t size = 0;  // on the page, pointer included
+    bool chained = false;  // starts with a next pointer
+  };
+  struct VariablePagePlan {
+    std::vector<FragmentPlan> fragments;
+    std::size_t used = 0;  // fragment bytes
+    std::uint32_t physical = 0;
+    std::uint32_t logical = 0;
+  };
+  struct FragmentRef {
+    std::size_t page = 0;  // into m_variablePages
+    std::size_t index = 0;
+  };
+
   std::size_t PageOffset(std::uint32_t page) const {
     return static_cast<std::size_t>(page) * m_pageSize;
   }
@@ -360,6 +438,52 @@ class FileBuilder {
     }
   }
 
+  // Splits each variable part into fragments, filling variable pages one after the other: a
+  // fragment takes what the page still holds (at most maxFragmentData bytes) and, unless it is the
+  // last of its record, starts with the pointer to the next one (6.x: every fragment does).
+  void PlanVariableParts() {
+    if (!m_variable) return;
+    m_recordFragments.assign(m_file.records.size(), {});
+    const std::size_t limit = m_file.maxFragmentData != 0 ? m_file.maxFragmentData : SIZE_MAX;
+    for (const Slot& slot : m_slots) {
+      if (slot.kind != SlotKind::kRecord) continue;
+      const std::vector<std::byte>& record = m_file.records[slot.record];
+      std::size_t at = m_file.recordLength;
+      while (at < record.size()) {
+        if (m_variablePages.empty() ||
+            m_variablePages.back().fragments.size() > kMaxFragmentIndex) {
+          m_variablePages.emplace_back();
+        }
+        VariablePagePlan& page = m_variablePages.back();
+        // Room for one more fragment: the table then has two more entries than fragments now.
+        const std::size_t tableAfter = 2 * (page.fragments.size() + 2);
+        const std::size_t used = kVariablePageHeader + page.used + tableAfter;
+        const std::size_t room = m_pageSize > used ? m_pageSize - used : 0;
+        const std::size_t remaining = record.size() - at;
+        const std::size_t lastNeed = remaining + (m_v6 ? kPointerSize : 0);
+        FragmentPlan fragment;
+        fragment.record = slot.record;
+        fragment.dataBegin = at;
+        if (lastNeed <= room && remaining <= limit) {
+          fragment.dataLength = remaining;
+          fragment.chained = m_v6;
+        } else if (room > kPointerSize) {
+          fragment.dataLength = std::min({room - kPointerSize, limit, remaining});
+          fragment.chained = true;
+        } else {
+          m_variablePages.emplace_back();
+          continue;
+        }
+        fragment.size = fragment.dataLength + (fragment.chained ? kPointerSize : 0);
+        page.used += fragment.size;
+        m_recordFragments[slot.record].push_back(
+            {m_variablePages.size() - 1, page.fragments.size()});
+        page.fragments.push_back(fragment);
+        at += fragment.dataLength;
+      }
+    }
+  }
+
   std::uint32_t AllocatePhysical() {
     if (m_v6 && m_nextPhysical == 2 + m_patPairs * (m_pageSize / 4)) {
       m_nextPhysical += 2;  // the next PAT pair's place
@@ -368,16 +492,44 @@ class FileBuilder {
     return m_nextPhysical++;
   }
 
+  // Pre-6.0: the collating sequence in page 1, then index, data and variable pages. 6.x: logical
+  // pages for the index pages, the collating sequences, the data pages and the variable pages.
   void AllocatePages() {
     m_nextPhysical = m_v6 ? 4 : 1;
     std::uint32_t nextLogical = 1;
+    const auto place = [&](std::uint8_t type) {
+      const std::uint32_t physical = AllocatePhysical();
+      const std::uint32_t logical = m_v6 ? nextLogical++ : physical;
+      if (m_v6) m_logicalPages.push_back({type, physical});
+      return std::pair(physical, logical);
+    };
+    if (!m_v6) {
+      for (std::size_t a = 0; a < m_file.collatingSequences.size(); ++a) {
+        m_collationPhysical.push_back(AllocatePhysical());
+        m_collationLogical.push_back(m_collationPhysical.back());
+      }
+    }
     for (std::size_t k = 0; k < m_keys.size(); ++k) {
-      m_indexPhysical.push_back(AllocatePhysical());
-      m_indexLogical.push_back(m_v6 ? nextLogical++ : m_indexPhysical.back());
+      const auto [physical, logical] = place(static_cast<std::uint8_t>(kIndexPageType + k));
+      m_indexPhysical.push_back(physical);
+      m_indexLogical.push_back(logical);
+    }
+    if (m_v6) {
+      for (std::size_t a = 0; a < m_file.collatingSequences.size(); ++a) {
+        const auto [physical, logical] = place(kCollationPageType);
+        m_collationPhysical.push_back(physical);
+        m_collationLogical.push_back(logical);
+      }
     }
     for (std::size_t p = 0; p < m_dataPageCount; ++p) {
-      m_dataPhysical.push_back(AllocatePhysical());
-      m_dataLogical.push_back(m_v6 ? nextLogical++ : m_dataPhysical.back());
+      const auto [physical, logical] = place(kDataPageType);
+      m_dataPhysical.push_back(physical);
+      m_dataLogical.push_back(logical);
+    }
+    for (std::size_t p = 0; p < m_variablePages.size(); ++p) {
+      const auto [physical, logical] = place(kVariablePageType);
+      m_variablePages[p].physical = physical;
+      m_variablePages[p].logical = logical;
     }
     for (int s = 0; s < m_file.shadowPages; ++s)
       m_shadowPhysical.push_back(AllocatePhysical());
@@ -400,6 +552,9 @@ class FileBuilder {
     layout.indexPages = m_indexPhysical;
     layout.dataPages = m_dataPhysical;
     layout.shadowPages = m_shadowPhysical;
+    layout.collationPages = m_collationPhysical;
+    for (const VariablePagePlan& page : m_variablePages)
+      layout.variablePages.push_back(page.physical);
   }
 
   std::uint32_t EntriesPerPat() const { return m_pageSize / 4 - 2; }
@@ -436,8 +591,8 @@ class FileBuilder {
       KeyPlan& plan = m_keys[k];
       // Values that the index orders as equal (a ZSTRING up to its zero byte) share one chain.
       const Key& key = m_file.keys[k];
-      const auto less = [&key](const KeyBytes& a, const KeyBytes& b) {
-        return CompareKeys(key, a, b) < 0;
+      const auto less = [&](const KeyBytes& a, const KeyBytes& b) {
+        return CompareKeys(key, m_file.collatingSequences, a, b) < 0;
       };
       std::map<KeyBytes, std::size_t, decltype(less)> lastWithValue(less);
       plan.values.reserve(count);
@@ -472,8 +627,14 @@ class FileBuilder {
       const std::size_t at = slot.offset;
       if (slot.kind == SlotKind::kRecord) {
         if (m_v6) Put16(m_image, at, 1);
-        PutBytes(m_image, at + m_dataStart, m_file.records[slot.record]);
-        if (m_variable) PutWs32(m_image, at + m_dataStart + m_file.recordLength, kNone);
+        const std::vector<std::byte>& record = m_file.records[slot.record];
+        PutBytes(m_image, at + m_dataStart,
+                 std::vector<std::byte>(record.begin(), record.begin() + m_file.recordLength));
+        if (m_variable) {
+          const std::vector<FragmentRef>& chain = m_recordFragments[slot.record];
+          PutPointer(at + m_dataStart + m_file.recordLength,
+                     chain.empty() ? std::nullopt : std::optional(chain.front()));
+        }
         for (const KeyPlan& plan : m_keys) {
           if (!plan.linked) continue;
           PutWs32(m_image, at + plan.pointerOffset, plan.previous[slot.record]);
@@ -501,6 +662,98 @@ class FileBuilder {
     }
   }
 
+  // A variable-part pointer: page bits 16-23, bits 0-7, bits 8-15, then the fragment index;
+  // FF FF FF FF for none.
+  void PutPointer(std::size_t at, std::optional<FragmentRef> fragment) {
+    if (!fragment) {
+      Put32(m_image, at, kNone);
+      return;
+    }
+    const std::uint32_t page =
+        m_v6 ? m_variablePages[fragment->page].logical : m_variablePages[fragment->page].physical;
+    Put8(m_image, at, static_cast<std::uint8_t>((page >> 16) & 0xFF));
+    Put8(m_image, at + 1, static_cast<std::uint8_t>(page & 0xFF));
+    Put8(m_image, at + 2, static_cast<std::uint8_t>((page >> 8) & 0xFF));
+    Put8(m_image, at + 3, static_cast<std::uint8_t>(fragment->index));
+  }
+
+  // Header (own page number, usage, FF x4, fragment count), fragments from 0x0C in index order,
+  // and the offset table growing down from the page end, closed by the end offset.
+  void WriteVariablePages() {
+    Layout& layout = m_built.layout;
+    layout.recordFragments.assign(m_variable ? m_file.records.size() : 0, {});
+    for (const VariablePagePlan& page : m_variablePages) {
+      const std::size_t at = PageOffset(page.physical);
+      if (m_v6) {
+        PutPref(m_image, at, kVariablePageType, page.logical);
+      } else {
+        PutWs32(m_image, at, page.physical);
+      }
+      Put16(m_image, at + 4, 1);
+      Put32(m_image, at + 6, kNone);
+      Put16(m_image, at + 0x0A, static_cast<std::uint16_t>(page.fragments.size()));
+      std::size_t offset = kVariablePageHeader;
+      for (std::size_t i = 0; i < page.fragments.size(); ++i) {
+        const FragmentPlan& fragment = page.fragments[i];
+        const std::vector<std::byte>& record = m_file.records[fragment.record];
+        const std::vector<FragmentRef>& chain = m_recordFragments[fragment.record];
+        const auto self = std::find_if(chain.begin(), chain.end(), [&](const FragmentRef& ref) {
+          return &m_variablePages[ref.page] == &page && ref.index == i;
+        });
+        std::size_t data = at + offset;
+        if (fragment.chained) {
+          const bool last = self + 1 == chain.end();
+          PutPointer(data, last ? std::nullopt : std::optional(*(self + 1)));
+          data += kPointerSize;
+        }
+        const auto begin = record.begin() + static_cast<std::ptrdiff_t>(fragment.dataBegin);
+        PutBytes(m_image, data,
+                 std::vector<std::byte>(begin,
+                                        begin + static_cast<std::ptrdiff_t>(fragment.dataLength)));
+        const auto entry =
+            static_cast<std::uint16_t>(offset | (!m_v6 && fragment.chained ? kChainedFragment : 0));
+        Put16(m_image, at + m_pageSize - 2 - 2 * i, entry);
+        layout.recordFragments[fragment.record].push_back(
+            {page.physical, static_cast<std::uint8_t>(i), at + offset});
+        offset += fragment.size;
+      }
+      Put16(m_image, at + m_pageSize - 2 - 2 * page.fragments.size(),
+            static_cast<std::uint16_t>(offset));
+    }
+    // Fragments were written page by page; list each record's in chain order.
+    for (std::size_t r = 0; r < layout.recordFragments.size(); ++r) {
+      std::vector<Layout::Fragment>& list = layout.recordFragments[r];
+      std::vector<Layout::Fragment> ordered;
+      for (const FragmentRef& ref : m_recordFragments[r]) {
+        for (const Layout::Fragment& fragment : list) {
+          if (fragment.page == m_variablePages[ref.page].physical && fragment.index == ref.index) {
+            ordered.push_back(fragment);
+          }
+        }
+      }
+      list = std::move(ordered);
+    }
+  }
+
+  // Header (pre-6.0: page 1 and a zero usage word; 6.x: the page's own PREF), the marker, the name
+  // and the table.
+  void WriteCollationPages() {
+    for (std::size_t a = 0; a < m_collationPhysical.size(); ++a) {
+      const CollatingSequence& sequence = m_file.collatingSequences[a];
+      const std::size_t at = PageOffset(m_collationPhysical[a]);
+      if (m_v6) {
+        PutPref(m_image, at, kCollationPageType, m_collationLogical[a]);
+      } else {
+        PutWs32(m_image, at, m_collationPhysical[a]);
+      }
+      Put8(m_image, at + 6, kCollationMarker);
+      for (std::size_t i = 0; i < 8 && i < sequence.name.size(); ++i)
+        Put8(m_image, at + 7 + i, static_cast<std::uint8_t>(sequence.name[i]));
+      for (std::size_t i = 0; i < sequence.table.size(); ++i)
+        Put8(m_image, at + 15 + i, sequence.table[i]);
+    }
+  }
+
   // A single leaf root when every entry fits, otherwise an empty root.
   void WriteIndexPages() {
     const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
@@ -522,7 +775,7 @@ class FileBuilder {
       }
       const std::vector<KeyBytes>& values = plan.values;
       std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int c = CompareKeys(key, values[a], values[b]);
+        const int c = CompareKeys(key, m_file.collatingSequences, values[a], values[b]);
         return c != 0 ? c < 0 : values[a] < values[b];
       });
       // Linked duplicates share one entry naming the first and last record of their chain.
@@ -646,6 +899,11 @@ class FileBuilder {
       const auto flags = static_cast<std::uint16_t>((segment.flags & ~key_flag::kSegmented) |
                                                     (last ? 0 : key_flag::kSegmented));
       Put16(m_image, at + 0x08, flags);
+      if (m_v6 && (segment.flags & key_flag::kAlternateCollation) != 0) {
+        const std::uint32_t page = m_collationLogical[segment.collatingSequence];
+        Put8(m_image, at + 0x19, static_cast<std::uint8_t>((page >> 16) & 0xFF));
+        Put16(m_image, at + 0x1A, static_cast<std::uint16_t>(page & 0xFFFF));
+      }
       Put16(m_image, at + 0x14, static_cast<std::uint16_t>(segment.offset + m_dataStart));
       Put16(m_image, at + 0x16, segment.length);
       Put8(m_image, at + 0x1C, segment.type);
@@ -699,14 +957,7 @@ class FileBuilder {
       const std::uint32_t low = pair * EntriesPerPat() + 1;
       const std::uint32_t high = std::min(m_highestLogical, (pair + 1) * EntriesPerPat());
       for (std::uint32_t logical = low; logical <= high; ++logical) {
-        std::uint8_t type = kDataPageType;
-        std::uint32_t physical = 0;
-        if (logical <= m_keys.size()) {
-          type = static_cast<std::uint8_t>(kIndexPageType + (logical - 1));
-          physical = m_indexPhysical[logical - 1];
-        } else {
-          physical = m_dataPhysical[logical - 1 - m_keys.size()];
-        }
+        const auto [type, physical] = m_logicalPages[logical - 1];
         PutPref(m_image, entry(current, logical), type, physical);
         if (!m_file.staleCopiesDisagree) {
           PutPref(m_image, entry(stale, logical), type, physical);
@@ -748,7 +999,14 @@ class FileBuilder {
   std::vector<std::uint32_t> m_dataPhysical;
   std::vector<std::uint32_t> m_dataLogical;
   std::vector<std::uint32_t> m_shadowPhysical;
-  std::map<std::uint32_t, std::uint32_t> m_shadowOf;  // logical page -> its (last) shadow
+  std::vector<std::uint32_t> m_collationPhysical;
+  std::vector<std::uint32_t> m_collationLogical;
+  // 6.x: per logical page (from 1), its PAT type and physical page.
+  std::vector<std::pair<std::uint8_t, std::uint32_t>> m_logicalPages;
+
+  std::vector<VariablePagePlan> m_variablePages;
+  std::vector<std::vector<FragmentRef>> m_recordFragments;  // per record, chain order
+  std::map<std::uint32_t, std::uint32_t> m_shadowOf;        // logical page -> its (last) shadow
 
   BuiltFile m_built;
   Image& m_image = m_built.bytes;

@@ -2,10 +2,12 @@
 // tests, benchmarks and the bundled sample libraries. Never linked into the viewer.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace btrieve::writer {
@@ -34,6 +36,7 @@ namespace key_type {
 inline constexpr std::uint8_t kString = 0;
 inline constexpr std::uint8_t kInteger = 1;
 inline constexpr std::uint8_t kFloat = 2;
+inline constexpr std::uint8_t kLString = 10;
 inline constexpr std::uint8_t kZString = 11;
 inline constexpr std::uint8_t kUnsignedBinary = 14;
 inline constexpr std::uint8_t kAutoIncrement = 15;
@@ -54,6 +57,16 @@ struct Segment {
   // The key's flags; kSegmented is managed by the writer.
   std::uint16_t flags = key_flag::kExtendedType;
   std::uint8_t nullValue = 0;
+  // With key_flag::kAlternateCollation: the index of the file's collating sequence the segment uses
+  // (FileSpec::collatingSequences).
+  std::uint8_t collatingSequence = 0;
+};
+
+// An alternate collating sequence: its name (up to 8 bytes) and the table each byte is mapped
+// through before key values are compared.
+struct CollatingSequence {
+  std::string name;
+  std::array<std::uint8_t, 256> table{};
 };
 
 struct Key {
@@ -66,13 +79,21 @@ enum class StaleCopy { kFirst, kSecond };
 struct FileSpec {
   Format format = Format::kV6;
   std::uint16_t pageSize = 4096;
-  // Logical (fixed) record length; every record has exactly this size.
+  // Logical (fixed) record length. Records have exactly this size, except in a variable-length
+  // file, where the bytes beyond it are the record's variable part.
   std::uint16_t recordLength = 0;
   std::vector<Key> keys;
   std::vector<std::vector<std::byte>> records;  // in insertion order, not necessarily key order
   // Written verbatim at FCR 0x106. kVariableLength also sets FCR 0x38 and gives every slot a
-  // variable-part pointer of FF FF FF FF (records have no variable part).
+  // variable-part pointer: FF FF FF FF for a record without variable part, else the first of the
+  // fragments on variable pages that hold it, chained in order.
   std::uint16_t fileFlags = 0;
+  // Variable-length files: the most data bytes one fragment takes (0: as many as fit the page), so
+  // that tests can spread short variable parts over several fragments and pages.
+  std::uint16_t maxFragmentData = 0;
+  // Alternate collating sequences for the segments that use one; pre-6.0 files hold at most one
+  // (page 1), 6.x files one page each.
+  std::vector<CollatingSequence> collatingSequences;
   std::uint16_t version = 0;  // 0: 4 for pre-6.0 (byte 7), 0x0600 for 6.x; else written as given
 
   // Deliberate variants. Defaults give the plain file of the format notes.
@@ -110,6 +131,16 @@ struct Layout {
   std::vector<std::uint32_t> recordAddresses;
   std::vector<std::size_t> freeSlots;     // 6.x: file offsets of the free slots, in chain order
   std::vector<std::size_t> deletedSlots;  // pre-6.0: file offsets of the deleted slots, chain order
+  // Variable-length files: physical pages of the variable pages, in file order, and per record (in
+  // insertion order) the fragments of its variable part in chain order (empty: no variable part).
+  struct Fragment {
+    std::uint32_t page = 0;  // physical page
+    std::uint8_t index = 0;  // in the page's fragment table
+    std::size_t offset = 0;  // file offset of the fragment (its next pointer, where it has one)
+  };
+  std::vector<std::uint32_t> variablePages;
+  std::vector<std::vector<Fragment>> recordFragments;
+  std::vector<std::uint32_t> collationPages;  // physical page of each collating sequence
 };
 
 struct BuiltFile {
@@ -119,9 +150,10 @@ struct BuiltFile {
 
 // Builds the file image. Throws std::invalid_argument when the file cannot be written as described:
 // a page size that is not a multiple of 512 up to 4096, a record of the wrong size, a slot the page
-// cannot hold, a key segment outside the record, key descriptors that overflow the FCR page, or a
-// variant that the format does not have (shadow pages or free slots in pre-6.0, a deleted chain
-// in 6.x).
+// cannot hold, a key segment outside the record, key descriptors that overflow the FCR page, a
+// segment naming a collating sequence the file does not have, or a variant that the format does
+// not have (shadow pages or free slots in pre-6.0, a deleted chain in 6.x, several collating
+// sequences in pre-6.0).
 [[nodiscard]] BuiltFile Build(const FileSpec& file);
 
 // Writes bytes to path, replacing the file. Throws std::runtime_error on failure.
