@@ -86,22 +86,23 @@ std::uint16_t Stat(const ParsedFile& file, void* dataBuffer, std::uint32_t* data
 }
 
 // Hands record `index` of the key order to the caller and makes it the current position. A data
-// buffer shorter than the record gets what fits and 22; the position is set all the same.
+// buffer shorter than the record gets what fits and 22; a record whose variable part is damaged
+// gets its fixed part and what came before the fault, and 54. The position is set all the same.
 std::uint16_t Deliver(Session& session, const KeySpec& key, std::int32_t keyNumber,
                       std::size_t position, void* dataBuffer, std::uint32_t available,
                       std::uint32_t* dataLength, void* keyBuffer) {
   const ParsedFile& file = *session.file;
-  const auto record =
-      file.Record(file.Order(static_cast<std::size_t>(keyNumber)).records[position]);
-  const std::uint32_t copied =
-      std::min<std::uint32_t>(available, static_cast<std::uint32_t>(record.size()));
-  if (copied > 0) std::memcpy(dataBuffer, record.data(), copied);
-  SetDataLength(dataLength, copied);
-  ExtractKey(key, record, std::span(static_cast<std::byte*>(keyBuffer), key.length));
+  const std::uint32_t record = file.Order(static_cast<std::size_t>(keyNumber)).records[position];
+  const std::span<std::byte> out = available > 0
+                                       ? std::span(static_cast<std::byte*>(dataBuffer), available)
+                                       : std::span<std::byte>();
+  const RecordCopy copy = file.CopyRecord(record, out);
+  SetDataLength(dataLength, copy.copied);
+  ExtractKey(key, file.Record(record), std::span(static_cast<std::byte*>(keyBuffer), key.length));
   session.positioned = true;
   session.keyNumber = keyNumber;
   session.position = position;
-  return copied < record.size() ? status::kDataBufferTooShort : status::kSuccess;
+  return copy.status;
 }
 
 std::uint16_t Get(std::uint16_t operation, Session& session, void* dataBuffer,

@@ -3,6 +3,7 @@
 #include "btrieve/file_parser.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "btrieve/btrieve.h"
@@ -19,6 +20,15 @@ bool ValidPageSize(std::uint32_t size) {
 bool HasV6Signature(ByteReader& reader, std::uint64_t offset) {
   return reader.U8(offset) == 'F' && reader.U8(offset + 1) == 'C' && reader.U8(offset + 2) == 0 &&
          reader.U8(offset + 3) == 0;
+}
+
+// FCR byte 0x38 of a variable-length file with blank truncation.
+constexpr std::uint8_t kTruncatedMarker = 0xFD;
+
+// Where a slot's fixed part ends, the variable-part pointer included.
+std::uint32_t FixedEnd(const FileFacts& facts) {
+  return facts.constants->dataOffsetInSlot + facts.recordLength +
+         (facts.variable ? layout::kVariablePointerSize : 0);
 }
 
 struct Recognised {
@@ -102,23 +112,47 @@ Recognised Recognise(ByteReader& reader) {
   return result;
 }
 
-// Reads the record shape and refuses the variants this reader does not handle.
+// Reads the record shape and refuses the variants this reader does not handle: compressed,
+// key-only and variable-tail-table files, and variable-length files with blank truncation or whose
+// two variable-length markers (file flag 0x0001, FCR byte 0x38) disagree.
 std::uint16_t ReadRecordShape(ByteReader& reader, std::uint64_t fcr, FileFacts& facts) {
   facts.fileFlags = reader.U16(fcr + layout::kFcrFileFlags);
-  const bool variable = (facts.fileFlags & file_flags::kVariableLength) != 0 ||
-                        reader.U8(fcr + layout::kFcrVariableMarker) != 0;
+  const std::uint8_t marker = reader.U8(fcr + layout::kFcrVariableMarker);
+  const bool flagged = (facts.fileFlags & file_flags::kVariableLength) != 0;
   const std::uint16_t refused =
       file_flags::kCompression | file_flags::kKeyOnly | file_flags::kVariableTailTables;
-  if (variable || (facts.fileFlags & refused) != 0) return status::kNotBtrieveFile;
+  if ((facts.fileFlags & refused) != 0) return status::kNotBtrieveFile;
+  facts.variable = flagged || marker != 0;
+  if (facts.variable && (!flagged || marker == 0 || marker == kTruncatedMarker ||
+                         (facts.fileFlags & file_flags::kBlankTruncation) != 0)) {
+    return status::kNotBtrieveFile;
+  }
 
   facts.recordLength = reader.U16(fcr + layout::kFcrRecordLength);
   facts.physicalLength = reader.U16(fcr + layout::kFcrPhysicalLength);
   facts.recordCount = reader.Ws32(fcr + layout::kFcrRecordCount);
-  const std::uint32_t dataOffset = facts.constants->dataOffsetInSlot;
-  if (facts.recordLength == 0 || facts.physicalLength < facts.recordLength + dataOffset ||
+  if (facts.recordLength == 0 || facts.physicalLength < FixedEnd(facts) ||
       facts.physicalLength > facts.pageSize - layout::kPageHeaderSize) {
     return status::kIoError;
   }
+  return status::kSuccess;
+}
+
+// A variable-length slot holds the usage count (6.x), the fixed part, the variable-part pointer
+// and 8 bytes per duplicate-pointer pair. A remainder of 2 or 4 is overhead of blank truncation or
+// tables that the flags did not announce (30); any other misfit is damage (2).
+std::uint16_t CheckVariableSlot(const FileFacts& facts, const std::vector<KeySpec>& keys) {
+  if (!facts.variable) return status::kSuccess;
+  const std::uint32_t rest = facts.physicalLength - FixedEnd(facts);
+  std::uint32_t linked = 0;
+  for (const KeySpec& key : keys) {
+    if (key.duplicatePointerOffset != 0 && (key.flags & key_flags::kDuplicates) != 0 &&
+        (key.flags & key_flags::kRepeatingDuplicates) == 0) {
+      ++linked;
+    }
+  }
+  if (rest % 8 == 2 || rest % 8 == 4) return status::kNotBtrieveFile;
+  if (rest % 8 != 0 || rest < 8 * linked) return status::kIoError;
   return status::kSuccess;
 }
 
@@ -138,7 +172,6 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
   const std::uint32_t attributeTable =
       facts.constants->hasKeyAttributeTable ? reader.U16(layout::kFcrKeyAttributeTable) : 0;
   const std::uint32_t bias = facts.constants->keyPositionBias;
-  const std::uint32_t dataOffset = facts.constants->dataOffsetInSlot;
   if (keyCount > maxSegments) {
     result.status = status::kIoError;
     return result;
@@ -169,6 +202,10 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
       }
       segment.recordOffset = stored - bias;
       segment.order = ClassifySegment(segment.flags, segment.type, segment.length);
+      segment.collation = CollationOf(segment.flags);
+      segment.collationPage =
+          (std::uint32_t{reader.U8(offset + layout::kSpecCollationPage)} << 16) |
+          reader.U16(offset + layout::kSpecCollationPage + 1);
       segment.descending = (segment.flags & key_flags::kDescending) != 0;
       if (key.segments.empty()) {
         key.flags = segment.flags;
@@ -185,7 +222,7 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
     const bool linked = (key.flags & key_flags::kDuplicates) != 0 &&
                         (key.flags & key_flags::kRepeatingDuplicates) == 0 &&
                         key.duplicatePointerOffset != 0;
-    if (linked && (key.duplicatePointerOffset < dataOffset + facts.recordLength ||
+    if (linked && (key.duplicatePointerOffset < FixedEnd(facts) ||
                    key.duplicatePointerOffset + 8U > facts.physicalLength)) {
       result.status = status::kIoError;
       return result;
@@ -199,6 +236,8 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
 struct RecordsResult {
   std::uint16_t status = status::kSuccess;
   std::vector<RecordRef> records;
+  // 6.x: per logical page (index 0 unused), its PAT type in the top byte and the physical page.
+  std::vector<std::uint32_t> pageMap;
 };
 
 bool AllZero(std::span<const std::byte> bytes) {
@@ -270,6 +309,7 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
   const auto fail = [&] {
     result.status = status::kIoError;
     result.records.clear();
+    result.pageMap.clear();
     return result;
   };
 
@@ -277,6 +317,7 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
   used[0] = used[1] = true;  // the FCR copies (the image holds at least two pages)
   std::uint64_t currentPair = UINT64_MAX;
   std::uint64_t patOffset = 0;
+  result.pageMap.push_back(0);  // there is no logical page 0
   for (std::uint64_t logical = 1; logical < logicalCount; ++logical) {
     const std::uint64_t pair = (logical - 1) / entriesPerPat;
     if (pair != currentPair) {
@@ -297,10 +338,14 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
     const std::uint64_t entry =
         patOffset + layout::kPatHeaderSize + 4 * ((logical - 1) - pair * entriesPerPat);
     const std::uint8_t type = reader.U8(entry + 1);
-    if (type == 0) continue;  // logical page not in use
+    if (type == 0) {  // logical page not in use
+      result.pageMap.push_back(0);
+      continue;
+    }
     const std::uint64_t target = (std::uint64_t{reader.U8(entry)} << 16) | reader.U16(entry + 2);
     if (target >= physicalPages || used[target]) return fail();
     used[target] = true;
+    result.pageMap.push_back((std::uint32_t{type} << 24) | static_cast<std::uint32_t>(target));
     if (type != layout::kPageTypeData) continue;
 
     const std::uint64_t page = target * pageSize;
@@ -316,22 +361,89 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
   return result;
 }
 
+// The image offset of the ACS page a segment names, if it is there: pre-6.0 page 1 (header naming
+// page 1, marker 0xAC); 6.x the logical page the segment names, mapped by the PAT as an ACS page
+// whose own header agrees.
+std::optional<std::uint64_t> CollationPage(ByteReader& reader, const FileFacts& facts,
+                                           const SegmentSpec& segment,
+                                           std::span<const std::uint32_t> pageMap) {
+  const std::uint64_t pageSize = facts.pageSize;
+  std::uint64_t start = 0;
+  if (!facts.constants->pagesMappedThroughPat) {
+    start = pageSize;
+    if (reader.Ws32(start) != 1) return std::nullopt;
+  } else {
+    const std::uint32_t logical = segment.collationPage;
+    if (logical < 1 || logical >= pageMap.size() ||
+        (pageMap[logical] >> 24) != layout::kPageTypeCollation) {
+      return std::nullopt;
+    }
+    start = std::uint64_t{pageMap[logical] & 0xFFFFFF} * pageSize;
+    const std::uint32_t own = (std::uint32_t{reader.U8(start)} << 16) | reader.U16(start + 2);
+    if (reader.U8(start + 1) != layout::kPageTypeCollation || own != logical) return std::nullopt;
+  }
+  if (!reader.Fits(start, pageSize) ||
+      reader.U8(start + layout::kCollationMarkerOffset) != layout::kCollationMarker) {
+    return std::nullopt;
+  }
+  return start;
+}
+
+// Gives every segment that needs one its collation table; a key whose ACS is missing is marked so
+// that its Gets answer 2. Segments naming the same page share one table.
+void ResolveCollations(ByteReader& reader, const FileFacts& facts,
+                       std::span<const std::uint32_t> pageMap, std::vector<KeySpec>& keys) {
+  std::vector<std::pair<std::uint64_t, std::shared_ptr<const CollationTable>>> tables;
+  for (KeySpec& key : keys) {
+    for (SegmentSpec& segment : key.segments) {
+      if (segment.order == SegmentOrder::kUnsupported) continue;
+      if (segment.collation == Collation::kCaseInsensitive) {
+        segment.table = CaseInsensitiveTable();
+        continue;
+      }
+      if (segment.collation != Collation::kAlternate) continue;
+      const std::optional<std::uint64_t> page = CollationPage(reader, facts, segment, pageMap);
+      if (!page) {
+        key.collationMissing = true;
+        continue;
+      }
+      const auto known = std::find_if(tables.begin(), tables.end(),
+                                      [&](const auto& entry) { return entry.first == *page; });
+      if (known != tables.end()) {
+        segment.table = known->second;
+        continue;
+      }
+      auto table = std::make_shared<CollationTable>();
+      const auto bytes =
+          reader.Bytes(*page + layout::kCollationTableOffset, layout::kCollationTableSize);
+      for (std::size_t i = 0; i < bytes.size(); ++i)
+        (*table)[i] = std::to_integer<std::uint8_t>(bytes[i]);
+      segment.table = table;
+      tables.emplace_back(*page, std::move(table));
+    }
+  }
+}
+
 }  // namespace
 
 ParseResult ParseFile(std::vector<std::byte> image) {
+  return ParseFile(FileImage(std::move(image)));
+}
+
+ParseResult ParseFile(FileImage image) {
   ParseResult result;
-  if (image.size() > kMaxImageSize) {
+  if (image.Size() > kMaxImageSize) {
     result.status = status::kIoError;
     return result;
   }
-  ByteReader reader(image);
+  ByteReader reader(image.Bytes());
   Recognised recognised = Recognise(reader);
   if (recognised.status != status::kSuccess) {
     result.status = recognised.status;
     return result;
   }
   FileFacts& facts = recognised.facts;
-  facts.physicalPages = static_cast<std::uint32_t>(image.size() / facts.pageSize);
+  facts.physicalPages = static_cast<std::uint32_t>(image.Size() / facts.pageSize);
   result.status = ReadRecordShape(reader, recognised.fcrOffset, facts);
   if (result.status != status::kSuccess) return result;
 
@@ -340,6 +452,8 @@ ParseResult ParseFile(std::vector<std::byte> image) {
     result.status = keys.status;
     return result;
   }
+  result.status = CheckVariableSlot(facts, keys.keys);
+  if (result.status != status::kSuccess) return result;
   RecordsResult records = facts.constants->pagesMappedThroughPat
                               ? CollectV6(reader, facts, recognised.fcrOffset)
                               : CollectPre6(reader, facts);
@@ -347,9 +461,13 @@ ParseResult ParseFile(std::vector<std::byte> image) {
     result.status = status::kIoError;
     return result;
   }
+  ResolveCollations(reader, facts, records.pageMap, keys.keys);
+  if (!facts.variable) records.pageMap.clear();  // only variable parts need it after the parse
+  records.pageMap.shrink_to_fit();
 
-  auto file = std::make_shared<const ParsedFile>(std::move(image), facts, std::move(keys.keys),
-                                                 std::move(records.records));
+  auto file =
+      std::make_shared<const ParsedFile>(std::move(image), facts, std::move(keys.keys),
+                                         std::move(records.records), std::move(records.pageMap));
   if (!file->Keys().empty() && file->Order(0).status == status::kIoError) {
     result.status = status::kIoError;
     return result;

@@ -17,6 +17,7 @@ struct FormatConstants {
   bool pagesMappedThroughPat;      // 6.x: logical pages reach physical ones through the PAT pairs
   bool hasKeyAttributeTable;       // 6.x: FCR 0x78 names a table of each key's first segment spec
   bool hasRecoveryMarker;          // pre-6.0: FCR 0x22 = 0xFFFF marks a file that needs recovery
+  bool everyFragmentChained;       // 6.x: every fragment starts with its next pointer
 };
 
 inline constexpr FormatConstants kPre6Constants{
@@ -27,6 +28,7 @@ inline constexpr FormatConstants kPre6Constants{
     .pagesMappedThroughPat = false,
     .hasKeyAttributeTable = false,
     .hasRecoveryMarker = true,
+    .everyFragmentChained = false,
 };
 
 inline constexpr FormatConstants kV6Constants{
@@ -37,6 +39,7 @@ inline constexpr FormatConstants kV6Constants{
     .pagesMappedThroughPat = true,
     .hasKeyAttributeTable = true,
     .hasRecoveryMarker = false,
+    .everyFragmentChained = true,
 };
 
 // Layout shared by both formats.
@@ -70,15 +73,35 @@ inline constexpr std::uint32_t kSpecFlags = 0x08;
 inline constexpr std::uint32_t kSpecDuplicatePointers = 0x12;  // slot offset of (previous, next)
 inline constexpr std::uint32_t kSpecPosition = 0x14;
 inline constexpr std::uint32_t kSpecLength = 0x16;
+inline constexpr std::uint32_t kSpecCollationPage = 0x19;  // 6.x: logical page of the segment's ACS
 inline constexpr std::uint32_t kSpecType = 0x1C;
 inline constexpr std::uint32_t kSpecNullValue = 0x1D;
 
 // 6.x pages.
 inline constexpr std::uint32_t kPatHeaderSize = 8;
 inline constexpr std::uint32_t kPatUsage = 0x04;
-inline constexpr std::uint8_t kPageTypeData = 0x44;  // 'D'
-inline constexpr std::uint8_t kPageTypePat = 0x50;   // 'P'
+inline constexpr std::uint8_t kPageTypeData = 0x44;       // 'D'
+inline constexpr std::uint8_t kPageTypePat = 0x50;        // 'P'
+inline constexpr std::uint8_t kPageTypeVariable = 0x56;   // 'V'
+inline constexpr std::uint8_t kPageTypeCollation = 0x41;  // 'A'
 inline constexpr std::uint32_t kNoPointer = 0xFFFFFFFF;
+
+// Alternate collating sequence pages: a marker byte, the sequence's name and its 256-byte table.
+// Pre-6.0 files keep their one sequence in page 1 (whose header names page 1 and a zero usage
+// word); 6.x files keep each in a page of its own, named by the key segments that use it.
+inline constexpr std::uint32_t kCollationMarkerOffset = 6;
+inline constexpr std::uint8_t kCollationMarker = 0xAC;
+inline constexpr std::uint32_t kCollationTableOffset = 15;
+inline constexpr std::uint32_t kCollationTableSize = 256;
+
+// Variable pages: a fragment count at 0x0A, fragments from 0x0C upwards and a table of fragment
+// offsets growing down from the page end (entry i at page size - 2 - 2i; entry n marks the end).
+inline constexpr std::uint32_t kVariableCountOffset = 0x0A;
+inline constexpr std::uint32_t kVariableFirstFragment = 0x0C;
+inline constexpr std::uint16_t kFragmentFree = 0xFFFF;
+inline constexpr std::uint16_t kFragmentOffsetMask = 0x7FFF;
+inline constexpr std::uint16_t kFragmentChained = 0x8000;  // pre-6.0: starts with a next pointer
+inline constexpr std::uint32_t kVariablePointerSize = 4;
 
 // Pre-6.0 pages: the word at offset 4 has this bit set on data pages.
 inline constexpr std::uint16_t kPre6DataPageBit = 0x8000;
@@ -87,6 +110,7 @@ inline constexpr std::uint16_t kPre6DataPageBit = 0x8000;
 // File flags (FCR 0x106).
 namespace file_flags {
 inline constexpr std::uint16_t kVariableLength = 0x0001;
+inline constexpr std::uint16_t kBlankTruncation = 0x0002;
 inline constexpr std::uint16_t kCompression = 0x0008;
 inline constexpr std::uint16_t kKeyOnly = 0x0010;
 inline constexpr std::uint16_t kVariableTailTables = 0x0800;
@@ -110,6 +134,7 @@ inline constexpr std::uint16_t kCaseInsensitive = 0x0400;
 namespace key_types {
 inline constexpr std::uint8_t kString = 0;
 inline constexpr std::uint8_t kInteger = 1;
+inline constexpr std::uint8_t kLString = 10;
 inline constexpr std::uint8_t kZString = 11;
 inline constexpr std::uint8_t kUnsignedBinary = 14;
 inline constexpr std::uint8_t kAutoIncrement = 15;

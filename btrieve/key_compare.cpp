@@ -21,6 +21,28 @@ int CompareBytes(std::span<const std::byte> a, std::span<const std::byte> b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+// Byte-wise after mapping each byte through `table`; a shorter text that is a prefix comes first.
+int CompareMapped(std::span<const std::byte> a, std::span<const std::byte> b,
+                  const CollationTable* table) {
+  if (table == nullptr) return CompareBytes(a, b);
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const unsigned x = (*table)[At(a, i)];
+    const unsigned y = (*table)[At(b, i)];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+// The text of a length-prefixed segment: the first byte counts the bytes after it (at most the
+// segment's room).
+std::span<const std::byte> LengthPrefixed(std::span<const std::byte> bytes) {
+  if (bytes.empty()) return bytes;
+  const std::size_t length = std::min<std::size_t>(At(bytes, 0), bytes.size() - 1);
+  return bytes.subspan(1, length);
+}
+
 std::span<const std::byte> UpToZero(std::span<const std::byte> bytes) {
   const auto zero = std::find(bytes.begin(), bytes.end(), std::byte{0});
   return bytes.first(static_cast<std::size_t>(zero - bytes.begin()));
@@ -47,12 +69,16 @@ int CompareSigned(std::span<const std::byte> a, std::span<const std::byte> b) {
 int CompareSegment(const SegmentSpec& segment, std::span<const std::byte> a,
                    std::span<const std::byte> b) {
   int result = 0;
+  const CollationTable* table = segment.table.get();
   switch (segment.order) {
     case SegmentOrder::kBytes:
-      result = CompareBytes(a, b);
+      result = CompareMapped(a, b, table);
       break;
     case SegmentOrder::kZeroTerminated:
-      result = CompareBytes(UpToZero(a), UpToZero(b));
+      result = CompareMapped(UpToZero(a), UpToZero(b), table);
+      break;
+    case SegmentOrder::kLengthPrefixed:
+      result = CompareMapped(LengthPrefixed(a), LengthPrefixed(b), table);
       break;
     case SegmentOrder::kSigned:
       result = CompareSigned(a, b);
@@ -79,12 +105,7 @@ bool SegmentIsNull(const SegmentSpec& segment, std::span<const std::byte> record
   });
 }
 
-}  // namespace
-
-SegmentOrder ClassifySegment(std::uint16_t flags, std::uint8_t type, std::uint16_t length) {
-  if ((flags & (key_flags::kAlternateCollation | key_flags::kCaseInsensitive)) != 0) {
-    return SegmentOrder::kUnsupported;
-  }
+SegmentOrder ClassifyType(std::uint16_t flags, std::uint8_t type, std::uint16_t length) {
   if ((flags & key_flags::kExtendedType) == 0) {
     return (flags & key_flags::kBinary) != 0 ? SegmentOrder::kUnsigned : SegmentOrder::kBytes;
   }
@@ -93,6 +114,8 @@ SegmentOrder ClassifySegment(std::uint16_t flags, std::uint8_t type, std::uint16
       return SegmentOrder::kBytes;
     case key_types::kZString:
       return SegmentOrder::kZeroTerminated;
+    case key_types::kLString:
+      return SegmentOrder::kLengthPrefixed;
     case key_types::kUnsignedBinary:
       return SegmentOrder::kUnsigned;
     case key_types::kInteger:
@@ -104,6 +127,33 @@ SegmentOrder ClassifySegment(std::uint16_t flags, std::uint8_t type, std::uint16
     default:
       return SegmentOrder::kUnsupported;
   }
+}
+
+}  // namespace
+
+SegmentOrder ClassifySegment(std::uint16_t flags, std::uint8_t type, std::uint16_t length) {
+  const SegmentOrder order = ClassifyType(flags, type, length);
+  const bool text = order == SegmentOrder::kBytes || order == SegmentOrder::kZeroTerminated ||
+                    order == SegmentOrder::kLengthPrefixed;
+  if (CollationOf(flags) != Collation::kNone && !text) return SegmentOrder::kUnsupported;
+  return order;
+}
+
+Collation CollationOf(std::uint16_t flags) {
+  if ((flags & key_flags::kAlternateCollation) != 0) return Collation::kAlternate;
+  if ((flags & key_flags::kCaseInsensitive) != 0) return Collation::kCaseInsensitive;
+  return Collation::kNone;
+}
+
+std::shared_ptr<const CollationTable> CaseInsensitiveTable() {
+  static const CollationTable table = [] {
+    CollationTable t{};
+    for (unsigned i = 0; i < t.size(); ++i)
+      t[i] = static_cast<std::uint8_t>(i >= 'a' && i <= 'z' ? i - 'a' + 'A' : i);
+    return t;
+  }();
+  // Shared without ownership: the table lives as long as the program.
+  return std::shared_ptr<const CollationTable>(std::shared_ptr<const CollationTable>(), &table);
 }
 
 int CompareRecordKeys(const KeySpec& key, std::span<const std::byte> left,

@@ -2,16 +2,32 @@
 // direction, segments left to right. Records whose key is null are left out of that key's order.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 namespace btrieve {
 
-// How a segment's bytes are ordered. kUnsupported: a type (or a collating sequence) this reader
+// How a segment's bytes are ordered. kLengthPrefixed: the first byte holds the length of the text
+// that follows. kUnsupported: a type (or a collating sequence on a type that has none) this reader
 // cannot order; Get operations on the key answer 41.
-enum class SegmentOrder { kBytes, kZeroTerminated, kSigned, kUnsigned, kUnsupported };
+enum class SegmentOrder {
+  kBytes,
+  kZeroTerminated,
+  kLengthPrefixed,
+  kSigned,
+  kUnsigned,
+  kUnsupported
+};
+
+// What text bytes pass through before they are compared: nothing, the a-z to A-Z folding of a
+// case-insensitive key, or the table of an alternate collating sequence (ACS) kept in the file.
+enum class Collation { kNone, kCaseInsensitive, kAlternate };
+
+using CollationTable = std::array<std::uint8_t, 256>;
 
 struct SegmentSpec {
   std::uint32_t recordOffset = 0;  // 0-based offset of the segment inside the record data
@@ -20,6 +36,11 @@ struct SegmentSpec {
   std::uint8_t type = 0;    // extended type as stored
   std::uint8_t nullValue = 0;
   SegmentOrder order = SegmentOrder::kBytes;
+  Collation collation = Collation::kNone;
+  std::uint32_t collationPage = 0;  // 6.x: the logical page of the segment's ACS, as stored
+  // The table text bytes are mapped through; set for every segment whose collation is not kNone
+  // once the file's ACS pages are read (left empty when the ACS cannot be found).
+  std::shared_ptr<const CollationTable> table;
   bool descending = false;
 };
 
@@ -30,11 +51,21 @@ struct KeySpec {
   std::uint32_t length = 0;                  // sum of the segment lengths: the key value's size
   std::uint32_t duplicatePointerOffset = 0;  // slot offset of (previous, next); 0 = not linked
   bool comparable = true;                    // false when any segment is kUnsupported
+  bool collationMissing = false;             // an ACS a segment names is not in the file (damage)
 };
 
-// Classifies a segment from its stored flags, type and length.
+// Classifies a segment from its stored flags, type and length. A collation applies to text types
+// only (STRING, ZSTRING, LSTRING and old-style strings); on any other type the segment is
+// kUnsupported.
 [[nodiscard]] SegmentOrder ClassifySegment(std::uint16_t flags, std::uint8_t type,
                                            std::uint16_t length);
+
+// The collation a segment's flags ask for: 0x20 an ACS (with 0x400 a numbered or named one), else
+// 0x400 case-insensitive.
+[[nodiscard]] Collation CollationOf(std::uint16_t flags);
+
+// The table of a case-insensitive key: a-z map onto A-Z, every other byte onto itself.
+[[nodiscard]] std::shared_ptr<const CollationTable> CaseInsensitiveTable();
 
 // Compares one key value taken from record data with another; `left`/`right` are record data (the
 // segments are taken at their record offsets). Returns <0, 0 or >0. Spans must hold the whole

@@ -87,6 +87,10 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     result.status = status::kOperationNotAllowed;
     return result;
   }
+  if (key.collationMissing) {
+    result.status = status::kIoError;
+    return result;
+  }
   result.records.reserve(records.size());
   for (std::uint32_t i = 0; i < records.size(); ++i) {
     if (!IsNullKey(key, RecordData(image, facts, records[i]))) result.records.push_back(i);

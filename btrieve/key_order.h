@@ -11,7 +11,8 @@ namespace btrieve {
 // Equal values keep their physical order unless the key has linked duplicates (flag 0x01 without
 // 0x80, with a pointer pair in the slot); then each group of two or more equal values must form
 // exactly one chain through the (previous, next) record addresses, from the member whose previous
-// is none to the one whose next is none. A group that does not gives status 2 (damaged file).
+// is none to the one whose next is none. A group that does not gives status 2 (damaged file), as
+// does a key whose alternate collating sequence is not in the file.
 [[nodiscard]] KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image,
                                      const FileFacts& facts, std::span<const RecordRef> records);
 

@@ -38,12 +38,14 @@ ParseResult OpenParsedFile(const std::string& name) {
       result.status = status::kIoError;
       return result;
     }
-    ReadResult read = file.ReadAll(before->size);
-    if (read.status != status::kSuccess) {
-      result.status = read.status;
+    // A settled file is mapped; one that changed within the last moments (the host may be writing
+    // it) is copied, so that a session keeps the bytes it opened even if the host goes on.
+    LoadResult loaded = file.Load(before->size, SnapshotCache::IsSettled(*before, now));
+    if (loaded.status != status::kSuccess) {
+      result.status = loaded.status;
       return result;
     }
-    result = ParseFile(std::move(read.bytes));
+    result = ParseFile(std::move(loaded.image));
     const std::optional<FileIdentity> after = file.Identity();
     const bool stable = after && *after == *before;
     if (result.status == status::kSuccess) {

@@ -1,29 +1,63 @@
 // The shared parsed form of a record file (see parsed_file.h).
 #include "btrieve/parsed_file.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
+#include "btrieve/btrieve.h"
+#include "btrieve/byte_reader.h"
 #include "btrieve/key_order.h"
+#include "btrieve/variable_part.h"
 
 namespace btrieve {
 
-ParsedFile::ParsedFile(std::vector<std::byte> image, FileFacts facts, std::vector<KeySpec> keys,
-                       std::vector<RecordRef> records)
+ParsedFile::ParsedFile(FileImage image, FileFacts facts, std::vector<KeySpec> keys,
+                       std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap)
     : m_image(std::move(image)),
       m_facts(facts),
       m_keys(std::move(keys)),
       m_records(std::move(records)),
+      m_pageMap(std::move(pageMap)),
       m_orders(std::make_unique<LazyOrder[]>(m_keys.size())) {}
 
 std::span<const std::byte> ParsedFile::Record(std::size_t index) const {
-  return std::span<const std::byte>(m_image).subspan(
-      m_records[index].slotOffset + m_facts.constants->dataOffsetInSlot, m_facts.recordLength);
+  return m_image.Bytes().subspan(m_records[index].slotOffset + m_facts.constants->dataOffsetInSlot,
+                                 m_facts.recordLength);
+}
+
+RecordCopy ParsedFile::CopyRecord(std::size_t index, std::span<std::byte> out) const {
+  RecordCopy result;
+  const std::span<const std::byte> fixed = Record(index);
+  const std::size_t fixedCopied = std::min(out.size(), fixed.size());
+  if (fixedCopied > 0) std::memcpy(out.data(), fixed.data(), fixedCopied);
+  std::uint64_t whole = fixed.size();
+  bool damaged = false;
+  if (m_facts.variable) {
+    // The variable-part pointer follows the fixed part in the slot (checked to fit at parse time).
+    ByteReader reader(m_image.Bytes());
+    const std::uint32_t pointer =
+        reader.U32(std::uint64_t{m_records[index].slotOffset} +
+                   m_facts.constants->dataOffsetInSlot + m_facts.recordLength);
+    const VariablePages pages{m_image.Bytes(), &m_facts, m_pageMap};
+    const VariablePart part = ReadVariablePart(pages, pointer, out.subspan(fixedCopied));
+    whole += part.length;
+    damaged = part.damaged;
+  }
+  result.copied = static_cast<std::uint32_t>(std::min<std::uint64_t>(out.size(), whole));
+  if (damaged) {
+    result.status = status::kVariablePartDamaged;
+  } else if (result.copied < whole) {
+    result.status = status::kDataBufferTooShort;
+  }
+  return result;
 }
 
 const KeyOrder& ParsedFile::Order(std::size_t key) const {
   LazyOrder& lazy = m_orders[key];
-  std::call_once(lazy.once,
-                 [&] { lazy.order = BuildKeyOrder(m_keys[key], m_image, m_facts, m_records); });
+  std::call_once(lazy.once, [&] {
+    lazy.order = BuildKeyOrder(m_keys[key], m_image.Bytes(), m_facts, m_records);
+  });
   return lazy.order;
 }
 

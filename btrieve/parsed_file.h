@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "btrieve/file_image.h"
 #include "btrieve/format_constants.h"
 #include "btrieve/key_compare.h"
 
@@ -24,6 +25,7 @@ struct FileFacts {
   std::uint32_t recordCount = 0;
   std::uint16_t fileFlags = 0;
   std::uint32_t physicalPages = 0;  // whole pages in the file image
+  bool variable = false;  // records may carry a variable part after the fixed recordLength bytes
 };
 
 // One current record: where its slot is in the image. Kept this small on purpose: a file of tiny
@@ -39,18 +41,32 @@ struct KeyOrder {
   std::vector<std::uint32_t> records;
 };
 
+// What copying a whole record gave: status 0, 22 (the buffer held only `copied` bytes of it) or 54
+// (its variable part is damaged; `copied` bytes are the fixed part and what came before the fault).
+struct RecordCopy {
+  std::uint16_t status = 0;
+  std::uint32_t copied = 0;
+};
+
 class ParsedFile {
  public:
-  ParsedFile(std::vector<std::byte> image, FileFacts facts, std::vector<KeySpec> keys,
-             std::vector<RecordRef> records);
+  // `pageMap` (6.x variable-length files only): per logical page, its type in the top byte and its
+  // physical page below; empty otherwise.
+  ParsedFile(FileImage image, FileFacts facts, std::vector<KeySpec> keys,
+             std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap = {});
 
   [[nodiscard]] const FileFacts& Facts() const { return m_facts; }
   [[nodiscard]] const std::vector<KeySpec>& Keys() const { return m_keys; }
   [[nodiscard]] std::size_t RecordCount() const { return m_records.size(); }
-  [[nodiscard]] std::size_t ImageSize() const { return m_image.size(); }
+  [[nodiscard]] std::size_t ImageSize() const { return m_image.Size(); }
 
-  // The logical record data of record `index` (< RecordCount()), recordLength bytes.
+  // The fixed part of record `index` (< RecordCount()), recordLength bytes: all that keys are
+  // taken from.
   [[nodiscard]] std::span<const std::byte> Record(std::size_t index) const;
+
+  // Copies record `index` whole, the fixed part followed by its variable part, into `out` as far
+  // as it fits. Allocates nothing.
+  [[nodiscard]] RecordCopy CopyRecord(std::size_t index, std::span<std::byte> out) const;
 
   // The order of key `key` (< Keys().size()); built once, on the first call for that key.
   [[nodiscard]] const KeyOrder& Order(std::size_t key) const;
@@ -61,10 +77,11 @@ class ParsedFile {
     KeyOrder order;
   };
 
-  std::vector<std::byte> m_image;
+  FileImage m_image;
   FileFacts m_facts;
   std::vector<KeySpec> m_keys;
   std::vector<RecordRef> m_records;
+  std::vector<std::uint32_t> m_pageMap;
   std::unique_ptr<LazyOrder[]> m_orders;
 };
 

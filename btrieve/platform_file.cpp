@@ -9,6 +9,7 @@
 #if defined(__unix__) || defined(__APPLE__)
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,27 +156,52 @@ std::optional<FileIdentity> ReadOnlyFile::Identity() const {
   return identity;
 }
 
-ReadResult ReadOnlyFile::ReadAll(std::uint64_t limit) const {
-  ReadResult result;
+namespace {
+
+std::optional<FileImage> Map(int fd, std::uint64_t size) {
+  if (size == 0 || size > SIZE_MAX) return std::nullopt;
+  const auto length = static_cast<std::size_t>(size);
+  void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (address == MAP_FAILED) return std::nullopt;
+  auto keeper = std::shared_ptr<const void>(
+      address, [length](const void* mapped) { ::munmap(const_cast<void*>(mapped), length); });
+  // A page of the mapping beyond the file's end could not be read: map only what is there now.
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || info.st_size < 0 ||
+      static_cast<std::uint64_t>(info.st_size) < size)
+    return std::nullopt;
+  return FileImage(std::span(static_cast<const std::byte*>(address), length), std::move(keeper));
+}
+
+}  // namespace
+
+LoadResult ReadOnlyFile::Load(std::uint64_t limit, bool mayMap) const {
+  LoadResult result;
   if (limit > SIZE_MAX) {
     result.status = status::kIoError;
     return result;
   }
-  result.bytes.resize(static_cast<std::size_t>(limit));
+  if (mayMap) {
+    if (std::optional<FileImage> mapped = Map(m_handle->fd, limit)) {
+      result.image = std::move(*mapped);
+      return result;
+    }
+  }
+  std::vector<std::byte> bytes(static_cast<std::size_t>(limit));
   std::size_t filled = 0;
-  while (filled < result.bytes.size()) {
-    const ssize_t got = ::pread(m_handle->fd, result.bytes.data() + filled,
-                                result.bytes.size() - filled, static_cast<off_t>(filled));
+  while (filled < bytes.size()) {
+    const ssize_t got = ::pread(m_handle->fd, bytes.data() + filled, bytes.size() - filled,
+                                static_cast<off_t>(filled));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       result.status = status::kIoError;
-      result.bytes.clear();
       return result;
     }
     if (got == 0) break;  // the file shrank since its size was taken
     filled += static_cast<std::size_t>(got);
   }
-  result.bytes.resize(filled);
+  bytes.resize(filled);
+  result.image = FileImage(std::move(bytes));
   return result;
 }
 
@@ -218,13 +244,17 @@ std::optional<FileIdentity> ReadOnlyFile::Identity() const {
   return identity;
 }
 
-ReadResult ReadOnlyFile::ReadAll(std::uint64_t limit) const {
-  ReadResult result;
+LoadResult ReadOnlyFile::Load(std::uint64_t limit, bool /*mayMap*/) const {
+  LoadResult result;
   std::ifstream in(m_handle->path, std::ios::binary);
-  result.bytes.resize(static_cast<std::size_t>(limit));
-  in.read(reinterpret_cast<char*>(result.bytes.data()), static_cast<std::streamsize>(limit));
-  result.bytes.resize(static_cast<std::size_t>(in.gcount()));
-  if (in.bad()) result.status = status::kIoError;
+  std::vector<std::byte> bytes(static_cast<std::size_t>(limit));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) {
+    result.status = status::kIoError;
+    return result;
+  }
+  result.image = FileImage(std::move(bytes));
   return result;
 }
 

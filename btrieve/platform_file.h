@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "btrieve/file_image.h"
+
 namespace btrieve {
 
 // What identifies one version of a file: device and inode, size, and modification and change times
@@ -29,9 +31,9 @@ struct OpenFileResult {
   std::unique_ptr<ReadOnlyFile> file;
 };
 
-struct ReadResult {
+struct LoadResult {
   std::uint16_t status = 0;  // 0 or 2
-  std::vector<std::byte> bytes;
+  FileImage image;
 };
 
 class ReadOnlyFile {
@@ -49,9 +51,12 @@ class ReadOnlyFile {
   // The identity of the open file as it is now; nothing when it cannot be asked.
   [[nodiscard]] std::optional<FileIdentity> Identity() const;
 
-  // Reads the whole file from its start, at most `limit` bytes (the size the caller learnt from
-  // Identity; a file that shrank meanwhile gives fewer). One read loop, no per-record calls.
-  [[nodiscard]] ReadResult ReadAll(std::uint64_t limit) const;
+  // The whole file from its start, at most `limit` bytes (the size the caller learnt from
+  // Identity; a file that shrank meanwhile gives fewer). With `mayMap` the file is mapped read-only
+  // where the system can (no copy, no fresh memory to fill): the image then shows the file's own
+  // pages, so the caller maps only a file that nobody is writing. Otherwise, or when mapping fails,
+  // one read loop fills a buffer; never per-record calls.
+  [[nodiscard]] LoadResult Load(std::uint64_t limit, bool mayMap) const;
 
  private:
   struct Handle;

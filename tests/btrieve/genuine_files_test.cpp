@@ -182,14 +182,79 @@ TEST(GenuineFiles, DescriptionsGiveFormatAndSlotSize) {
   }
 }
 
-TEST(GenuineFiles, VariableLengthFilesAreRefusedForNow) {
-  for (const char* name : {"VARIABLE.DAT", "MULTIACS.DAT"}) {
-    const std::string path = Fixture(name);
-    if (path.empty()) continue;
-    Handle handle;
-    EXPECT_EQ(handle.Open(path), status::kNotBtrieveFile) << name;
-    EXPECT_EQ(handle.Close(), status::kFileNotOpen) << name;
+// VARIABLE.DAT: record i (0..1023) is DEADBEEF, i mod 64 (key 0, duplicates), i (key 1), then a
+// variable part of i bytes 00 01 02 ... spread over up to three fragments.
+std::vector<std::byte> VariableRecord(int i) {
+  std::vector<std::byte> record = Le(0xDEADBEEF, 4);
+  for (const std::byte b : Le(i % 64, 2))
+    record.push_back(b);
+  for (const std::byte b : Le(i, 2))
+    record.push_back(b);
+  for (int j = 0; j < i; ++j)
+    record.push_back(static_cast<std::byte>(j % 256));
+  return record;
+}
+
+TEST(GenuineFiles, VariableLengthRecordsReadByteForByte) {
+  REQUIRE_FIXTURE(path, "VARIABLE.DAT");
+  Handle handle;
+  ASSERT_EQ(handle.Open(path), status::kSuccess);
+  const GetResult stat = handle.Stat();
+  ASSERT_EQ(stat.status, status::kSuccess);
+  EXPECT_EQ(ReadLe(stat.data, 0, 2, false), 8) << "Stat reports the fixed length";
+  EXPECT_EQ(ReadLe(stat.data, 6, 4, false), 1024);
+  EXPECT_EQ(ReadLe(stat.data, 10, 2, false) & 1, 1);
+
+  GetResult result = handle.Get(kOpGetEqual, Le(0, 2), 2000, 1);
+  int next = 0;
+  int mismatches = 0;
+  while (result.status == status::kSuccess) {
+    if (result.data != VariableRecord(next)) ++mismatches;
+    ++next;
+    result = handle.Get(kOpGetNext, Le(0, 2), 2000, 1);
   }
+  EXPECT_EQ(result.status, status::kEndOfFile);
+  EXPECT_EQ(next, 1024);
+  EXPECT_EQ(mismatches, 0);
+
+  // Key 0 holds each value 16 times, in insertion order.
+  result = handle.Get(kOpGetEqual, Le(5, 2), 2000, 0);
+  std::vector<std::int64_t> ids;
+  while (result.status == status::kSuccess && ReadLe(result.key, 0, 2, true) == 5) {
+    ids.push_back(ReadLe(result.data, 6, 2, true));
+    result = handle.Get(kOpGetNext, Le(0, 2), 2000, 0);
+  }
+  std::vector<std::int64_t> expected;
+  for (int i = 5; i < 1024; i += 64)
+    expected.push_back(i);
+  EXPECT_EQ(ids, expected);
+
+  // Shorter buffers (the fixed length, within the second fragment): what fits, and 22.
+  const std::vector<std::byte> longest = VariableRecord(1023);
+  for (const std::uint32_t length : {8U, 600U, 8U + 1022}) {
+    const GetResult part = handle.Get(kOpGetEqual, Le(1023, 2), length, 1);
+    EXPECT_EQ(part.status, status::kDataBufferTooShort) << length;
+    EXPECT_EQ(part.data, std::vector<std::byte>(longest.begin(), longest.begin() + length));
+  }
+  const GetResult exact = handle.Get(kOpGetEqual, Le(1023, 2), 8 + 1023, 1);
+  EXPECT_EQ(exact.status, status::kSuccess);
+  EXPECT_EQ(exact.data, longest);
+}
+
+TEST(GenuineFiles, EmptyVariableFileWithTwoCollatingSequencesOpens) {
+  REQUIRE_FIXTURE(path, "MULTIACS.DAT");
+  Handle handle;
+  ASSERT_EQ(handle.Open(path), status::kSuccess);
+  const GetResult stat = handle.Stat();
+  ASSERT_EQ(stat.status, status::kSuccess);
+  EXPECT_EQ(ReadLe(stat.data, 0, 2, false), 128);
+  EXPECT_EQ(ReadLe(stat.data, 4, 2, false), 3);
+  EXPECT_EQ(ReadLe(stat.data, 6, 4, false), 0);
+  // Keys 0 and 2 use the two ACS pages; key 1 has a FLOAT segment.
+  EXPECT_EQ(handle.Get(kOpGetLast, Text("", 16), 200, 0).status, status::kEndOfFile);
+  EXPECT_EQ(handle.Get(kOpGetEqual, Text("A", 16), 200, 0).status, status::kKeyNotFound);
+  EXPECT_EQ(handle.Get(kOpGetLast, Text("", 12), 200, 1).status, status::kOperationNotAllowed);
+  EXPECT_EQ(handle.Get(kOpGetLast, Text("", 16), 200, 2).status, status::kEndOfFile);
 }
 
 }  // namespace

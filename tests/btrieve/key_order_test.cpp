@@ -152,6 +152,42 @@ TEST_P(KeyOrderTest, EachTypeOrdersAsItsTypeSays) {
        {{kField, 8, kt::kZString, kExt, 0}},
        {{1, Str("abc")}, {2, Str("ab")}, {3, Str("b")}, {4, Str("")}},
        {4, 2, 1, 3}},
+      // The length byte decides how much text counts (at most the segment's room); bytes beyond
+      // it do not.
+      {"lstring",
+       {{kField, 6, kt::kLString, kExt, 0}},
+       {{1, Str("\x02"
+                "ab")},
+        {2, Str("\x01"
+                "b")},
+        {3, Str("\x03"
+                "abc")},
+        {4, Str("\x01"
+                "azz")},
+        {5, Str("")},
+        {6, Str("\xff\x01")}},
+       {5, 6, 4, 1, 3, 2}},
+      {"lstring descending",
+       {{kField, 4, kt::kLString, kExt | kf::kDescending, 0}},
+       {{1, Str("\x01"
+                "a")},
+        {2, Str("\x02"
+                "ab")},
+        {3, Str("\x01"
+                "b")}},
+       {3, 2, 1}},
+      {"case-insensitive string",
+       {{kField, 4, kt::kString, kExt | kf::kCaseInsensitive, 0}},
+       {{1, Str("b")}, {2, Str("A")}, {3, Str("a[")}, {4, Str("AZ")}, {5, Str("\xe4")}},
+       {2, 4, 3, 1, 5}},
+      {"case-insensitive zstring",
+       {{kField, 6, kt::kZString, kExt | kf::kCaseInsensitive, 0}},
+       {{1, Str("abc")}, {2, Str("ABD")}, {3, Str("Ab")}, {4, Str("_")}},
+       {3, 1, 2, 4}},
+      {"case-insensitive old-style string",
+       {{kField, 2, 0, kf::kCaseInsensitive, 0}},
+       {{1, Str("zz")}, {2, Str("YY")}, {3, Str("y`")}},
+       {2, 3, 1}},
       {"two segments, the second descending",
        {{kField, 2, kt::kString, kExt, 0},
         {kField + 2, 2, kt::kInteger, kExt | kf::kDescending, 0}},
@@ -284,11 +320,11 @@ TEST_P(KeyOrderTest, KeysThisReaderCannotOrderAnswer41OnGets) {
   };
   const Case cases[] = {
       {"float", {kField, 4, kt::kFloat, kExt, 0}},
-      {"alternate collating sequence", {kField, 4, kt::kString, kExt | kf::kAlternateCollation, 0}},
-      {"case-insensitive", {kField, 4, kt::kZString, kExt | kf::kCaseInsensitive, 0}},
+      {"date", {kField, 4, 3, kExt, 0}},
       {"integer of 3 bytes", {kField, 3, kt::kInteger, kExt, 0}},
       {"autoincrement of 8 bytes", {kField, 8, kt::kAutoIncrement, kExt, 0}},
-      {"lstring", {kField, 4, 10, kExt, 0}},
+      {"case-insensitive integer", {kField, 4, kt::kInteger, kExt | kf::kCaseInsensitive, 0}},
+      {"case-insensitive old-style binary", {kField, 4, 0, kf::kBinary | kf::kCaseInsensitive, 0}},
   };
   for (const Case& c : cases) {
     const writer::FileSpec spec = Spec(
@@ -302,6 +338,77 @@ TEST_P(KeyOrderTest, KeysThisReaderCannotOrderAnswer41OnGets) {
           << c.name;
     }
     EXPECT_EQ(handle.Get(kOpGetEqual, Le(1, 4), kLength, 1).status, status::kSuccess) << c.name;
+  }
+}
+
+// A sequence that sorts the digits after the letters and folds lower case onto upper case.
+writer::CollatingSequence LettersFirst() {
+  writer::CollatingSequence sequence;
+  sequence.name = "LETTERS";
+  for (unsigned i = 0; i < 256; ++i)
+    sequence.table[i] = static_cast<std::uint8_t>(i);
+  for (unsigned c = '0'; c <= '9'; ++c)
+    sequence.table[c] = static_cast<std::uint8_t>(0xF0 + (c - '0'));
+  for (unsigned c = 'a'; c <= 'z'; ++c)
+    sequence.table[c] = static_cast<std::uint8_t>(c - 'a' + 'A');
+  return sequence;
+}
+
+writer::CollatingSequence Reversed() {
+  writer::CollatingSequence sequence;
+  sequence.name = "REVERSE";
+  for (unsigned i = 0; i < 256; ++i)
+    sequence.table[i] = static_cast<std::uint8_t>(255 - i);
+  return sequence;
+}
+
+constexpr std::uint16_t kAcs = kExt | kf::kAlternateCollation;
+
+// Each byte passes through the file's table before it is compared: in both formats for one
+// sequence, and in 6.x for two keys with a sequence each. Values equal under the table are
+// duplicates, found by Get Equal in either spelling.
+TEST_P(KeyOrderTest, AlternateCollatingSequencesMapEveryByte) {
+  const std::vector<Row> rows = {{1, Str("b1")}, {2, Str("9a")}, {3, Str("A2")},
+                                 {4, Str("a2")}, {5, Str("B")},  {6, Str("a0")}};
+  writer::FileSpec spec =
+      Spec({writer::Key{{{kField, 4, kt::kZString, kAcs | kf::kDuplicates, 0, 0}}}}, rows);
+  spec.collatingSequences = {LettersFirst()};
+  if (GetParam() == Format::kV6) {
+    spec.keys.push_back(writer::Key{{{kField, 2, kt::kString, kAcs | kf::kDuplicates, 0, 1}}});
+    spec.collatingSequences.push_back(Reversed());
+  }
+  const WrittenFile file(spec);
+  EXPECT_EQ(Walk(file, spec, 0, 6), (std::vector<std::int32_t>{6, 3, 4, 5, 1, 2}));
+  if (GetParam() == Format::kV6) {
+    EXPECT_EQ(Walk(file, spec, 1, 1), (std::vector<std::int32_t>{1, 4, 6, 5, 3, 2}));
+  }
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  const GetResult found = handle.Get(kOpGetEqual, Text("a2", 4), kLength);
+  ASSERT_EQ(found.status, status::kSuccess);
+  EXPECT_EQ(ReadLe(found.data, 0, 4, true), 3) << "the first of the duplicates A2 and a2";
+  EXPECT_EQ(handle.Get(kOpGetEqual, Text("b", 4), kLength).status, status::kSuccess);
+}
+
+TEST_P(KeyOrderTest, MissingCollatingSequenceIsDamage) {
+  const std::vector<Row> rows = {{1, Str("b")}, {2, Str("a")}};
+  const writer::Key byText{{{kField, 4, kt::kString, kAcs, 0, 0}}};
+  const writer::Key byId{{{0, 4, kt::kInteger, kExt, 0}}};
+  for (const bool firstKey : {true, false}) {
+    writer::FileSpec spec =
+        Spec(firstKey ? std::vector{byText, byId} : std::vector{byId, byText}, rows);
+    spec.collatingSequences = {LettersFirst()};
+    WrittenFile file(spec);
+    const std::size_t page = file.PageOffset(file.Layout().collationPages.at(0));
+    file.SetByte(page + 6, 0);  // the marker
+    if (firstKey) {
+      EXPECT_EQ(file.OpenStatus(), status::kIoError);
+      continue;
+    }
+    Handle handle;
+    ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+    EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 1).status, status::kIoError);
+    EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 0).status, status::kSuccess);
   }
 }
 

@@ -1,0 +1,191 @@
+// Fragment chains of variable-length records (see variable_part.h).
+#include "btrieve/variable_part.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "btrieve/byte_reader.h"
+#include "btrieve/format_constants.h"
+
+namespace btrieve {
+namespace {
+
+// One fragment: where its data bytes are in the image and the pointer to the next fragment.
+struct Fragment {
+  std::uint64_t dataOffset = 0;
+  std::uint64_t dataLength = 0;
+  std::uint32_t next = layout::kNoPointer;
+};
+
+// A pointer names its page with byte 0 = bits 16-23 and bytes 1-2 = bits 0-15 (little-endian),
+// and the fragment index in byte 3. It is kept as the four bytes read little-endian.
+std::uint32_t PageOf(std::uint32_t pointer) {
+  return ((pointer & 0xFF) << 16) | ((pointer >> 8) & 0xFFFF);
+}
+
+std::uint32_t IndexOf(std::uint32_t pointer) {
+  return pointer >> 24;
+}
+
+class ChainWalker {
+ public:
+  explicit ChainWalker(const VariablePages& pages)
+      : m_reader(pages.image), m_facts(*pages.facts), m_pageMap(pages.pageMap) {}
+
+  // The fragment `pointer` names, if the pointer, its page and the fragment pass every check.
+  std::optional<Fragment> Locate(std::uint32_t pointer) {
+    const std::uint32_t index = IndexOf(pointer);
+    if (index == 0xFF) return std::nullopt;  // only FF FF FF FF as a whole ends a chain
+    const std::optional<std::uint64_t> page = PageStart(PageOf(pointer));
+    if (!page) return std::nullopt;
+    const std::uint64_t pageSize = m_facts.pageSize;
+    const std::uint32_t count = m_reader.U16(*page + layout::kVariableCountOffset);
+    const std::uint64_t tableSize = 2ULL * (count + 1);
+    if (count == 0 || layout::kVariableFirstFragment + tableSize > pageSize || index >= count) {
+      return std::nullopt;
+    }
+    const auto entry = [&](std::uint32_t i) {
+      return m_reader.U16(*page + pageSize - 2 - 2ULL * i);
+    };
+    const std::uint16_t own = entry(index);
+    if (own == layout::kFragmentFree) return std::nullopt;
+    std::uint32_t following = index + 1;
+    while (following <= count && entry(following) == layout::kFragmentFree)
+      ++following;
+    if (following > count) return std::nullopt;
+    const std::uint64_t start = own & layout::kFragmentOffsetMask;
+    const std::uint64_t end = entry(following) & layout::kFragmentOffsetMask;
+    if (start < layout::kVariableFirstFragment || start > end || end > pageSize - tableSize) {
+      return std::nullopt;
+    }
+    Fragment fragment;
+    const bool chained =
+        m_facts.constants->everyFragmentChained || (own & layout::kFragmentChained) != 0;
+    if (chained) {
+      if (end - start < layout::kVariablePointerSize) return std::nullopt;
+      fragment.next = m_reader.U32(*page + start);
+      fragment.dataOffset = *page + start + layout::kVariablePointerSize;
+      fragment.dataLength = end - start - layout::kVariablePointerSize;
+    } else {
+      fragment.dataOffset = *page + start;
+      fragment.dataLength = end - start;
+    }
+    if (!m_reader.Ok()) return std::nullopt;
+    return fragment;
+  }
+
+ private:
+  // The image offset of the variable page a pointer names: pre-6.0 a physical page whose header
+  // repeats its number and whose usage word has bit 15 clear; 6.x a logical page that the current
+  // PAT maps as a variable page and whose own header says so.
+  std::optional<std::uint64_t> PageStart(std::uint32_t page) {
+    const std::uint64_t pageSize = m_facts.pageSize;
+    if (!m_facts.constants->pagesMappedThroughPat) {
+      if (page < 1 || page >= m_facts.physicalPages) return std::nullopt;
+      const std::uint64_t start = page * pageSize;
+      if (m_reader.Ws32(start) != page ||
+          (m_reader.U16(start + 4) & layout::kPre6DataPageBit) != 0) {
+        return std::nullopt;
+      }
+      return start;
+    }
+    if (page < 1 || page >= m_pageMap.size()) return std::nullopt;
+    const std::uint32_t mapped = m_pageMap[page];
+    if ((mapped >> 24) != layout::kPageTypeVariable) return std::nullopt;
+    const std::uint64_t start = std::uint64_t{mapped & 0xFFFFFF} * pageSize;
+    const std::uint32_t own = (std::uint32_t{m_reader.U8(start)} << 16) | m_reader.U16(start + 2);
+    if (m_reader.U8(start + 1) != layout::kPageTypeVariable || own != page) return std::nullopt;
+    return start;
+  }
+
+  ByteReader m_reader;
+  const FileFacts& m_facts;
+  std::span<const std::uint32_t> m_pageMap;
+};
+
+// How many fragments of the chain are sound and distinct, and their bytes. A loop is found with
+// Brent's method (a cycle of length lambda entered after mu fragments); the mu + lambda distinct
+// fragments before the first repeat count as read.
+struct ChainCount {
+  std::uint64_t fragments = 0;
+  std::uint64_t length = 0;
+  bool damaged = false;
+};
+
+ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t limit) {
+  ChainCount result;
+  std::uint32_t pointer = first;
+  std::uint32_t tortoise = first;
+  std::uint64_t power = 1;
+  std::uint64_t lambda = 0;
+  while (pointer != layout::kNoPointer) {
+    const std::optional<Fragment> fragment = walker.Locate(pointer);
+    if (!fragment || result.length + fragment->dataLength > limit) {
+      result.damaged = true;
+      return result;
+    }
+    ++result.fragments;
+    result.length += fragment->dataLength;
+    pointer = fragment->next;
+    if (pointer == layout::kNoPointer) break;
+    ++lambda;
+    if (pointer == tortoise) {
+      // A loop of `lambda` fragments. Find where it is entered: two walkers lambda apart meet
+      // there.
+      std::uint32_t behind = first;
+      std::uint32_t ahead = first;
+      for (std::uint64_t i = 0; i < lambda; ++i)
+        ahead = walker.Locate(ahead)->next;
+      std::uint64_t mu = 0;
+      while (behind != ahead) {
+        behind = walker.Locate(behind)->next;
+        ahead = walker.Locate(ahead)->next;
+        ++mu;
+      }
+      result.fragments = mu + lambda;
+      result.length = 0;
+      std::uint32_t at = first;
+      for (std::uint64_t i = 0; i < result.fragments; ++i) {
+        const std::optional<Fragment> counted = walker.Locate(at);
+        result.length += counted->dataLength;
+        at = counted->next;
+      }
+      result.damaged = true;
+      return result;
+    }
+    if (lambda == power) {
+      tortoise = pointer;
+      power *= 2;
+      lambda = 0;
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+VariablePart ReadVariablePart(const VariablePages& pages, std::uint32_t pointer,
+                              std::span<std::byte> out) {
+  VariablePart result;
+  if (pointer == layout::kNoPointer) return result;
+  ChainWalker walker(pages);
+  // No chain can hold more than every variable page full.
+  const std::uint64_t limit = std::uint64_t{pages.facts->physicalPages} * pages.facts->pageSize;
+  const ChainCount count = CountChain(walker, pointer, limit);
+  result.length = count.length;
+  result.damaged = count.damaged;
+  std::uint64_t filled = 0;
+  std::uint32_t at = pointer;
+  for (std::uint64_t i = 0; i < count.fragments && filled < out.size(); ++i) {
+    const std::optional<Fragment> fragment = walker.Locate(at);
+    const std::uint64_t take = std::min<std::uint64_t>(fragment->dataLength, out.size() - filled);
+    std::memcpy(out.data() + filled, pages.image.data() + fragment->dataOffset,
+                static_cast<std::size_t>(take));
+    filled += take;
+    at = fragment->next;
+  }
+  return result;
+}
+
+}  // namespace btrieve
