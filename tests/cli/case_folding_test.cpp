@@ -1,0 +1,60 @@
+// Case-insensitive search by Unicode case folding over Windows-1252 entry texts.
+#include "cli/case_folding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace cli {
+namespace {
+
+struct FoldCase {
+  std::string needle;    // UTF-8, as typed
+  std::string haystack;  // Windows-1252, as stored
+  bool found;
+};
+
+TEST(CaseFolding, MatchesAcrossLetterCaseUmlautsAndSharpS) {
+  const std::vector<FoldCase> cases = {
+      {"rot", "ROT", true},
+      {"ÄRGER", "\xE4rger", true},
+      {"öl", "\xD6L", true},
+      {"Über",
+       "\xFC"
+       "ber",
+       true},
+      {"strasse",
+       "Stra\xDF"
+       "e",
+       true},
+      {"STRASSE",
+       "Stra\xDF"
+       "e",
+       true},
+      {"straße", "STRASSE", true},
+      {"STRAẞE",
+       "stra\xDF"
+       "e",
+       true},
+      {"œuvre",
+       "\x8C"
+       "UVRE",
+       true},
+      {"ÿ", "\x9F", true},
+      {"€ 5", "Preis \x80 5", true},
+      {"„zitat“", "\x84Zitat\x93", true},
+      {"–", "a \x96 b", true},
+      {"", "anything", true},
+      {"grün", "gruen", false},
+      {"a", "", false},
+      {"ä", "a", false},
+  };
+  for (const FoldCase& c : cases) {
+    EXPECT_EQ(FoldedNeedle(c.needle).FoundIn(c.haystack), c.found)
+        << c.needle << " in " << c.haystack;
+  }
+}
+
+}  // namespace
+}  // namespace cli

@@ -1,0 +1,163 @@
+// Exit statuses and messages: usage errors (2, one line on stderr, nothing on stdout), files that
+// cannot be read (1, "kl7: PATH: message (status N)", the rest still printed), and --help.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "libfile/writer/library_writer.h"
+
+namespace cli::testing {
+namespace {
+
+class ErrorsTest : public ::testing::Test {
+ protected:
+  ErrorsTest() {
+    m_dir.WriteCurrent(0, {"Eins", "Zwei", "Drei", "Vier"});
+    m_dir.WriteCurrent(1, {"Rot", "LIB[2,1]"});
+    // A damaged library: a genuine file cut short.
+    LibraryContents contents;
+    contents.texts = std::vector<std::string>(40, "Text");
+    const std::vector<std::byte> bytes = libfile::writer::BuildLibraryFile(contents);
+    m_dir.WriteBytes("KL702.DAT",
+                     std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size() / 2));
+    // Not a record file at all.
+    m_dir.WriteBytes("KL703.DAT", std::string(600, 'a'));
+  }
+
+  RunResult Run(std::vector<std::string> arguments) {
+    for (std::string& argument : arguments)
+      argument = ReplaceAll(argument, "{DIR}", m_dir.Path());
+    RunResult result = RunKl7(arguments);
+    result.out = ReplaceAll(result.out, m_dir.Path(), "{DIR}");
+    result.err = ReplaceAll(result.err, m_dir.Path(), "{DIR}");
+    return result;
+  }
+
+  TempDirectory m_dir;
+};
+
+TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
+  struct UsageCase {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const std::vector<UsageCase> cases = {
+      {{}, "kl7: no verb given (see kl7 --help)\n"},
+      {{"frobnicate", "x"}, "kl7: unknown verb 'frobnicate' (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "--bogus"}, "kl7: unknown option '--bogus' (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "--format", "xml"},
+       "kl7: unknown format 'xml' (text, tsv, csv, json or jsonl) (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "--format"}, "kl7: option '--format' needs a value (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "--raw=1"}, "kl7: option '--raw' takes no value (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "--encoding", "latin9"},
+       "kl7: unknown encoding 'latin9' (utf-8 or cp1252) (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "--format", "json", "--encoding", "cp1252"},
+       "kl7: json and jsonl are always UTF-8: --encoding cp1252 does not apply (see kl7 --help)\n"},
+      {{"export", "{DIR}", "--format=jsonl", "--encoding=cp1252"},
+       "kl7: json and jsonl are always UTF-8: --encoding cp1252 does not apply (see kl7 --help)\n"},
+      {{"dump"}, "kl7: dump: expected TARGET [N] (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "1", "2"}, "kl7: dump: expected TARGET [N] (see kl7 --help)\n"},
+      {{"find", "{DIR}"}, "kl7: find: expected TEXT DIR (see kl7 --help)\n"},
+      {{"list", "{DIR}", "{DIR}"}, "kl7: list: expected DIR (see kl7 --help)\n"},
+      {{"info"}, "kl7: info: expected FILE... (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "--raw"}, "kl7: dump: --raw does not apply here (see kl7 --help)\n"},
+      {{"find", "x", "{DIR}", "--no-resolve"},
+       "kl7: find: --no-resolve does not apply here (see kl7 --help)\n"},
+      {{"records", "{DIR}/KL701.DAT", "--format", "csv"},
+       "kl7: records: --format, --encoding and --no-header do not apply here (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "256"},
+       "kl7: dump: library number '256' is not a decimal number from 0 to 255 (see kl7 --help)\n"},
+      {{"dump", "{DIR}", "0x1A"},
+       "kl7: dump: library number '0x1A' is not a decimal number from 0 to 255 (see kl7 --help)\n"},
+      {{"dump", "{DIR}/KL701.DAT", "1"},
+       "kl7: dump: a library number goes with a directory, not with a file (see kl7 --help)\n"},
+  };
+  for (const UsageCase& c : cases) {
+    const RunResult result = Run(c.arguments);
+    EXPECT_EQ(result.exitStatus, 2) << ::testing::PrintToString(c.arguments);
+    EXPECT_EQ(result.err, c.message) << ::testing::PrintToString(c.arguments);
+    EXPECT_EQ(result.out, "") << ::testing::PrintToString(c.arguments);
+  }
+}
+
+TEST_F(ErrorsTest, HelpAndVersionGoToStdout) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
+                                                    {"-h"},
+                                                    {"dump", "--help"},
+                                                    {"--bogus-later", "--help"}}) {
+    const RunResult result = Run(arguments);
+    if (arguments[0] == "--bogus-later") {
+      EXPECT_EQ(result.exitStatus, 2);  // an unknown option stops the parse before --help
+      continue;
+    }
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.rfind("Usage: kl7 VERB", 0), 0u);
+    EXPECT_NE(result.out.find("Exit status:"), std::string::npos);
+  }
+  const RunResult version = Run({"--version"});
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.out.rfind("kl7 ", 0), 0u);
+}
+
+struct UnreadableCase {
+  std::vector<std::string> arguments;
+  std::string out;
+  std::string err;
+};
+
+TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
+  const std::string damaged = "kl7: {DIR}/KL702.DAT: I/O error or damaged file (status 2)\n";
+  const std::string notBtrieve =
+      "kl7: {DIR}/KL703.DAT: not a Btrieve file, or a variant this reader does not read "
+      "(status 30)\n";
+  const std::vector<UnreadableCase> cases = {
+      {{"list", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such directory\n"},
+      {{"list", "{DIR}/KL701.DAT"}, "", "kl7: {DIR}/KL701.DAT: not a directory\n"},
+      {{"export", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such directory\n"},
+      {{"find", "x", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such directory\n"},
+      {{"dump", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such file or directory\n"},
+      {{"dump", "{DIR}", "2"}, "", damaged},
+      {{"dump", "{DIR}/KL703.DAT"}, "", notBtrieve},
+      {{"dump", "{DIR}", "9"}, "", "kl7: {DIR}/KL709.DAT: file not found (status 12)\n"},
+      {{"dump", "{DIR}/KL709.DAT"}, "", "kl7: {DIR}/KL709.DAT: file not found (status 12)\n"},
+      {{"info", "{DIR}/KL703.DAT", "{DIR}/KL701.DAT", "{DIR}/nothing"},
+       "{DIR}/KL701.DAT\tformat\t6.0\n",
+       notBtrieve + "kl7: {DIR}/nothing: file not found (status 12)\n"},
+      {{"list", "{DIR}"},
+       "0\t00\tKL700.DAT\tcurrent\t4\tBibliotheksnamen\t0\t\n"
+       "1\t01\tKL701.DAT\tcurrent\t2\tEins\t0\t\n"
+       "2\t02\tKL702.DAT\t\t\tZwei\t2\tI/O error or damaged file\n"
+       "3\t03\tKL703.DAT\t\t\tDrei\t30\tnot a Btrieve file, or a variant this reader does not "
+       "read\n",
+       damaged + notBtrieve},
+      {{"export", "{DIR}"},
+       "0\tBibliotheksnamen\t1\tEins\n0\tBibliotheksnamen\t2\tZwei\n0\tBibliotheksnamen\t3\tDrei\n"
+       "0\tBibliotheksnamen\t4\tVier\n1\tEins\t1\tRot\n1\tEins\t2\tLIB[2,1] ---> ?????\n",
+       damaged + notBtrieve},
+      {{"check", "{DIR}"},
+       "{DIR}/KL701.DAT\t1\t2\treference into a library that cannot be read\tLIB[2,1] ---> ?????\n"
+       "{DIR}/KL702.DAT\t2\t\tdoes not load: I/O error or damaged file (status 2)\t\n"
+       "{DIR}/KL703.DAT\t3\t\tdoes not load: not a Btrieve file, or a variant this reader does "
+       "not read (status 30)\t\n",
+       damaged + notBtrieve},
+      {{"check", "{DIR}/missing", "{DIR}/KL700.DAT"},
+       "",
+       "kl7: {DIR}/missing: no such file or directory\n"},
+  };
+  for (const UnreadableCase& c : cases) {
+    const RunResult result = Run(c.arguments);
+    EXPECT_EQ(result.exitStatus, 1) << ::testing::PrintToString(c.arguments);
+    if (c.arguments[0] == "info") {
+      EXPECT_EQ(result.out.substr(0, c.out.size()), c.out);
+    } else {
+      EXPECT_EQ(result.out, c.out) << ::testing::PrintToString(c.arguments);
+    }
+    EXPECT_EQ(result.err, c.err) << ::testing::PrintToString(c.arguments);
+  }
+}
+
+}  // namespace
+}  // namespace cli::testing

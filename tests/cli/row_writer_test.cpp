@@ -1,0 +1,104 @@
+// The escaping rules of each output format, field by field.
+#include "cli/row_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace cli {
+namespace {
+
+struct EscapeCase {
+  std::string field;
+  std::string tab;
+  std::string csv;
+  std::string json;
+};
+
+TEST(RowWriter, EscapesEachFieldByItsFormatsRules) {
+  const std::vector<EscapeCase> cases = {
+      {"plain", "plain", "plain", "\"plain\""},
+      {"", "", "", "\"\""},
+      {"a,b", "a,b", "\"a,b\"", "\"a,b\""},
+      {"say \"hi\"", "say \"hi\"", "\"say \"\"hi\"\"\"", "\"say \\\"hi\\\"\""},
+      {"\"", "\"", "\"\"\"\"", "\"\\\"\""},
+      {"two\nlines", "two\\nlines", "\"two\nlines\"", "\"two\\nlines\""},
+      {"cr\rhere", "cr\\rhere", "\"cr\rhere\"", "\"cr\\rhere\""},
+      {"tab\there", "tab\\there", "tab\there", "\"tab\\there\""},
+      {"back\\slash", "back\\\\slash", "back\\slash", "\"back\\\\slash\""},
+      {" padded ", " padded ", " padded ", "\" padded \""},
+      {"semi;colon", "semi;colon", "semi;colon", "\"semi;colon\""},
+      {"bell\x07", "bell\x07", "bell\x07", "\"bell\\u0007\""},
+      {"Grüße €", "Grüße €", "Grüße €", "\"Grüße €\""},
+      // Bytes that are not UTF-8 never reach a json document as they are.
+      {"bad\xFF", "bad\xFF", "bad\xFF", "\"bad\xEF\xBF\xBD\""},
+      {"cut\xE2\x82", "cut\xE2\x82", "cut\xE2\x82", "\"cut\xEF\xBF\xBD\xEF\xBF\xBD\""},
+  };
+  for (const EscapeCase& c : cases) {
+    std::string tab;
+    AppendTabEscaped(tab, c.field);
+    EXPECT_EQ(tab, c.tab) << c.field;
+    std::string csv;
+    AppendCsvField(csv, c.field);
+    EXPECT_EQ(csv, c.csv) << c.field;
+    std::string json;
+    AppendJsonString(json, c.field);
+    EXPECT_EQ(json, c.json) << c.field;
+  }
+}
+
+TEST(RowWriter, EmptyDocumentsStayValid) {
+  static constexpr std::array<Column, 2> kColumns{
+      {{"n", ColumnKind::kNumber}, {"t", ColumnKind::kText}}};
+  struct EmptyCase {
+    Format format;
+    bool header;
+    std::string expected;
+  };
+  const std::vector<EmptyCase> cases = {
+      {Format::kText, true, ""},       {Format::kTsv, true, "n\tt\n"}, {Format::kTsv, false, ""},
+      {Format::kCsv, true, "n,t\r\n"}, {Format::kJson, true, "[]\n"},  {Format::kJsonl, true, ""},
+  };
+  for (const EmptyCase& c : cases) {
+    std::ostringstream out;
+    Options options;
+    options.format = c.format;
+    options.header = c.header;
+    { RowWriter writer(out, options, kColumns); }
+    EXPECT_EQ(out.str(), c.expected);
+  }
+}
+
+TEST(RowWriter, EmptyNumberIsJsonNullAndTextsAreConverted) {
+  static constexpr std::array<Column, 2> kColumns{
+      {{"n", ColumnKind::kNumber}, {"t", ColumnKind::kText}}};
+  std::ostringstream out;
+  Options options;
+  options.format = Format::kJsonl;
+  RowWriter writer(out, options, kColumns);
+  const std::array<std::string, 2> row = {"", "\x80\x81\xFC"};
+  writer.Row(row);
+  writer.Finish();
+  EXPECT_EQ(out.str(), "{\"n\":null,\"t\":\"€\xC2\x81ü\"}\n");
+}
+
+TEST(RowWriter, LargeOutputArrivesWholeAndInOrder) {
+  static constexpr std::array<Column, 1> kColumns{{{"n", ColumnKind::kNumber}}};
+  std::ostringstream out;
+  Options options;
+  RowWriter writer(out, options, kColumns);
+  std::string expected;
+  for (int i = 0; i < 50000; ++i) {
+    const std::array<std::string, 1> row = {std::to_string(i)};
+    writer.Row(row);
+    expected += row[0] + "\n";
+  }
+  writer.Finish();
+  EXPECT_EQ(out.str(), expected);
+}
+
+}  // namespace
+}  // namespace cli
