@@ -142,6 +142,9 @@ std::uint16_t Get(std::uint16_t operation, Session& session, void* dataBuffer,
       if (session.keyNumber != keyNumber) return status::kDifferentKeyNumber;
       if (session.position + 1 >= records.size()) return status::kEndOfFile;
       return deliver(session.position + 1);
+    case kOpGetFirst:
+      if (records.empty()) return status::kEndOfFile;
+      return deliver(0);
     default:  // kOpGetLast
       if (records.empty()) return status::kEndOfFile;
       return deliver(records.size() - 1);
@@ -163,6 +166,7 @@ std::uint16_t BTRCALL(std::uint16_t operation, void* positionBlock, void* dataBu
     case kOpStat:
     case kOpGetEqual:
     case kOpGetNext:
+    case kOpGetFirst:
     case kOpGetLast:
       break;
     default:

@@ -1,6 +1,6 @@
 // The native read-only record manager: one BTRCALL-shaped entry point that serves Open, Close,
-// Stat, Get Equal, Get Next and Get Last on genuine record files, answering with the engine's
-// status codes.
+// Stat, Get Equal, Get Next, Get First and Get Last on genuine record files, answering with the
+// engine's status codes.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,7 @@ enum Operation : std::uint16_t {
   kOpClose = 1,
   kOpGetEqual = 5,
   kOpGetNext = 6,
+  kOpGetFirst = 12,
   kOpGetLast = 13,
   kOpStat = 15,
 };
@@ -60,16 +61,18 @@ inline constexpr std::size_t kPositionBlockSize = 128;
 //   zeroed block answers 3.
 // - Stat fills 16 + 16 per key segment bytes and sets the data length to that; only the first byte
 //   of the key buffer is written (0). A shorter data buffer answers 22 with nothing copied.
-// - Get Equal, Get Next and Get Last copy the record and its key; a data buffer longer than the
-//   record is fine (the data length becomes the record length). A shorter one gets what fits, 22,
-//   and the data length says how much was copied; the position moves to that record all the same.
+// - Get Equal, Get Next, Get First and Get Last copy the record and its key; a data buffer longer
+//   than the record is fine (the data length becomes the record length). A shorter one gets what
+//   fits, 22, and the data length says how much was copied; the position moves to that record all
+//   the same.
 //   In a variable-length file the record is its fixed part followed by its variable part, and the
 //   data length is the whole record's (Stat reports the fixed length). A record whose variable part
 //   is damaged answers 54 with its fixed part and the variable bytes before the fault (as far as
 //   they fit); the position moves to it and the rest of the file stays readable.
 //   The key buffer is never read or written beyond the key-length argument: if key `keyNumber` is
 //   longer, 21 and nothing changes. Get Equal on a missing value answers 4 and drops the position
-//   (Get Next then 8). Get Next after the last record answers 9 and keeps the position.
+//   (Get Next then 8). Get Next after the last record answers 9 and keeps the position; Get First
+//   and Get Last on a file without records answer 9.
 // - Keys order by their type (STRING, LSTRING, ZSTRING, INTEGER, UNSIGNED BINARY, AUTOINCREMENT,
 //   old-style string and binary), text types case-insensitively or through the file's alternate
 //   collating sequence where the key says so. A key of any other type answers 41 on every Get; if

@@ -176,7 +176,7 @@ TEST_P(Btrieve, GetStatusesFollowThePosition) {
   EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4), kLength, 1).status, status::kInvalidKeyNumber);
   EXPECT_EQ(handle.Get(kOpGetEqual, Le(1, 4), kLength, -1).status, status::kInvalidKeyNumber);
   EXPECT_EQ(handle.Call(4, kLength, Le(1, 4), 4, 0).status, status::kInvalidOperation);
-  EXPECT_EQ(handle.Call(12, kLength, Le(1, 4), 4, 0).status, status::kInvalidOperation);
+  EXPECT_EQ(handle.Call(7, kLength, Le(1, 4), 4, 0).status, status::kInvalidOperation);
 
   EXPECT_EQ(handle.Close(), status::kSuccess);
   EXPECT_EQ(handle.Close(), status::kFileNotOpen) << "closing twice is harmless";
@@ -199,7 +199,7 @@ TEST_P(Btrieve, ShortBuffers) {
   EXPECT_EQ(ReadLe(next.data, 0, 4, true), 2);
 
   // A key buffer shorter than key 0: 21, and neither buffer is touched.
-  for (const std::uint16_t operation : {kOpGetEqual, kOpGetNext, kOpGetLast}) {
+  for (const std::uint16_t operation : {kOpGetEqual, kOpGetNext, kOpGetFirst, kOpGetLast}) {
     const GetResult shortKey = handle.Get(operation, Le(1, 4), kLength, 0, 3);
     EXPECT_EQ(shortKey.status, status::kKeyBufferTooShort) << operation;
     EXPECT_TRUE(shortKey.data.empty()) << operation;
@@ -207,6 +207,41 @@ TEST_P(Btrieve, ShortBuffers) {
   }
   EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).status, status::kSuccess)
       << "a refused Get keeps the position";
+}
+
+TEST_P(Btrieve, GetFirstStartsEachKeysOrder) {
+  writer::FileSpec spec = Spec({5, 1, 3});
+  spec.keys.push_back({{{4, 12, writer::key_type::kString,
+                         writer::key_flag::kExtendedType | writer::key_flag::kDescending, 0}}});
+  const WrittenFile file(spec);
+  Handle handle;
+  EXPECT_EQ(handle.Get(kOpGetFirst, Le(0, 4)).status, status::kFileNotOpen);
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+
+  const GetResult first = handle.Get(kOpGetFirst, Le(0, 4), 2042);
+  ASSERT_EQ(first.status, status::kSuccess);
+  EXPECT_EQ(first.data, NumberedRecord(1, kLength)) << "the lowest key, not the first inserted";
+  EXPECT_EQ(ReadLe(first.key, 0, 4, true), 1);
+  const GetResult next = handle.Get(kOpGetNext, Le(0, 4));
+  ASSERT_EQ(next.status, status::kSuccess);
+  EXPECT_EQ(next.data, NumberedRecord(3, kLength));
+
+  // On a descending key the first record holds the highest value.
+  const GetResult byText = handle.Get(kOpGetFirst, Le(0, 12), kLength, 1);
+  ASSERT_EQ(byText.status, status::kSuccess);
+  EXPECT_EQ(byText.data, NumberedRecord(5, kLength));
+
+  // A short data buffer gets what fits and 22, and the position is set all the same.
+  const GetResult shortData = handle.Get(kOpGetFirst, Le(0, 4), kLength - 1);
+  EXPECT_EQ(shortData.status, status::kDataBufferTooShort);
+  const std::vector<std::byte> record = NumberedRecord(1, kLength);
+  EXPECT_EQ(shortData.data, std::vector<std::byte>(record.begin(), record.end() - 1));
+  EXPECT_EQ(handle.Get(kOpGetNext, Le(0, 4)).data, NumberedRecord(3, kLength));
+
+  const WrittenFile empty(Spec({}));
+  Handle emptyHandle;
+  ASSERT_EQ(emptyHandle.Open(empty.Path()), status::kSuccess);
+  EXPECT_EQ(emptyHandle.Get(kOpGetFirst, Le(0, 4)).status, status::kEndOfFile);
 }
 
 TEST_P(Btrieve, GetNextOnAnotherKeyAnswers7) {
