@@ -1,10 +1,130 @@
-// kl7 records FILE: placeholder until the walk in key-0 order is available.
+// kl7 records FILE: the records of any record file in key-0 order, as hex with offsets (or, with
+// --raw, their bytes one after another); an engine-free look into files that are not libraries.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "btrieve/btrieve.h"
 #include "cli/verbs.h"
 
 namespace cli {
 
+namespace {
+
+constexpr std::int8_t kReadOnlyOpenMode = -2;
+// Big enough for any fixed-length record and for a variable-length one of ordinary size.
+constexpr std::size_t kRecordBufferSize = std::size_t{1} << 20;
+constexpr std::size_t kFlushSize = std::size_t{1} << 16;
+
+// One line of 16 bytes as offset, hex in two groups of 8, and the printable bytes.
+void AppendHexLine(std::string& out, std::size_t offset, const std::byte* bytes,
+                   std::size_t count) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (int shift = 28; shift >= 0; shift -= 4)
+    out += kHex[(offset >> shift) & 0x0F];
+  out += "  ";
+  for (std::size_t i = 0; i < 16; ++i) {
+    if (i < count) {
+      const auto value = std::to_integer<unsigned>(bytes[i]);
+      out += kHex[value >> 4];
+      out += kHex[value & 0x0F];
+      out += ' ';
+    } else {
+      out += "   ";
+    }
+    if (i == 7) out += ' ';
+  }
+  out += " |";
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto value = std::to_integer<unsigned char>(bytes[i]);
+    out += value >= 0x20 && value < 0x7F ? static_cast<char>(value) : '.';
+  }
+  out += "|\n";
+}
+
+class RecordFile {
+ public:
+  explicit RecordFile(const std::string& path) : m_name(path) {}
+  ~RecordFile() {
+    if (!m_open) return;
+    std::uint32_t length = 0;
+    (void)btrieve::BTRCALL(btrieve::kOpClose, m_positionBlock.data(), &m_ownerName, &length,
+                           m_name.data(), 0, 1);
+  }
+  RecordFile(const RecordFile&) = delete;
+  RecordFile& operator=(const RecordFile&) = delete;
+
+  [[nodiscard]] std::uint16_t Open() {
+    std::uint32_t length = 1;
+    const std::uint16_t status =
+        btrieve::BTRCALL(btrieve::kOpOpen, m_positionBlock.data(), &m_ownerName, &length,
+                         m_name.data(), 0, kReadOnlyOpenMode);
+    m_open = status == btrieve::status::kSuccess;
+    return status;
+  }
+
+  // Get First or Get Next on key 0 into `record`; `length` receives the bytes filled.
+  [[nodiscard]] std::uint16_t Get(std::uint16_t operation, std::vector<std::byte>& record,
+                                  std::uint32_t& length) {
+    length = static_cast<std::uint32_t>(record.size());
+    return btrieve::BTRCALL(operation, m_positionBlock.data(), record.data(), &length, m_key.data(),
+                            static_cast<std::uint8_t>(m_key.size()), 0);
+  }
+
+ private:
+  std::string m_name;
+  std::array<std::byte, btrieve::kPositionBlockSize> m_positionBlock{};
+  std::array<std::byte, 255> m_key{};  // the longest key there is
+  std::byte m_ownerName{0};
+  bool m_open = false;
+};
+
+}  // namespace
+
 void RunRecords(VerbContext& context) {
-  context.Report(context.options().operands[0], "records: not available yet");
+  const std::string& path = context.options().operands[0];
+  RecordFile file(path);
+  if (const std::uint16_t status = file.Open(); status != btrieve::status::kSuccess) {
+    context.ReportStatus(path, status);
+    return;
+  }
+
+  const bool raw = context.options().raw;
+  std::vector<std::byte> record(kRecordBufferSize);
+  std::string out;
+  out.reserve(kFlushSize + 4096);
+  std::uint32_t length = 0;
+  std::uint16_t status = file.Get(btrieve::kOpGetFirst, record, length);
+  for (std::size_t number = 1;; ++number) {
+    if (status == btrieve::status::kEndOfFile) break;
+    // A damaged variable part spoils only that record: the walk goes on after it.
+    const bool damaged = status == btrieve::status::kVariablePartDamaged;
+    if (status != btrieve::status::kSuccess && !damaged) {
+      context.ReportStatus(path, status);
+      break;
+    }
+    if (damaged) {
+      context.ReportStatus(path + ": record " + std::to_string(number), status);
+    }
+    if (raw) {
+      out.append(reinterpret_cast<const char*>(record.data()), length);
+    } else {
+      out += "record " + std::to_string(number) + " (" + std::to_string(length) + " bytes)\n";
+      for (std::size_t offset = 0; offset < length; offset += 16) {
+        AppendHexLine(out, offset, record.data() + offset,
+                      std::min<std::size_t>(16, length - offset));
+      }
+    }
+    if (out.size() >= kFlushSize) {
+      context.out().write(out.data(), static_cast<std::streamsize>(out.size()));
+      out.clear();
+    }
+    status = file.Get(btrieve::kOpGetNext, record, length);
+  }
+  context.out().write(out.data(), static_cast<std::streamsize>(out.size()));
 }
 
 }  // namespace cli

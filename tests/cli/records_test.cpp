@@ -1,0 +1,95 @@
+// kl7 records: any record file's records in key-0 order, as hex or raw.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "btrieve/writer/writer.h"
+#include "cli_fixture.h"
+
+namespace cli::testing {
+namespace {
+
+namespace writer = btrieve::writer;
+
+// Records of 20 bytes: a 4-byte INTEGER key 0 at offset 16, a text before it.
+std::vector<std::byte> Record(std::int32_t key, const std::string& text) {
+  std::vector<std::byte> record(20, std::byte{0});
+  for (std::size_t i = 0; i < text.size(); ++i)
+    record[i] = static_cast<std::byte>(text[i]);
+  for (int i = 0; i < 4; ++i)
+    record[16 + static_cast<std::size_t>(i)] = static_cast<std::byte>((key >> (8 * i)) & 0xFF);
+  return record;
+}
+
+class RecordsTest : public ::testing::TestWithParam<writer::Format> {
+ protected:
+  std::string Write(const std::string& name, std::vector<std::vector<std::byte>> records) {
+    const writer::FileSpec spec = writer::LibrarySpec(GetParam(), 512, 20, 16, std::move(records));
+    const std::string path = m_dir.Path() + "/" + name;
+    writer::WriteFile(path, writer::Build(spec).bytes);
+    return path;
+  }
+
+  TempDirectory m_dir;
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, RecordsTest,
+                         ::testing::Values(writer::Format::kPre6, writer::Format::kV6));
+
+TEST_P(RecordsTest, HexInKeyOrderWithOffsets) {
+  // Inserted out of key order, and a key above 65,535 and a negative one: key-0 order is signed.
+  const std::string path =
+      Write("ANY.DAT", {Record(70000, "last"), Record(-2, "first\x01"), Record(3, "Gr\xFCn")});
+  const RunResult result = RunKl7({"records", path});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out,
+            "record 1 (20 bytes)\n"
+            "00000000  66 69 72 73 74 01 00 00  00 00 00 00 00 00 00 00  |first...........|\n"
+            "00000010  fe ff ff ff                                       |....|\n"
+            "record 2 (20 bytes)\n"
+            "00000000  47 72 fc 6e 00 00 00 00  00 00 00 00 00 00 00 00  |Gr.n............|\n"
+            "00000010  03 00 00 00                                       |....|\n"
+            "record 3 (20 bytes)\n"
+            "00000000  6c 61 73 74 00 00 00 00  00 00 00 00 00 00 00 00  |last............|\n"
+            "00000010  70 11 01 00                                       |p...|\n");
+}
+
+TEST_P(RecordsTest, RawIsTheRecordsBytesInKeyOrder) {
+  std::vector<std::vector<std::byte>> records;
+  std::string expected;
+  for (int i = 0; i < 300; ++i) {
+    const int key = (i * 37) % 300;  // every key once, out of order
+    records.push_back(Record(key, "r" + std::to_string(key)));
+  }
+  for (int key = 0; key < 300; ++key) {
+    const std::vector<std::byte> record = Record(key, "r" + std::to_string(key));
+    expected.append(reinterpret_cast<const char*>(record.data()), record.size());
+  }
+  const RunResult result = RunKl7({"records", "--raw", Write("MANY.DAT", records)});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out, expected);
+}
+
+TEST_P(RecordsTest, EmptyFilesAndUnreadableFiles) {
+  const RunResult empty = RunKl7({"records", Write("EMPTY.DAT", {})});
+  EXPECT_EQ(empty.exitStatus, 0);
+  EXPECT_EQ(empty.out, "");
+  EXPECT_EQ(empty.err, "");
+
+  m_dir.WriteBytes("TEXT.DAT", std::string(1000, 'x'));
+  const RunResult text = RunKl7({"records", m_dir.Path() + "/TEXT.DAT"});
+  EXPECT_EQ(text.exitStatus, 1);
+  EXPECT_EQ(text.out, "");
+  EXPECT_EQ(text.err, "kl7: " + m_dir.Path() +
+                          "/TEXT.DAT: not a Btrieve file, or a variant this reader does not read "
+                          "(status 30)\n");
+
+  const RunResult missing = RunKl7({"records", m_dir.Path() + "/NONE.DAT"});
+  EXPECT_EQ(missing.exitStatus, 1);
+  EXPECT_EQ(missing.err, "kl7: " + m_dir.Path() + "/NONE.DAT: file not found (status 12)\n");
+}
+
+}  // namespace
+}  // namespace cli::testing
