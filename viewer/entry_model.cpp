@@ -3,7 +3,8 @@
 
 #include <QFont>
 #include <algorithm>
-#include <numeric>
+#include <array>
+#include <unordered_map>
 
 #include "text/codepage.h"
 
@@ -18,7 +19,6 @@ void EntryModel::Replace(const core::tcodelist& list) {
   for (const std::string& entry : list.Items()) {
     m_texts.push_back(QString::fromStdU16String(text::Cp1252ToUtf16(entry)));
   }
-  m_rowsByLength.clear();
   m_widestWidth = -1;
   endResetModel();
 }
@@ -26,7 +26,6 @@ void EntryModel::Replace(const core::tcodelist& list) {
 void EntryModel::Clear() {
   beginResetModel();
   m_texts.clear();
-  m_rowsByLength.clear();
   m_widestWidth = -1;
   endResetModel();
 }
@@ -54,21 +53,37 @@ int EntryModel::WidestTextWidth(const QFontMetrics& metrics) const {
                           QString::number(metrics.maxWidth());
   if (m_widestWidth >= 0 && fontKey == m_measuredFont) return m_widestWidth;
 
-  if (m_rowsByLength.size() != m_texts.size()) {
-    m_rowsByLength.resize(m_texts.size());
-    std::iota(m_rowsByLength.begin(), m_rowsByLength.end(), 0);
-    std::stable_sort(m_rowsByLength.begin(), m_rowsByLength.end(),
-                     [this](int a, int b) { return Text(a).size() > Text(b).size(); });
+  // Shaping every text would take the better part of a second for 65,535 entries. The texts hold
+  // Windows-1252 characters only, so each text's width is estimated as the sum of its characters'
+  // advances, and only the widest estimate is measured as a whole (kerning changes a width by a
+  // pixel or two at most; the larger of both figures is taken).
+  std::array<int, 256> latin1{};
+  for (int code = 0; code < 256; ++code) {
+    latin1[static_cast<std::size_t>(code)] = metrics.horizontalAdvance(QChar(code));
   }
-  // No character is wider than maxWidth(), so once a text's length times that bound falls below
-  // the widest width found, no shorter text can be wider.
-  const int bound = std::max(1, metrics.maxWidth());
-  int widest = 0;
-  for (const int row : m_rowsByLength) {
-    const QString& entry = Text(row);
-    if (static_cast<long long>(entry.size()) * bound <= widest) break;
-    widest = std::max(widest, metrics.horizontalAdvance(entry));
+  std::unordered_map<char16_t, int> others;
+  const auto advance = [&](QChar character) {
+    const char16_t code = character.unicode();
+    if (code < 256) return latin1[code];
+    auto found = others.find(code);
+    if (found == others.end()) {
+      found = others.emplace(code, metrics.horizontalAdvance(character)).first;
+    }
+    return found->second;
+  };
+  int widestEstimate = 0;
+  const QString* widestText = nullptr;
+  for (const QString& entry : m_texts) {
+    int estimate = 0;
+    for (const QChar character : entry)
+      estimate += advance(character);
+    if (widestText == nullptr || estimate > widestEstimate) {
+      widestEstimate = estimate;
+      widestText = &entry;
+    }
   }
+  int widest = widestEstimate;
+  if (widestText != nullptr) widest = std::max(widest, metrics.horizontalAdvance(*widestText));
   m_measuredFont = fontKey;
   m_widestWidth = widest;
   return widest;

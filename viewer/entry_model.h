@@ -36,8 +36,6 @@ class EntryModel final : public QAbstractListModel {
 
  private:
   std::vector<QString> m_texts;
-  // The longest texts first (by length), so that the widest one is found without measuring all.
-  mutable std::vector<int> m_rowsByLength;
   mutable QString m_measuredFont;
   mutable int m_widestWidth = -1;
 };
