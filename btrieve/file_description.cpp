@@ -1,7 +1,9 @@
 // Facts of an open file, read from its parsed form (see file_description.h).
 #include "btrieve/file_description.h"
 
+#include "btrieve/platform_file.h"
 #include "btrieve/session_registry.h"
+#include "btrieve/snapshot_cache.h"
 
 namespace btrieve {
 
@@ -27,6 +29,13 @@ std::shared_ptr<const void> OpenFileSnapshot(const void* positionBlock) {
   const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
   if (session == nullptr) return nullptr;
   return session->file;
+}
+
+bool SnapshotIsCurrent(const std::string& path, const std::shared_ptr<const void>& snapshot) {
+  if (snapshot == nullptr) return false;
+  const std::optional<FileIdentity> identity = PathIdentity(path);
+  if (!identity) return false;
+  return SnapshotCache::Instance().Find(*identity, NowNs()) == snapshot;
 }
 
 }  // namespace btrieve

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace btrieve {
 
@@ -27,5 +28,11 @@ struct FileDescription {
 // block holds no open file. Two opens that get the same token read the same, unchanged file, so a
 // caller may reuse what it derived from the records while it holds (a weak reference to) the token.
 [[nodiscard]] std::shared_ptr<const void> OpenFileSnapshot(const void* positionBlock);
+
+// Whether an Open of `path` now would be served by `snapshot` (a token from OpenFileSnapshot): the
+// file of exactly that name has the identity the snapshot was read from and has settled. Costs one
+// status query of the file system, no open. False whenever that cannot be told.
+[[nodiscard]] bool SnapshotIsCurrent(const std::string& path,
+                                     const std::shared_ptr<const void>& snapshot);
 
 }  // namespace btrieve

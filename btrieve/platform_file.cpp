@@ -139,9 +139,9 @@ OpenFileResult ReadOnlyFile::Open(const std::string& path) {
   return result;
 }
 
-std::optional<FileIdentity> ReadOnlyFile::Identity() const {
-  struct stat info {};
-  if (::fstat(m_handle->fd, &info) != 0 || info.st_size < 0) return std::nullopt;
+namespace {
+
+FileIdentity IdentityOf(const struct stat& info) {
   FileIdentity identity;
   identity.device = static_cast<std::uint64_t>(info.st_dev);
   identity.inode = static_cast<std::uint64_t>(info.st_ino);
@@ -154,6 +154,21 @@ std::optional<FileIdentity> ReadOnlyFile::Identity() const {
   identity.changedNs = Nanoseconds(info.st_ctim);
 #endif
   return identity;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> ReadOnlyFile::Identity() const {
+  struct stat info {};
+  if (::fstat(m_handle->fd, &info) != 0 || info.st_size < 0) return std::nullopt;
+  return IdentityOf(info);
+}
+
+std::optional<FileIdentity> PathIdentity(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0)
+    return std::nullopt;
+  return IdentityOf(info);
 }
 
 namespace {
@@ -232,15 +247,19 @@ OpenFileResult ReadOnlyFile::Open(const std::string& path) {
 }
 
 std::optional<FileIdentity> ReadOnlyFile::Identity() const {
+  return PathIdentity(m_handle->path);
+}
+
+std::optional<FileIdentity> PathIdentity(const std::string& path) {
   std::error_code error;
+  if (std::filesystem::status(path, error).type() != std::filesystem::file_type::regular)
+    return std::nullopt;
   FileIdentity identity;
-  identity.size = std::filesystem::file_size(m_handle->path, error);
+  identity.size = std::filesystem::file_size(path, error);
   if (error) return std::nullopt;
-  identity.modifiedNs =
-      std::filesystem::last_write_time(m_handle->path, error).time_since_epoch().count();
+  identity.modifiedNs = std::filesystem::last_write_time(path, error).time_since_epoch().count();
   identity.changedNs = identity.modifiedNs;
-  identity.inode =
-      std::hash<std::string>{}(std::filesystem::absolute(m_handle->path, error).string());
+  identity.inode = std::hash<std::string>{}(std::filesystem::absolute(path, error).string());
   return identity;
 }
 

@@ -64,6 +64,10 @@ class ReadOnlyFile {
   std::unique_ptr<Handle> m_handle;
 };
 
+// The identity of the regular file of exactly this name, without opening it; nothing when there is
+// none (no case-insensitive lookup here).
+[[nodiscard]] std::optional<FileIdentity> PathIdentity(const std::string& path);
+
 // The wall clock in nanoseconds since the epoch, as file times are given.
 [[nodiscard]] std::int64_t NowNs();
 

@@ -17,6 +17,11 @@ std::shared_ptr<const void> NativeRecordManager::Snapshot(const void* positionBl
   return btrieve::OpenFileSnapshot(positionBlock);
 }
 
+bool NativeRecordManager::SnapshotIsCurrent(const std::string& fileName,
+                                            const std::shared_ptr<const void>& snapshot) const {
+  return btrieve::SnapshotIsCurrent(fileName, snapshot);
+}
+
 std::uint16_t CallRecordManager(RecordManager& manager, std::uint16_t operation,
                                 std::uint16_t dataLength, void* positionBlock, void* dataBuffer,
                                 void* keyBuffer, std::uint8_t keyLength, std::int8_t keyNumber) {

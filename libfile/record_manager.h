@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace libfile {
 
@@ -25,6 +26,15 @@ class RecordManager {
     (void)positionBlock;
     return nullptr;
   }
+
+  // Whether opening `fileName` now would be served by the contents behind `snapshot` (a token from
+  // Snapshot), decided without opening the file. False when the manager cannot tell.
+  [[nodiscard]] virtual bool SnapshotIsCurrent(const std::string& fileName,
+                                               const std::shared_ptr<const void>& snapshot) const {
+    (void)fileName;
+    (void)snapshot;
+    return false;
+  }
 };
 
 // The native reader of record files (btrieve::BTRCALL).
@@ -34,6 +44,8 @@ class NativeRecordManager final : public RecordManager {
                                    std::uint32_t* dataLength, void* keyBuffer,
                                    std::uint8_t keyLength, std::int8_t keyNumber) override;
   [[nodiscard]] std::shared_ptr<const void> Snapshot(const void* positionBlock) const override;
+  [[nodiscard]] bool SnapshotIsCurrent(const std::string& fileName,
+                                       const std::shared_ptr<const void>& snapshot) const override;
 };
 
 // The call wrapper: widens the 16-bit data length into a 32-bit value of its own, passes that

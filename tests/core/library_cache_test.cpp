@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "btrieve/btrieve.h"
@@ -322,12 +325,81 @@ TEST(LoaderReuseTest, AnUnchangedFileGivesItsUnresolvedListWithoutReadingItsEntr
   ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
   EXPECT_EQ(ListOf(cache, 3), (std::vector<std::string>{"*", "Neu"}));
 
+  // When the record manager can tell that the file still matches the token, the file is not even
+  // opened.
+  counter.SetToken(counter.Snapshot(nullptr), true);
+  counter.Reset();
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_EQ(counter.Count(btrieve::kOpOpen), 0);
+  EXPECT_EQ(ListOf(cache, 3), (std::vector<std::string>{"*", "Neu"}));
+  EXPECT_FALSE(is16Bit);
+
   // Without a token from the record manager nothing is reused.
   counter.SetToken(nullptr);
   counter.Reset();
   ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
   ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
   EXPECT_GE(counter.Count(btrieve::kOpGetEqual), 2);
+}
+
+}  // namespace
+}  // namespace core
+
+namespace core {
+namespace {
+
+TEST(LoaderReuseTest, OneLoadChecksEachTargetFileOnce) {
+  UtilsDirectory dir;
+  dir.WriteCurrent(1, {"LIB[3,1]", "LIB[3,2]", "LIB[3,1]", "LIB[3,3]"});
+  dir.WriteCurrent(3, {"Eins", "Zwei"});
+  libfile::NativeRecordManager native;
+  CountingRecordManager counter(native);
+  counter.SetToken(std::make_shared<int>(1));
+  LibraryCache cache(counter, dir.Utils());
+  bool is16Bit = false;
+
+  ASSERT_TRUE(cache.LoadLibraryList(1, true, true, is16Bit));
+  // Library 1 once, library 3 at its first reference only.
+  EXPECT_EQ(counter.Count(btrieve::kOpOpen), 2);
+  EXPECT_EQ(ListOf(cache, 1),
+            (std::vector<std::string>{"*", "LIB[3,1] ---> Eins", "LIB[3,2] ---> Zwei",
+                                      "LIB[3,1] ---> Eins", "-###LIB[3,3]###-"}));
+
+  // The next load checks the files again.
+  counter.Reset();
+  ASSERT_TRUE(cache.LoadLibraryList(1, true, true, is16Bit));
+  EXPECT_EQ(counter.Count(btrieve::kOpOpen), 2);
+}
+
+TEST(LoaderReuseTest, ASettledFileIsCheckedWithoutOpeningIt) {
+  UtilsDirectory dir;
+  dir.WriteOlder(3, {"Eins", "Zwei"});
+  // The record manager keeps the parsed form of a file that has not changed for two seconds.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  libfile::NativeRecordManager native;
+  CountingRecordManager counter(native);
+  LibraryCache cache(counter, dir.Utils());
+  bool is16Bit = false;
+
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  ASSERT_TRUE(is16Bit);
+  counter.Reset();
+  is16Bit = false;
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_EQ(counter.Count(btrieve::kOpOpen), 0);
+  EXPECT_TRUE(is16Bit);
+  EXPECT_EQ(ListOf(cache, 3), (std::vector<std::string>{"*", "Eins", "Zwei"}));
+
+  // A changed file is read again.
+  dir.WriteOlder(3, {"Neu"});
+  ASSERT_TRUE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_GT(counter.Count(btrieve::kOpOpen), 0);
+  EXPECT_EQ(ListOf(cache, 3), (std::vector<std::string>{"*", "Neu"}));
+
+  // So is a file that is gone.
+  std::filesystem::remove(dir.FileOf(3));
+  EXPECT_FALSE(cache.LoadLibraryList(3, true, false, is16Bit));
+  EXPECT_FALSE(cache.LibraryLoaded(3));
 }
 
 }  // namespace

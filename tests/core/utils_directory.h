@@ -101,7 +101,16 @@ class CountingRecordManager final : public libfile::RecordManager {
     m_failOccurrence = occurrence;
     m_failStatus = status;
   }
-  void SetToken(std::shared_ptr<const void> token) {
+  [[nodiscard]] bool SnapshotIsCurrent(const std::string& fileName,
+                                       const std::shared_ptr<const void>& snapshot) const override {
+    if (m_fixedToken) return m_tokenIsCurrent && snapshot == m_token;
+    return m_inner.SnapshotIsCurrent(fileName, snapshot);
+  }
+
+  // From now on the token is `token`; `current` says whether the file still matches it without
+  // being opened.
+  void SetToken(std::shared_ptr<const void> token, bool current = false) {
+    m_tokenIsCurrent = current;
     m_fixedToken = true;
     m_token = std::move(token);
   }
@@ -118,6 +127,7 @@ class CountingRecordManager final : public libfile::RecordManager {
   int m_failOccurrence = 0;
   std::uint16_t m_failStatus = 0;
   bool m_fixedToken = false;
+  bool m_tokenIsCurrent = false;
   std::shared_ptr<const void> m_token;
 };
 

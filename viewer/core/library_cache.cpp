@@ -38,6 +38,8 @@ struct LibraryCache::ReuseMemo {
   bool is16Bit = false;
   std::uint16_t count = 0;
   std::shared_ptr<tcodelist> list;
+  // The load (counted from the outermost call) that last saw the file unchanged.
+  std::uint64_t checkedLoad = 0;
 };
 
 std::string LibraryFileName(std::string_view utilsDirectory, std::uint8_t number) {
@@ -59,10 +61,39 @@ LibraryCache::LibraryCache(libfile::RecordManager& recordManager, std::string ut
 LibraryCache::~LibraryCache() = default;
 
 bool LibraryCache::LoadLibraryList(std::uint8_t number, bool reload, bool resolve, bool& is16Bit) {
+  // Loads nest (a reference loads its library in the middle of a load); the outermost call counts.
+  if (m_loadDepth == 0) ++m_outerLoad;
+  ++m_loadDepth;
+  const bool loaded = Load(number, reload, resolve, is16Bit);
+  --m_loadDepth;
+  return loaded;
+}
+
+bool LibraryCache::Load(std::uint8_t number, bool reload, bool resolve, bool& is16Bit) {
   is16Bit = false;
   if (m_loaded[number]) {
     if (!reload) return true;
     ReleaseLibraryList(number);
+  }
+
+  // An unresolved load of a file that the record manager would serve from the very snapshot an
+  // earlier load read gives that load's list: each reference reloads its target library, and a
+  // library of many references into one other library must not read that library each time. The
+  // file is checked once per outermost load, so one load sees each file as it was at the first
+  // reference into it.
+  if (!resolve) {
+    ReuseMemo& memo = (*m_memos)[number];
+    if (memo.list != nullptr) {
+      const std::shared_ptr<const void> snapshot = memo.snapshot.lock();
+      if (snapshot != nullptr && (memo.checkedLoad == m_outerLoad ||
+                                  m_fileContext.recordManager.SnapshotIsCurrent(
+                                      LibraryFileName(m_utilsDirectory, number), snapshot))) {
+        memo.checkedLoad = m_outerLoad;
+        is16Bit = memo.is16Bit;
+        Install(number, memo.list);
+        return true;
+      }
+    }
   }
 
   const std::string fileName = LibraryFileName(m_utilsDirectory, number);
@@ -109,6 +140,7 @@ std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t c
     snapshot = file.Snapshot();
     if (snapshot != nullptr && memo.list != nullptr && memo.snapshot.lock() == snapshot &&
         memo.is16Bit == is16Bit && memo.count == count) {
+      memo.checkedLoad = m_outerLoad;
       return memo.list;
     }
   }
@@ -125,23 +157,15 @@ std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t c
     const bool arrived = file.ReadEntry(static_cast<std::int32_t>(k), buffer, trailer);
     // An entry that could not be read is empty, never the previous entry's text left in the
     // buffer.
-    const std::string read = arrived ? EntryText(buffer, file.EntryDataLength()) : std::string();
-    std::string text = read;
-    // The resolver may load other libraries and overwrite the record buffer; the text has been
-    // taken out before.
-    if (resolve) ResolveReference(text);
-    if (text.empty()) {
-      text.reserve(kEmptyOpenMark.size() + read.size() + kEmptyCloseMark.size());
-      text += kEmptyOpenMark;
-      text += read;
-      text += kEmptyCloseMark;
-    }
-    list->Add(std::move(text));
+    // The resolver may load other libraries and overwrite the record buffer, so the text is taken
+    // out first.
+    list->Add(
+        StoredText(arrived ? EntryText(buffer, file.EntryDataLength()) : std::string(), resolve));
   }
 
   if (!resolve) {
     if (snapshot != nullptr) {
-      memo = ReuseMemo{snapshot, is16Bit, count, list};
+      memo = ReuseMemo{snapshot, is16Bit, count, list, m_outerLoad};
     } else {
       memo = ReuseMemo{};
     }
@@ -180,26 +204,72 @@ bool LibraryCache::SetText(int number, std::size_t index, std::string text) {
   return true;
 }
 
-void LibraryCache::ResolveReference(std::string& text) {
+LibraryCache::Resolution LibraryCache::Resolve(std::string_view text) {
+  using Outcome = Resolution::Outcome;
   const std::optional<Reference> reference = ParseReference(text);
-  if (!reference) return;
+  if (!reference) return {};
 
   // The low 8 bits name the file: -1 reads library 255, 259 reads library 3.
   bool is16Bit = false;
   if (!LoadLibraryList(static_cast<std::uint8_t>(reference->library), true, false, is16Bit)) {
-    text += kUnreadableMark;
-    return;
+    return {Outcome::kUnreadable};
   }
   // The full number decides whether the target is cached, so 256 and above leave the text alone.
-  if (reference->entry <= 0 || !LibraryLoaded(reference->library)) return;
+  if (reference->entry <= 0 || !LibraryLoaded(reference->library)) return {};
   const tcodelist& target = *LibraryLists(reference->library);
   const auto entry = static_cast<std::size_t>(reference->entry);
-  if (target.Count() > entry) {
-    text += kReferenceJoint;
-    text += target[entry];
-  } else {
-    text.clear();
+  if (target.Count() <= entry) return {Outcome::kEmptied};
+  return {Outcome::kJoined, &target[entry]};
+}
+
+void LibraryCache::ResolveReference(std::string& text) {
+  using Outcome = Resolution::Outcome;
+  const Resolution resolution = Resolve(text);
+  switch (resolution.outcome) {
+    case Outcome::kUnchanged:
+      break;
+    case Outcome::kJoined:
+      text += kReferenceJoint;
+      text += *resolution.target;
+      break;
+    case Outcome::kUnreadable:
+      text += kUnreadableMark;
+      break;
+    case Outcome::kEmptied:
+      text.clear();
+      break;
   }
+}
+
+std::string LibraryCache::StoredText(std::string read, bool resolve) {
+  using Outcome = Resolution::Outcome;
+  const Resolution resolution = resolve ? Resolve(read) : Resolution{};
+  std::string text;
+  switch (resolution.outcome) {
+    case Outcome::kUnchanged:
+      if (!read.empty()) return read;
+      break;
+    case Outcome::kJoined:
+      text.reserve(read.size() + kReferenceJoint.size() + resolution.target->size());
+      text += read;
+      text += kReferenceJoint;
+      text += *resolution.target;
+      return text;
+    case Outcome::kUnreadable:
+      text.reserve(read.size() + kUnreadableMark.size());
+      text += read;
+      text += kUnreadableMark;
+      return text;
+    case Outcome::kEmptied:
+      break;
+  }
+  // An empty text is stored between the marks, with what was read (a reference whose entry lies
+  // beyond its library) between them.
+  text.reserve(kEmptyOpenMark.size() + read.size() + kEmptyCloseMark.size());
+  text += kEmptyOpenMark;
+  text += read;
+  text += kEmptyCloseMark;
+  return text;
 }
 
 }  // namespace core

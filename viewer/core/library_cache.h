@@ -76,6 +76,18 @@ class LibraryCache {
  private:
   struct ReuseMemo;
 
+  // What resolution makes of a text: left alone, followed by the joint and `target`, followed by
+  // the unreadable mark, or emptied.
+  struct Resolution {
+    enum class Outcome { kUnchanged, kJoined, kUnreadable, kEmptied } outcome = Outcome::kUnchanged;
+    const std::string* target = nullptr;  // kJoined: the target entry's text in the cache
+  };
+  Resolution Resolve(std::string_view text);
+  // The text that the list stores for an entry read as `read`: resolved when asked, and marked
+  // when it ends up empty. Allocates once, for the text itself.
+  std::string StoredText(std::string read, bool resolve);
+
+  bool Load(std::uint8_t number, bool reload, bool resolve, bool& is16Bit);
   // Reads every entry of an opened file object into a new list.
   template <typename File>
   std::shared_ptr<tcodelist> ReadEntries(File& file, std::uint16_t count, std::uint8_t number,
@@ -88,6 +100,8 @@ class LibraryCache {
   std::array<std::shared_ptr<tcodelist>, kLibraryTablePositions> m_lists{};
   std::array<bool, kLibraryTablePositions> m_loaded{};
   std::unique_ptr<std::array<ReuseMemo, 256>> m_memos;
+  int m_loadDepth = 0;
+  std::uint64_t m_outerLoad = 0;
 };
 
 }  // namespace core
