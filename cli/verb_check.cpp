@@ -91,7 +91,7 @@ class Checker {
       const std::string shown = std::to_string(static_cast<std::uint16_t>(facts.count));
       Problem(path, library, "",
               (facts.is16Bit ? "entry count " : "highest key ") + std::to_string(facts.count) +
-                  " exceeds 65,535: the viewer shows " + shown + " entries",
+                  " exceeds 65,535: the viewer's entry count wraps to " + shown,
               "");
     }
 

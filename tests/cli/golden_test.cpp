@@ -307,5 +307,35 @@ TEST_F(GoldenTest, JsonAndJsonlParse) {
   EXPECT_EQ(Ok({"find", "nirgends", "{DIR}", "--format", "json"}), "[]\n");
 }
 
+// A library whose highest key is 65,537: the viewer's entry count wraps to 1.
+TEST(WrappingCount, CheckInfoAndDumpAgreeWithTheViewer) {
+  TempDirectory dir;
+  std::vector<std::vector<std::byte>> records;
+  for (const std::int32_t key : {1, 2, 65537}) {
+    std::vector<std::byte> record(80, std::byte{0});
+    record[1] = std::byte{'A'};
+    for (int i = 0; i < 4; ++i)
+      record[64 + static_cast<std::size_t>(i)] = static_cast<std::byte>((key >> (8 * i)) & 0xFF);
+    records.push_back(record);
+  }
+  const std::string path = dir.Path() + "/KL705.DAT";
+  btrieve::writer::WriteFile(
+      path, btrieve::writer::Build(
+                btrieve::writer::LibrarySpec(btrieve::writer::Format::kV6, 512, 80, 64, records))
+                .bytes);
+
+  const RunResult check = RunKl7({"check", path});
+  EXPECT_EQ(check.exitStatus, 1);
+  EXPECT_EQ(
+      check.out,
+      path + "\t5\t\thighest key 65537 exceeds 65,535: the viewer's entry count wraps to 1\t\n");
+  const RunResult dump = RunKl7({"dump", path});
+  EXPECT_EQ(dump.exitStatus, 0);
+  EXPECT_EQ(dump.out, "1\tA\n");
+  const RunResult info = RunKl7({"info", path});
+  EXPECT_NE(info.out.find(path + "\tentries\t1 (the file has 65537; the count wraps at 65,536)\n"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace cli::testing
