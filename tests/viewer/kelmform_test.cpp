@@ -124,6 +124,7 @@ class KelmformTest : public QObject {
   void creationSelection();
   void creationOnLibraryThatFailsToLoad();
   void layout();
+  void openFromCatalogue_data();
   void openFromCatalogue();
   void openNothing_data();
   void openNothing();
@@ -343,9 +344,21 @@ void KelmformTest::layout() {
   QCOMPARE(List().geometry(), QRect(0, 32, 900, 668));
 }
 
+void KelmformTest::openFromCatalogue_data() {
+  QTest::addColumn<QString>("input");
+  QTest::newRow("Enter") << "c26 Enter";
+  QTest::newRow("the keypad's Enter") << "c26 KeypadEnter";
+  QTest::newRow("double click") << "d26";
+  QString keys = "End Home";
+  for (int line = 0; line < 26; ++line)
+    keys += " Down";
+  QTest::newRow("keys") << keys + " Enter";
+}
+
 void KelmformTest::openFromCatalogue() {
-  Open(0, 5);
-  Perform(List(), "c26 Enter");
+  QFETCH(QString, input);
+  Open(0, 26);
+  Perform(List(), input);
   QCOMPARE(m_window->State().CurrentLibrary, 26);
   QCOMPARE(List().Count(), 101);
   QCOMPARE(List().ItemIndex(), -1);
@@ -361,6 +374,9 @@ void KelmformTest::openFromCatalogue() {
   for (int line = 0; line < expected.size(); ++line) {
     QCOMPARE(List().EntryText(line), expected[line]);
   }
+  // Opening is the only action: nothing was copied on the way.
+  QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
+  QVERIFY(m_errors.isEmpty());
 }
 
 void KelmformTest::openNothing_data() {
