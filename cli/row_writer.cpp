@@ -1,6 +1,7 @@
 // The output formats of kl7's rows.
 #include "cli/row_writer.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "text/codepage.h"
@@ -40,31 +41,53 @@ std::size_t Utf8SequenceLength(std::string_view bytes) {
   return length;
 }
 
-}  // namespace
-
-void AppendTabEscaped(std::string& out, std::string_view field) {
-  for (const char c : field) {
-    switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        out += c;
+// The UTF-8 form of every Windows-1252 byte, built once.
+struct Utf8Table {
+  Utf8Table() {
+    for (int byte = 0; byte < 256; ++byte) {
+      const std::string utf8 = text::Cp1252ToUtf8(std::string(1, static_cast<char>(byte)));
+      lengths[byte] = static_cast<std::uint8_t>(utf8.size());
+      utf8.copy(sequences[byte], sizeof sequences[byte]);
     }
   }
+  char sequences[256][4]{};
+  std::uint8_t lengths[256]{};
+};
+
+}  // namespace
+
+void AppendCp1252AsUtf8(std::string& out, std::string_view bytes) {
+  static const Utf8Table table;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<std::uint8_t>(bytes[i]);
+    if (byte < 0x80) continue;
+    out.append(bytes, from, i - from);
+    out.append(table.sequences[byte], table.lengths[byte]);
+    from = i + 1;
+  }
+  out.append(bytes, from, std::string_view::npos);
+}
+
+void AppendTabEscaped(std::string& out, std::string_view field) {
+  // Runs without anything to escape are copied whole.
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c != '\t' && c != '\n' && c != '\r' && c != '\\') continue;
+    out.append(field, from, i - from);
+    out += '\\';
+    out += c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : '\\';
+    from = i + 1;
+  }
+  out.append(field, from, std::string_view::npos);
 }
 
 void AppendCsvField(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  const bool plain = std::none_of(field.begin(), field.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (plain) {
     out += field;
     return;
   }
@@ -79,20 +102,22 @@ void AppendCsvField(std::string& out, std::string_view field) {
 void AppendJsonString(std::string& out, std::string_view utf8) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
+  std::size_t from = 0;  // start of the run copied as it is
   std::size_t i = 0;
   while (i < utf8.size()) {
     const auto c = static_cast<std::uint8_t>(utf8[i]);
-    if (c >= 0x80) {
-      const std::size_t length = Utf8SequenceLength(utf8.substr(i));
-      if (length == 0) {
-        out += "\xEF\xBF\xBD";  // U+FFFD
-        ++i;
-      } else {
-        out += utf8.substr(i, length);
-        i += length;
-      }
+    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+      ++i;
       continue;
     }
+    if (c >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(utf8.substr(i));
+      if (length > 0) {
+        i += length;
+        continue;
+      }
+    }
+    out.append(utf8, from, i - from);
     switch (c) {
       case '"':
         out += "\\\"";
@@ -110,16 +135,17 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20 || c == 0x7F) {
+        if (c >= 0x80) {
+          out += "\xEF\xBF\xBD";  // U+FFFD for a byte that is not well-formed UTF-8
+        } else {
           out += "\\u00";
           out += kHex[c >> 4];
           out += kHex[c & 0x0F];
-        } else {
-          out += static_cast<char>(c);
         }
     }
-    ++i;
+    from = ++i;
   }
+  out.append(utf8, from, std::string_view::npos);
   out += '"';
 }
 
@@ -155,7 +181,8 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
   std::string_view bytes = field;
   const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
   if (kind == ColumnKind::kText && (json || m_encoding == Encoding::kUtf8)) {
-    m_scratch = text::Cp1252ToUtf8(field);
+    m_scratch.clear();
+    AppendCp1252AsUtf8(m_scratch, field);
     bytes = m_scratch;
   }
   switch (m_format) {

@@ -55,6 +55,8 @@ class RowWriter {
   bool m_anyRow = false;
 };
 
+// Windows-1252 bytes as UTF-8 (the same mapping as text::Cp1252ToUtf8), appended to `out`.
+void AppendCp1252AsUtf8(std::string& out, std::string_view bytes);
 // The escaping of text and tsv: tab, newline, carriage return and backslash become \t \n \r \\.
 void AppendTabEscaped(std::string& out, std::string_view field);
 // A csv field by RFC 4180: quoted, with quotes doubled, when it holds a comma, a quote, CR or LF.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "text/codepage.h"
+
 namespace cli {
 namespace {
 
@@ -47,6 +49,20 @@ TEST(RowWriter, EscapesEachFieldByItsFormatsRules) {
     std::string json;
     AppendJsonString(json, c.field);
     EXPECT_EQ(json, c.json) << c.field;
+  }
+}
+
+TEST(RowWriter, Cp1252ConversionAgreesWithTheCodePageModule) {
+  std::string every;
+  for (int byte = 0; byte < 256; ++byte)
+    every += static_cast<char>(byte);
+  for (const std::string& bytes : {every,
+                                   std::string("Gr\xFC\xDF"
+                                               "e \x80 \x84x\x93"),
+                                   std::string()}) {
+    std::string converted = "prefix";
+    AppendCp1252AsUtf8(converted, bytes);
+    EXPECT_EQ(converted, "prefix" + text::Cp1252ToUtf8(bytes));
   }
 }
 

@@ -1,0 +1,71 @@
+#!/bin/sh
+# Whole-process timing of kl7 as a script sees it: `kl7 export` of 256 libraries of 1,000 entries
+# and `kl7 dump` of one 65,535-entry library (every 10th entry a reference), against cat of the
+# files each command reads. Prints the median wall time of several runs (after one warm-up).
+# Usage: bench/kl7_whole_process.sh <build dir> [runs]
+set -eu
+build=${1:?usage: kl7_whole_process.sh <build dir> [runs]}
+runs=${2:-7}
+kl7="$build/cli/kl7"
+writer="$build/bench/kl7_bench_libraries"
+[ -x "$kl7" ] && [ -x "$writer" ] || {
+  echo "build the kl7 and kl7_bench_libraries targets first" >&2
+  exit 2
+}
+dir=$(mktemp -d "${TMPDIR:-/tmp}/kl7-bench.XXXXXX")
+trap 'rm -rf "$dir"' EXIT
+
+now_ns() { date +%s%N; }
+
+# Median of the numbers on stdin.
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Runs "$@" $runs times (after one warm-up), output to /dev/null, and prints the median wall time
+# in milliseconds.
+time_ms() {
+  "$@" > /dev/null
+  i=0
+  while [ "$i" -lt "$runs" ]; do
+    start=$(now_ns)
+    "$@" > /dev/null
+    end=$(now_ns)
+    echo $(( (end - start) / 1000 ))
+    i=$((i + 1))
+  done | median | awk '{ printf "%.1f", $1 / 1000 }'
+}
+
+"$writer" "$dir/many" "$dir/large"
+# A file changed within the last two seconds is read into memory; one that has settled is mapped.
+sleep 3
+
+bytes() { cat "$@" | wc -c; }
+row() { # label, cat ms, kl7 ms, bytes in, bytes out
+  awk -v l="$1" -v c="$2" -v k="$3" -v i="$4" -v o="$5" \
+    'BEGIN { printf "%-34s %10d %10d %9.1f %9.1f %7.1f\n", l, i, o, c, k, k / c }'
+}
+
+printf '%-34s %10s %10s %9s %9s %7s\n' command "bytes in" "bytes out" "cat ms" "kl7 ms" ratio
+many_files=$(ls "$dir"/many/KL7*.DAT)
+# shellcheck disable=SC2086
+cat_many=$(time_ms cat $many_files)
+# shellcheck disable=SC2086
+in_many=$(bytes $many_files)
+for format in text csv json; do
+  out=$("$kl7" export "$dir/many" --format "$format" | wc -c)
+  row "export 256x1000 --format $format" "$cat_many" \
+    "$(time_ms "$kl7" export "$dir/many" --format "$format")" "$in_many" "$out"
+done
+out=$("$kl7" export "$dir/many" --no-resolve | wc -c)
+row "export 256x1000 --no-resolve" "$cat_many" \
+  "$(time_ms "$kl7" export "$dir/many" --no-resolve)" "$in_many" "$out"
+
+cat_large=$(time_ms cat "$dir/large/KL702.DAT" "$dir/large/KL701.DAT")
+in_large=$(bytes "$dir/large/KL702.DAT" "$dir/large/KL701.DAT")
+for format in text json; do
+  out=$("$kl7" dump "$dir/large" 2 --format "$format" | wc -c)
+  row "dump 65535 --format $format" "$cat_large" \
+    "$(time_ms "$kl7" dump "$dir/large" 2 --format "$format")" "$in_large" "$out"
+done
+out=$("$kl7" dump "$dir/large" 2 --no-resolve | wc -c)
+row "dump 65535 --no-resolve" "$cat_large" "$(time_ms "$kl7" dump "$dir/large" 2 --no-resolve)" \
+  "$in_large" "$out"
