@@ -1,6 +1,8 @@
 // kl7view: start-up from the command line, then the main window and the message loop.
 #include <QApplication>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "libfile/record_manager.h"

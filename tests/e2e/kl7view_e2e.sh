@@ -4,6 +4,7 @@
 # that Esc ends it with exit status 0.
 # Usage: kl7view_e2e.sh <kl7view> <make_e2e_utils>
 set -euo pipefail
+set -f  # no file-name patterns: LIB[3,12] is an argument, not a pattern
 
 viewer=$1
 make_utils=$2
@@ -33,6 +34,17 @@ fail() {
 
 "$make_utils" "$work/host/utils"
 
+# Unusable argument lists end the program at once with status 0, before any window exists: with
+# no display to connect to, creating the application would fail.
+for arguments in "" "a b c" "KL7G1.DAT" "LIB[3,12]" "LIB[3,12] Y.DAT"; do
+  status=0
+  # shellcheck disable=SC2086  # the arguments are meant to split
+  env -u DISPLAY QT_QPA_PLATFORM=xcb timeout 10 "$viewer" $arguments >"$work/early.log" 2>&1 ||
+    status=$?
+  [ "$status" -eq 0 ] || fail "kl7view '$arguments' exited with status $status"
+  [ ! -s "$work/early.log" ] || fail "kl7view '$arguments' printed: $(cat "$work/early.log")"
+done
+
 # Xvfb picks a free display itself and writes its number to the given descriptor.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
@@ -52,12 +64,12 @@ window=$(timeout 30 xdotool search --sync --name '^Bibliotheken 32 Bit-Version$'
   fail "the window did not appear"
 [ -n "$window" ] || fail "the window did not appear"
 # There is no window manager: give the window the focus directly.
-xdotool windowfocus --sync "$window"
+timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 
 # The clipboard's text once it equals $1, within a few seconds.
 expect_clipboard() {
   local expected=$1 actual=""
-  for _ in $(seq 50); do
+  for _ in $(seq 100); do
     actual=$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null || true)
     [ "$actual" = "$expected" ] && return 0
     sleep 0.1
