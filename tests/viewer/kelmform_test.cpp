@@ -140,6 +140,7 @@ class KelmformTest : public QObject {
   void pageKeysRefreshOnKeyUp();
   void selectionChangesOnlyByLeftButtonAndKeys();
   void focusMakesNoLineCurrent();
+  void horizontalScrollCoversLongestEntry_data();
   void horizontalScrollCoversLongestEntry();
   void catalogueReloadedByReference();
   void catalogueLostByReference();
@@ -588,13 +589,29 @@ void KelmformTest::focusMakesNoLineCurrent() {
   QCOMPARE(List().ItemIndex(), 0);
 }
 
+void KelmformTest::horizontalScrollCoversLongestEntry_data() {
+  QTest::addColumn<int>("library");
+  QTest::addColumn<QString>("input");
+  QTest::newRow("at creation") << 4 << "";
+  QTest::newRow("opened from the catalogue") << 0 << "c4 Enter";
+  QTest::newRow("opened after the way back") << 4 << "r1 c4 Enter";
+}
+
 void KelmformTest::horizontalScrollCoversLongestEntry() {
-  Open(4, 0);
+  QFETCH(int, library);
+  QFETCH(QString, input);
+  Open(library, 0);
+  Perform(List(), input);
+  QCOMPARE(m_window->State().CurrentLibrary, 4);
   const QFontMetrics metrics(List().font());
   const int widest = metrics.horizontalAdvance(List().EntryText(2));
   QVERIFY(widest > List().viewport()->width());
   QTRY_VERIFY(List().horizontalScrollBar()->isVisible());
   QVERIFY(List().horizontalScrollBar()->maximum() + List().viewport()->width() >= widest);
+  // Back in the narrow catalogue the scroll bar goes.
+  Perform(List(), "r1");
+  QCOMPARE(m_window->State().CurrentLibrary, 0);
+  QTRY_VERIFY(!List().horizontalScrollBar()->isVisible());
 }
 
 void KelmformTest::catalogueReloadedByReference() {
