@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "libfile/record_manager.h"
 #include "library_set.h"
@@ -128,6 +130,8 @@ class KelmformTest : public QObject {
   void openFromCatalogue();
   void openNothing_data();
   void openNothing();
+  void noLibraryBeyondLine255_data();
+  void noLibraryBeyondLine255();
   void wayBack_data();
   void wayBack();
   void noWayBack_data();
@@ -406,6 +410,30 @@ void KelmformTest::openNothing() {
   QCOMPARE(List().EntryText(0), QStringLiteral("Bibliotheksnamen"));
   QCOMPARE(Caption(), Full(head, kCurrentMarker));
   QVERIFY(m_errors.isEmpty());
+}
+
+void KelmformTest::noLibraryBeyondLine255_data() {
+  QTest::addColumn<int>("line");
+  QTest::newRow("line 259 (low 8 bits: 3)") << 259;
+  QTest::newRow("line 511 (low 8 bits: 255)") << 511;
+  QTest::newRow("line 256 (low 8 bits: 0)") << 256;
+}
+
+void KelmformTest::noLibraryBeyondLine255() {
+  QFETCH(int, line);
+  std::vector<std::string> names;
+  for (int n = 1; n <= 600; ++n)
+    names.push_back("Name " + std::to_string(n));
+  m_set->WriteCurrent(0, names);
+  Open(0, line);
+  QCOMPARE(List().ItemIndex(), line);
+  Perform(List(), "Enter");
+  QCOMPARE(m_window->State().CurrentLibrary, 0);
+  QCOMPARE(List().Count(), 601);
+  QCOMPARE(List().ItemIndex(), line);
+  Perform(List(), "d" + QString::number(line));
+  QCOMPARE(m_window->State().CurrentLibrary, 0);
+  QCOMPARE(List().Count(), 601);
 }
 
 void KelmformTest::wayBack_data() {

@@ -7,6 +7,8 @@
 //   library 4   ("Lang"): one entry far wider than the window
 //   library 9   ("Katalogverweis"): a reference into the catalogue
 //   library 80  (no catalogue line)
+//   library 255 (no catalogue line): what line -1 or line 511 of the catalogue would name by its
+//               low 8 bits
 //   library 7   ("Fehlt"): named in the catalogue, but its file does not exist
 #pragma once
 
@@ -68,6 +70,7 @@ class LibrarySet {
 
     WriteCurrent(9, {"LIB[0,26]", "Neun zwei"});
     WriteCurrent(80, {"Achtzig eins", "Achtzig zwei"});
+    WriteCurrent(255, {"Letzte eins"});
   }
 
   // The "UTILS" value, with its trailing separator.
