@@ -38,7 +38,6 @@ class TKelmform final : public QWidget {
   ~TKelmform() override;
 
   [[nodiscard]] const WindowState& State() const { return m_state; }
-  [[nodiscard]] const core::LibraryCache& Cache() const { return *m_cache; }
   [[nodiscard]] EntryListView& ListBox1() { return *m_list; }
   [[nodiscard]] OutlinedLabel& Label1() { return *m_label; }
 
