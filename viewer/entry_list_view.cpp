@@ -189,9 +189,8 @@ void EntryListView::keyPressEvent(QKeyEvent* event) {
   if (virtualKey != 0) {
     std::uint16_t key = virtualKey;
     emit keyDown(key, ShiftStateFromQt(event->modifiers()));
-    if (key == 0) return;
-    if (Navigate(event->key())) return;
-    // Enter and Esc do nothing more in a list.
+    // A consumed key goes no further; Enter and Esc do nothing in the list itself.
+    if (key != 0) (void)Navigate(event->key());
     return;
   }
   // Typing a letter finds the next line that starts with it, as in a list box; no other key
