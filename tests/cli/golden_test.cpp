@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -305,6 +306,39 @@ TEST_F(GoldenTest, JsonAndJsonlParse) {
     EXPECT_EQ(count, document.array().size()) << verb;
   }
   EXPECT_EQ(Ok({"find", "nirgends", "{DIR}", "--format", "json"}), "[]\n");
+}
+
+// A genuine file from another application: its key segments as the format notes give them.
+TEST(GenuineFile, InfoListsEveryKeySegment) {
+  const std::string path = std::string(KL7_FIXTURES_DIR) + "/MBBSEMU.DAT";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "the genuine sample files are not present";
+  const RunResult result = RunKl7({"info", path});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out,
+            InfoRows(path, {{"format", "pre-6.0 (version 4)"},
+                            {"page-size", "512"},
+                            {"record-length", "74"},
+                            {"physical-record-length", "90"},
+                            {"records", "4"},
+                            {"pages", "6"},
+                            {"keys", "4"},
+                            {"key-0-segment-1",
+                             "position 3, length 32, type ZSTRING, flags 0x0101 "
+                             "(duplicates, extended type)"},
+                            {"key-1-segment-1",
+                             "position 35, length 4, type INTEGER, flags 0x0102 "
+                             "(modifiable, extended type)"},
+                            {"key-2-segment-1",
+                             "position 39, length 32, type ZSTRING, flags 0x0103 "
+                             "(duplicates, modifiable, extended type)"},
+                            {"key-3-segment-1",
+                             "position 71, length 4, type AUTOINCREMENT, flags 0x0100 "
+                             "(extended type)"},
+                            {"file-flags", "0x0000"},
+                            // Key 0 is no 4-byte number: the loader's Get Last cannot take it.
+                            {"layout",
+                             "none: the loader cannot read it (current layout: key buffer too "
+                             "short, status 21)"}}));
 }
 
 // A library whose highest key is 65,537: the viewer's entry count wraps to 1.
