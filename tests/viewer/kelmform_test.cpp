@@ -2,6 +2,7 @@
 // keyboard as a user would drive it.
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QFontMetrics>
 #include <QObject>
 #include <QScrollBar>
@@ -124,6 +125,7 @@ class KelmformTest : public QObject {
   void captions();
   void creationSelection_data();
   void creationSelection();
+  void creationOnLibraryThatFailsToLoad_data();
   void creationOnLibraryThatFailsToLoad();
   void layout();
   void openFromCatalogue_data();
@@ -313,7 +315,28 @@ void KelmformTest::creationSelection() {
   QVERIFY(m_window->State().CatalogueLoaded);
 }
 
+void KelmformTest::creationOnLibraryThatFailsToLoad_data() {
+  QTest::addColumn<QByteArray>("file");  // null: no file at all
+  QTest::newRow("missing file") << QByteArray();
+  QTest::newRow("empty file") << QByteArray("");
+  QTest::newRow("not a record file") << QByteArray("Farben\nRot\nGr\xFCn\n").repeated(200);
+  QTest::newRow("cut record file") << QByteArray("cut");
+}
+
 void KelmformTest::creationOnLibraryThatFailsToLoad() {
+  QFETCH(QByteArray, file);
+  if (file == "cut") {
+    // The first page of a genuine library file, without the rest.
+    LibrarySet donor;
+    QFile whole(QString::fromStdString(donor.FileOf(26).string()));
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    file = whole.read(whole.size() / 2);
+  }
+  if (!file.isNull()) {
+    QFile broken(QString::fromStdString(m_set->FileOf(7).string()));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    QCOMPARE(broken.write(file), file.size());
+  }
   Open(7, 3);
   QCOMPARE(Caption(), QStringLiteral("kk"));
   QCOMPARE(List().Count(), 0);
