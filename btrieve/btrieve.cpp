@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "btrieve/format_constants.h"
 #include "btrieve/open_file.h"
 #include "btrieve/session_registry.h"
 
@@ -88,11 +89,11 @@ std::uint16_t Stat(const ParsedFile& file, void* dataBuffer, std::uint32_t* data
 // Hands record `index` of the key order to the caller and makes it the current position. A data
 // buffer shorter than the record gets what fits and 22; a record whose variable part is damaged
 // gets its fixed part and what came before the fault, and 54. The position is set all the same.
-std::uint16_t Deliver(Session& session, const KeySpec& key, std::int32_t keyNumber,
-                      std::size_t position, void* dataBuffer, std::uint32_t available,
-                      std::uint32_t* dataLength, void* keyBuffer) {
+std::uint16_t Deliver(Session& session, const KeySpec& key, const KeyOrder& order,
+                      std::int32_t keyNumber, std::size_t position, void* dataBuffer,
+                      std::uint32_t available, std::uint32_t* dataLength, void* keyBuffer) {
   const ParsedFile& file = *session.file;
-  const std::uint32_t record = file.Order(static_cast<std::size_t>(keyNumber)).records[position];
+  const std::uint32_t record = order.records[position];
   const std::span<std::byte> out = available > 0
                                        ? std::span(static_cast<std::byte*>(dataBuffer), available)
                                        : std::span<std::byte>();
@@ -120,12 +121,26 @@ std::uint16_t Get(std::uint16_t operation, Session& session, void* dataBuffer,
   if (keyBuffer == nullptr || keyLength < key.length) return status::kKeyBufferTooShort;
 
   const auto deliver = [&](std::size_t position) {
-    return Deliver(session, key, keyNumber, position, dataBuffer, available, dataLength, keyBuffer);
+    return Deliver(session, key, order, keyNumber, position, dataBuffer, available, dataLength,
+                   keyBuffer);
   };
   const std::vector<std::uint32_t>& records = order.records;
   switch (operation) {
     case kOpGetEqual: {
       const std::span<const std::byte> value(static_cast<const std::byte*>(keyBuffer), key.length);
+      const auto compareAt = [&](std::size_t position) {
+        return CompareRecordWithValue(key, file.Record(records[position]), value);
+      };
+      // Callers often ask for one value after the other: the record after the current position is
+      // the answer when it holds the value and the current one a smaller one (which it must, in
+      // a key without duplicates).
+      const std::size_t following = session.position + 1;
+      const bool unique =
+          (key.flags & (key_flags::kDuplicates | key_flags::kRepeatingDuplicates)) == 0;
+      if (session.positioned && session.keyNumber == keyNumber && following < records.size() &&
+          compareAt(following) == 0 && (unique || compareAt(session.position) < 0)) {
+        return deliver(following);
+      }
       const auto it =
           std::lower_bound(records.begin(), records.end(), value,
                            [&](std::uint32_t record, std::span<const std::byte> v) {

@@ -2,6 +2,7 @@
 #include "btrieve/key_compare.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "btrieve/format_constants.h"
 
@@ -48,8 +49,38 @@ std::span<const std::byte> UpToZero(std::span<const std::byte> bytes) {
   return bytes.first(static_cast<std::size_t>(zero - bytes.begin()));
 }
 
+// A little-endian value of at most 8 bytes; the usual sizes as one load each.
+std::uint64_t LoadLe(std::span<const std::byte> bytes) {
+  const auto fixed = [&](auto width) {
+    std::uint64_t value = 0;
+    for (std::size_t i = width; i > 0; --i)
+      value = (value << 8) | At(bytes, i - 1);
+    return value;
+  };
+  switch (bytes.size()) {
+    case 2:
+      return fixed(std::integral_constant<std::size_t, 2>{});
+    case 4:
+      return fixed(std::integral_constant<std::size_t, 4>{});
+    case 8:
+      return fixed(std::integral_constant<std::size_t, 8>{});
+    default:
+      break;
+  }
+  std::uint64_t value = 0;
+  for (std::size_t i = bytes.size(); i > 0; --i)
+    value = (value << 8) | At(bytes, i - 1);
+  return value;
+}
+
 int CompareUnsigned(std::span<const std::byte> a, std::span<const std::byte> b) {
-  // Equal lengths (both are one segment); the most significant byte is the last.
+  // Equal lengths (both are one segment); the most significant byte is the last. Values of up to
+  // 8 bytes, by far the common case, compare as integers.
+  if (a.size() <= 8) {
+    const std::uint64_t x = LoadLe(a);
+    const std::uint64_t y = LoadLe(b);
+    return x == y ? 0 : (x < y ? -1 : 1);
+  }
   for (std::size_t i = a.size(); i > 0; --i) {
     if (At(a, i - 1) != At(b, i - 1)) return At(a, i - 1) < At(b, i - 1) ? -1 : 1;
   }
@@ -60,10 +91,10 @@ int CompareSigned(std::span<const std::byte> a, std::span<const std::byte> b) {
   // The sign lives in the top bit of the last byte; with it flipped, unsigned order is signed
   // order.
   const std::size_t last = a.size() - 1;
-  const unsigned topA = At(a, last) ^ 0x80U;
-  const unsigned topB = At(b, last) ^ 0x80U;
-  if (topA != topB) return topA < topB ? -1 : 1;
-  return CompareUnsigned(a.first(last), b.first(last));
+  const std::uint64_t flip = std::uint64_t{0x80} << (8 * last);
+  const std::uint64_t x = LoadLe(a) ^ flip;
+  const std::uint64_t y = LoadLe(b) ^ flip;
+  return x == y ? 0 : (x < y ? -1 : 1);
 }
 
 int CompareSegment(const SegmentSpec& segment, std::span<const std::byte> a,

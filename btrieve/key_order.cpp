@@ -99,7 +99,10 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     return CompareRecordKeys(key, RecordData(image, facts, records[a]),
                              RecordData(image, facts, records[b])) < 0;
   };
-  std::stable_sort(result.records.begin(), result.records.end(), less);
+  // Files are mostly written in key order: a single look tells, and the sort is then not needed.
+  if (!std::is_sorted(result.records.begin(), result.records.end(), less)) {
+    std::stable_sort(result.records.begin(), result.records.end(), less);
+  }
 
   const bool linked = (key.flags & key_flags::kDuplicates) != 0 &&
                       (key.flags & key_flags::kRepeatingDuplicates) == 0 &&

@@ -55,8 +55,10 @@ RecordCopy ParsedFile::CopyRecord(std::size_t index, std::span<std::byte> out) c
 
 const KeyOrder& ParsedFile::Order(std::size_t key) const {
   LazyOrder& lazy = m_orders[key];
+  if (lazy.built.load(std::memory_order_acquire)) return lazy.order;
   std::call_once(lazy.once, [&] {
     lazy.order = BuildKeyOrder(m_keys[key], m_image.Bytes(), m_facts, m_records);
+    lazy.built.store(true, std::memory_order_release);
   });
   return lazy.order;
 }

@@ -3,6 +3,7 @@
 // session that opened the same unchanged file; safe to use from several threads.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -74,6 +75,7 @@ class ParsedFile {
  private:
   struct LazyOrder {
     std::once_flag once;
+    std::atomic<bool> built{false};  // spares every later call the once_flag's call
     KeyOrder order;
   };
 
