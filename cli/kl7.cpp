@@ -71,10 +71,6 @@ void VerbContext::Report(std::string_view path, std::string_view message) {
   m_trouble = true;
 }
 
-std::string HelpText() {
-  return std::string(kHelp);
-}
-
 int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
   const ParsedCommandLine parsed = ParseCommandLine(arguments);
   if (!parsed.error.empty()) {
@@ -121,7 +117,7 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
     err << "kl7: cannot write the output\n";
     return kExitTrouble;
   }
-  return context.trouble() ? kExitTrouble : kExitSuccess;
+  return context.Trouble() ? kExitTrouble : kExitSuccess;
 }
 
 }  // namespace cli

@@ -16,7 +16,4 @@ inline constexpr int kExitUsage = 2;    // the command line cannot be used
 // Runs kl7 on `arguments` (without the program's name) and returns the exit status.
 [[nodiscard]] int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream& err);
 
-// The text of `kl7 --help`.
-[[nodiscard]] std::string HelpText();
-
 }  // namespace cli

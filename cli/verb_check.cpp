@@ -144,9 +144,9 @@ class Checker {
 }  // namespace
 
 void RunCheck(VerbContext& context) {
-  RowWriter writer(context.out(), context.options(), kColumns);
+  RowWriter writer(context.Out(), context.CommandLine(), kColumns);
   Checker checker(context, writer);
-  for (const std::string& path : context.options().operands)
+  for (const std::string& path : context.CommandLine().operands)
     checker.CheckPath(path);
   writer.Finish();
 }

@@ -12,7 +12,7 @@
 namespace cli {
 
 void RunDump(VerbContext& context) {
-  const Options& options = context.options();
+  const Options& options = context.CommandLine();
   const std::string& target = options.operands[0];
   std::string utils;
   std::string fileForMessages;
@@ -61,7 +61,7 @@ void RunDump(VerbContext& context) {
       {"entry", ColumnKind::kNumber},
       {"text", ColumnKind::kText},
   }};
-  RowWriter writer(context.out(), options, kColumns);
+  RowWriter writer(context.Out(), options, kColumns);
   const core::tcodelist& list = *cache.LibraryLists(number);
   std::array<std::string, 2> row;
   for (std::size_t k = 1; k < list.Count(); ++k) {

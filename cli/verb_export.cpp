@@ -21,9 +21,9 @@ constexpr std::array<Column, 4> kColumns{{
 }  // namespace
 
 void RunExport(VerbContext& context) {
-  RowWriter writer(context.out(), context.options(), kColumns);
+  RowWriter writer(context.Out(), context.CommandLine(), kColumns);
   std::array<std::string, 4> row;
-  VisitLibraries(context, context.options().operands[0], context.options().resolve,
+  VisitLibraries(context, context.CommandLine().operands[0], context.CommandLine().resolve,
                  [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
                    row[0] = std::to_string(number);
                    row[1] = name;

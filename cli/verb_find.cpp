@@ -22,10 +22,10 @@ constexpr std::array<Column, 4> kColumns{{
 }  // namespace
 
 void RunFind(VerbContext& context) {
-  const FoldedNeedle needle(context.options().operands[0]);
-  RowWriter writer(context.out(), context.options(), kColumns);
+  const FoldedNeedle needle(context.CommandLine().operands[0]);
+  RowWriter writer(context.Out(), context.CommandLine(), kColumns);
   std::array<std::string, 4> row;
-  VisitLibraries(context, context.options().operands[1], true,
+  VisitLibraries(context, context.CommandLine().operands[1], true,
                  [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
                    for (std::size_t k = 1; k < list.Count(); ++k) {
                      if (!needle.FoundIn(list[k])) continue;

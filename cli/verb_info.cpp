@@ -214,8 +214,8 @@ void DescribeLibraryView(const std::string& path, InfoRows& rows) {
 }  // namespace
 
 void RunInfo(VerbContext& context) {
-  RowWriter writer(context.out(), context.options(), kColumns);
-  for (const std::string& path : context.options().operands) {
+  RowWriter writer(context.Out(), context.CommandLine(), kColumns);
+  for (const std::string& path : context.CommandLine().operands) {
     InfoRows rows(writer, path);
     if (!DescribeRecordFile(context, path, rows)) continue;
     DescribeLibraryView(path, rows);

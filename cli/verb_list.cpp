@@ -36,7 +36,7 @@ std::string TwoHexDigits(std::uint8_t number) {
 }  // namespace
 
 void RunList(VerbContext& context) {
-  const std::string& directory = context.options().operands[0];
+  const std::string& directory = context.CommandLine().operands[0];
   std::string error;
   const std::optional<std::vector<LibraryFile>> files = FindLibraryFiles(directory, error);
   if (!files) {
@@ -48,7 +48,7 @@ void RunList(VerbContext& context) {
   core::LibraryCache cache(manager, utils);
   const std::vector<std::string> names = CatalogueNames(cache, manager);
 
-  RowWriter writer(context.out(), context.options(), kColumns);
+  RowWriter writer(context.Out(), context.CommandLine(), kColumns);
   std::array<std::string, 8> row;
   for (const LibraryFile& file : *files) {
     const std::string path = utils + file.fileName;

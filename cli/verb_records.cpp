@@ -85,14 +85,14 @@ class RecordFile {
 }  // namespace
 
 void RunRecords(VerbContext& context) {
-  const std::string& path = context.options().operands[0];
+  const std::string& path = context.CommandLine().operands[0];
   RecordFile file(path);
   if (const std::uint16_t status = file.Open(); status != btrieve::status::kSuccess) {
     context.ReportStatus(path, status);
     return;
   }
 
-  const bool raw = context.options().raw;
+  const bool raw = context.CommandLine().raw;
   std::vector<std::byte> record(kRecordBufferSize);
   std::string out;
   out.reserve(kFlushSize + 4096);
@@ -119,12 +119,12 @@ void RunRecords(VerbContext& context) {
       }
     }
     if (out.size() >= kFlushSize) {
-      context.out().write(out.data(), static_cast<std::streamsize>(out.size()));
+      context.Out().write(out.data(), static_cast<std::streamsize>(out.size()));
       out.clear();
     }
     status = file.Get(btrieve::kOpGetNext, record, length);
   }
-  context.out().write(out.data(), static_cast<std::streamsize>(out.size()));
+  context.Out().write(out.data(), static_cast<std::streamsize>(out.size()));
 }
 
 }  // namespace cli

@@ -15,8 +15,8 @@ class VerbContext {
   VerbContext(const Options& options, std::ostream& out, std::ostream& err)
       : m_options(options), m_out(out), m_err(err) {}
 
-  [[nodiscard]] const Options& options() const { return m_options; }
-  [[nodiscard]] std::ostream& out() { return m_out; }
+  [[nodiscard]] const Options& CommandLine() const { return m_options; }
+  [[nodiscard]] std::ostream& Out() { return m_out; }
 
   // "kl7: PATH: MESSAGE (status N)" on the error stream; the run then ends with exit status 1.
   void ReportStatus(std::string_view path, std::uint16_t status);
@@ -25,7 +25,7 @@ class VerbContext {
   // A problem that the verb shows in its own output (check); the run ends with exit status 1.
   void MarkTrouble() { m_trouble = true; }
 
-  [[nodiscard]] bool trouble() const { return m_trouble; }
+  [[nodiscard]] bool Trouble() const { return m_trouble; }
 
  private:
   const Options& m_options;
