@@ -145,6 +145,7 @@ class KelmformTest : public QObject {
   void escCloses();
   void pageKeysRefreshOnKeyUp();
   void selectionChangesOnlyByLeftButtonAndKeys();
+  void dragReportsOneClickOnRelease();
   void focusMakesNoLineCurrent();
   void horizontalScrollCoversLongestEntry_data();
   void horizontalScrollCoversLongestEntry();
@@ -627,6 +628,19 @@ void KelmformTest::selectionChangesOnlyByLeftButtonAndKeys() {
   // Qt's item views would copy the current line on Ctrl+C; a list box does not.
   QTest::keyClick(&List(), Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
+}
+
+void KelmformTest::dragReportsOneClickOnRelease() {
+  Open(0, 0);
+  QWidget* viewport = List().viewport();
+  QTest::mousePress(viewport, Qt::LeftButton, {}, LinePoint(List(), 3));
+  QCOMPARE(Caption(), Full("Bibliotheksnamen  KL703  LIB[0,3]", kCurrentMarker));
+  QTest::mouseMove(viewport, LinePoint(List(), 6));
+  QCOMPARE(List().ItemIndex(), 6);
+  QCOMPARE(Caption(), Full("Bibliotheksnamen  KL703  LIB[0,3]", kCurrentMarker));
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, LinePoint(List(), 6));
+  QCOMPARE(Caption(), Full("Bibliotheksnamen  KL706  LIB[0,6]", kCurrentMarker));
+  QCOMPARE(m_window->State().CurrentLibrary, 0);
 }
 
 void KelmformTest::focusMakesNoLineCurrent() {
