@@ -1,8 +1,6 @@
 // Library files of a utils directory, and loads through the viewer's cache.
 #include "cli/library_access.h"
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <map>
