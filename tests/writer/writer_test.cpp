@@ -456,6 +456,153 @@ TEST(Writer, HeaderFieldsFollowTheVariantSettings) {
   }
 }
 
+// Follows a record's variable-part pointer through the image as a reader would (pages found by
+// their own header) and returns the fragments' data in chain order.
+struct DecodedChain {
+  Bytes data;
+  std::vector<Layout::Fragment> fragments;
+};
+
+DecodedChain DecodeChain(const BuiltFile& built, Format format, std::size_t record,
+                         std::uint16_t fixed) {
+  const Bytes& b = built.bytes;
+  const std::uint32_t p = built.layout.pageSize;
+  const bool v6 = format == Format::kV6;
+  DecodedChain chain;
+  std::uint32_t pointer = U32(b, built.layout.recordSlots[record] + DataStart(format) + fixed);
+  while (pointer != kNone && chain.fragments.size() < 100) {
+    const std::uint32_t number = (pointer & 0xFF) << 16 | ((pointer >> 8) & 0xFFFF);
+    const std::uint32_t index = pointer >> 24;
+    std::uint32_t page = 0;
+    for (const std::uint32_t candidate : built.layout.variablePages) {
+      if ((v6 ? PrefPage(b, candidate * p) : Ws32(b, candidate * p)) == number) page = candidate;
+    }
+    EXPECT_NE(page, 0u) << "pointer " << pointer << " names no variable page";
+    if (page == 0) break;
+    const std::size_t at = std::size_t{page} * p;
+    if (v6) {
+      EXPECT_EQ(PrefType(b, at), 0x56);
+    }
+    EXPECT_LT(U16(b, at + 4), 0x8000) << "a variable page never looks like a data page";
+    const std::uint16_t count = U16(b, at + 0x0A);
+    EXPECT_LT(index, count);
+    const std::uint16_t entry = U16(b, at + p - 2 - 2 * index);
+    const std::uint16_t end = U16(b, at + p - 2 - 2 * (index + 1)) & 0x7FFF;
+    const std::size_t start = entry & 0x7FFF;
+    const bool chained = v6 || (entry & 0x8000) != 0;
+    chain.fragments.push_back({page, static_cast<std::uint8_t>(index), at + start});
+    const std::size_t dataStart = at + start + (chained ? 4 : 0);
+    chain.data.insert(chain.data.end(), b.begin() + static_cast<std::ptrdiff_t>(dataStart),
+                      b.begin() + static_cast<std::ptrdiff_t>(at + end));
+    pointer = chained ? U32(b, at + start) : kNone;
+  }
+  return chain;
+}
+
+TEST(Writer, VariablePartsAreFragmentChainsOnVariablePages) {
+  for (const Format format : {Format::kPre6, Format::kV6}) {
+    SCOPED_TRACE(format == Format::kV6 ? "v6" : "pre6");
+    FileSpec file = LibrarySpec(format, 512, 16, 0, EntryRecords(16, 0, 6));
+    file.fileFlags = file_flag::kVariableLength;
+    file.maxFragmentData = 200;
+    file.keys[0].segments[0].flags |= key_flag::kDuplicates;
+    const std::size_t lengths[] = {0, 1, 199, 200, 201, 1500};
+    for (std::size_t r = 0; r < file.records.size(); ++r) {
+      for (std::size_t i = 0; i < lengths[r]; ++i)
+        file.records[r].push_back(static_cast<std::byte>((r * 31 + i) % 256));
+    }
+    const BuiltFile built = Build(file);
+    const std::size_t d = DataStart(format);
+    EXPECT_EQ(built.layout.physicalRecordLength, d + 16 + 4 + 8);
+    EXPECT_EQ(U16(built.bytes, built.layout.currentFcrPage * 512u + 0x106),
+              file_flag::kVariableLength);
+    for (std::size_t r = 0; r < file.records.size(); ++r) {
+      const DecodedChain chain = DecodeChain(built, format, r, 16);
+      EXPECT_EQ(chain.data, Bytes(file.records[r].begin() + 16, file.records[r].end())) << r;
+      ASSERT_EQ(chain.fragments.size(), built.layout.recordFragments[r].size()) << r;
+      for (std::size_t f = 0; f < chain.fragments.size(); ++f) {
+        EXPECT_EQ(chain.fragments[f].page, built.layout.recordFragments[r][f].page);
+        EXPECT_EQ(chain.fragments[f].index, built.layout.recordFragments[r][f].index);
+        EXPECT_EQ(chain.fragments[f].offset, built.layout.recordFragments[r][f].offset);
+      }
+    }
+    EXPECT_GE(built.layout.recordFragments[5].size(), 8u) << "1500 bytes in pieces of 200";
+    // Every variable page: fragments from 0x0C, contiguous, the end entry inside the page, only
+    // the pre-6.0 chained ones flagged.
+    for (const std::uint32_t page : built.layout.variablePages) {
+      const std::size_t at = std::size_t{page} * 512;
+      const std::uint16_t count = U16(built.bytes, at + 0x0A);
+      ASSERT_GE(count, 1u);
+      EXPECT_EQ(U16(built.bytes, at + 510) & 0x7FFF, 0x0C);
+      for (std::uint16_t i = 0; i < count; ++i) {
+        EXPECT_LT(U16(built.bytes, at + 510 - 2 * i) & 0x7FFF,
+                  U16(built.bytes, at + 510 - 2 * (i + 1)) & 0x7FFF);
+      }
+      EXPECT_LE(U16(built.bytes, at + 510 - 2 * count), 512u - 2 * (count + 1));
+    }
+    if (format == Format::kV6) ExpectPatMapsLogicalPages(built);
+  }
+}
+
+TEST(Writer, CollatingSequencesGetPagesThatTheirSegmentsName) {
+  CollatingSequence upper;
+  upper.name = "UPPER";
+  for (unsigned i = 0; i < 256; ++i)
+    upper.table[i] = static_cast<std::uint8_t>(i >= 'a' && i <= 'z' ? i - 32 : i);
+  CollatingSequence reverse;
+  reverse.name = "REVERSE";
+  for (unsigned i = 0; i < 256; ++i)
+    reverse.table[i] = static_cast<std::uint8_t>(255 - i);
+  for (const Format format : {Format::kPre6, Format::kV6}) {
+    SCOPED_TRACE(format == Format::kV6 ? "v6" : "pre6");
+    FileSpec file = LibrarySpec(format, 1024, 16, 0, {});
+    const char* names[] = {"b", "A", "a", "C"};
+    for (int n = 0; n < 4; ++n) {
+      Bytes record(16, std::byte{0});
+      record[0] = static_cast<std::byte>(n + 1);
+      record[4] = static_cast<std::byte>(names[n][0]);
+      file.records.push_back(record);
+    }
+    const std::uint16_t acs =
+        key_flag::kExtendedType | key_flag::kAlternateCollation | key_flag::kDuplicates;
+    file.keys.push_back({{{4, 4, key_type::kString, acs, 0, 0}}});
+    file.collatingSequences = {upper};
+    if (format == Format::kV6) {
+      file.keys.push_back({{{4, 4, key_type::kString, acs, 0, 1}}});
+      file.collatingSequences.push_back(reverse);
+    }
+    const BuiltFile built = Build(file);
+    const Bytes& b = built.bytes;
+    ASSERT_EQ(built.layout.collationPages.size(), file.collatingSequences.size());
+    if (format == Format::kPre6) {
+      EXPECT_EQ(built.layout.collationPages[0], 1u);
+    }
+    for (std::size_t a = 0; a < file.collatingSequences.size(); ++a) {
+      const std::size_t at = built.layout.collationPages[a] * 1024u;
+      EXPECT_EQ(U8(b, at + 6), 0xAC);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[at + 7]),
+                            file.collatingSequences[a].name.size()),
+                file.collatingSequences[a].name);
+      for (unsigned i = 0; i < 256; ++i)
+        ASSERT_EQ(U8(b, at + 15 + i), file.collatingSequences[a].table[i]);
+      if (format == Format::kV6) {
+        EXPECT_EQ(PrefType(b, at), 0x41);
+        // The segment names the sequence's logical page at +0x19 (bits 16-23) and +0x1A.
+        const std::size_t spec = built.layout.currentFcrPage * 1024u + 0x110 + 30 * (1 + a);
+        EXPECT_EQ(static_cast<std::uint32_t>(U8(b, spec + 0x19)) << 16 | U16(b, spec + 0x1A),
+                  PrefPage(b, at));
+      } else {
+        EXPECT_EQ(Ws32(b, at), 1u);
+        EXPECT_EQ(U16(b, at + 4), 0u);
+      }
+    }
+    if (format == Format::kV6) ExpectPatMapsLogicalPages(built);
+    // Duplicates under the sequence share one chain: "A" then "a" (insertion order).
+    const std::size_t pair = built.layout.recordSlots[1] + DataStart(format) + 16;
+    EXPECT_EQ(Ws32(b, pair + 4), built.layout.recordAddresses[2]) << "A's next is a";
+  }
+}
+
 TEST(Writer, RefusesFilesItCannotWrite) {
   const auto library = [](Format format, std::uint16_t pageSize, std::uint16_t length) {
     return LibrarySpec(format, pageSize, length, 0, EntryRecords(length, 0, 2));
@@ -483,6 +630,28 @@ TEST(Writer, RefusesFilesItCannotWrite) {
          return file;
        }},
       {"segment outside the record", [&] { return LibrarySpec(Format::kV6, 512, 64, 61); }},
+      {"variable-length record shorter than the fixed part",
+       [&] {
+         FileSpec file = library(Format::kPre6, 512, 64);
+         file.fileFlags = file_flag::kVariableLength;
+         file.records[0].pop_back();
+         return file;
+       }},
+      {"segment naming a missing collating sequence",
+       [&] {
+         FileSpec file = library(Format::kV6, 512, 64);
+         file.keys[0].segments[0] = {
+             4, 4, key_type::kString, key_flag::kExtendedType | key_flag::kAlternateCollation,
+             0, 1};
+         file.collatingSequences.resize(1);
+         return file;
+       }},
+      {"two collating sequences in pre-6.0",
+       [&] {
+         FileSpec file = library(Format::kPre6, 512, 64);
+         file.collatingSequences.resize(2);
+         return file;
+       }},
       {"key without segments",
        [&] {
          FileSpec file = library(Format::kV6, 512, 64);
