@@ -17,45 +17,49 @@ namespace {
 
 constexpr std::string_view kHelp =
     R"HELP(Usage: kl7 VERB [OPTION]... OPERAND...
-Reads the libraries (KL7xx.DAT record files) of a utils directory and shows them as the viewer
-does. Never writes to a library or its directory.
+Shows the libraries (KL7xx.DAT record files) of a utils directory as the
+viewer shows them. Never writes to a library or its directory.
 
 Verbs:
-  info FILE...        what each file is: Btrieve facts (format, page size, record lengths,
-                      records, pages, key segments, file flags) and the library view
-                      (layout, DataLength or L, H and records per entry, entries)
-  list DIR            one row per library file in DIR: number, hex, file, layout, entries,
-                      the catalogue's name, status and its meaning
-  dump TARGET [N]     the entries of one library as the viewer shows them; TARGET is a
-                      utils directory (N: library number in decimal, default 0) or a
-                      KL7xx.DAT file (then without N)
-  export DIR          the entries of every library in DIR, with library number and name
-  find TEXT DIR       the entries of any library in DIR whose shown text contains TEXT,
-                      compared by Unicode case folding
-  check PATH...       validates library files and utils directories: files that do not
-                      load, entries the loader marked, entry counts beyond 65,535
-  records FILE        any fixed-length Btrieve file's records in key-0 order, as hex
+  info FILE...      Btrieve facts (format, page size, record lengths, records,
+                    pages, key segments, file flags) and the library view
+                    (layout, DataLength or L, H and records per entry, entries)
+  list DIR          one row per library file in DIR: number, hex, file,
+                    layout, entries, catalogue name, status and its meaning
+  dump TARGET [N]   the entries of one library as the viewer shows them;
+                    TARGET is a utils directory (N: library number in decimal,
+                    default 0) or a KL7xx.DAT file (then without N)
+  export DIR        the entries of every library in DIR, with number and name
+  find TEXT DIR     the entries of any library in DIR whose shown text
+                    contains TEXT, compared by Unicode case folding
+  check PATH...     validates library files and utils directories: files that
+                    do not load, entries the loader marked, entry counts
+                    beyond 65,535
+  records FILE      any Btrieve file's records in key-0 order, as hex
 
 Options:
-  --format FORMAT     text (default; tab-separated, no header), tsv (with header), csv
-                      (RFC 4180, with header), json (one array), jsonl (an object a line);
-                      text and tsv write tab, newline, CR and backslash as \t \n \r \\
-  --no-header         csv and tsv without the header row
-  --encoding ENC      utf-8 (default) or cp1252: entry texts as the bytes of the file
-                      (text, tsv and csv only)
-  --no-resolve        dump, export: references as written, not resolved
-  --raw               records: the records' bytes one after another instead of hex
-  -h, --help          this help
-  --version           the version
+  --format FORMAT   text (default: tab-separated, no header), tsv (with
+                    header), csv (RFC 4180, with header), json (one array)
+                    or jsonl (one object a line); text and tsv write tab,
+                    newline, CR and backslash as \t \n \r \\
+  --no-header       csv and tsv without the header row
+  --encoding ENC    utf-8 (default) or cp1252: entry texts as the file's bytes
+                    (text, tsv and csv only)
+  --no-resolve      dump, export: references as written, not resolved
+  --raw             records: the records' bytes one after another
+  -h, --help        this help
+  --version         the version
 
-Columns: dump: entry, text; export and find: library, name, entry, text;
-list: library, hex, file, layout, entries, name, status, message;
-info: file, property, value; check: file, library, entry, problem, text.
+Columns:
+  dump: entry, text           export, find: library, name, entry, text
+  info: file, property, value
+  list: library, hex, file, layout, entries, name, status, message
+  check: file, library, entry, problem, text
 
 Exit status:
   0  all went well
-  1  a file could not be read (reported as "kl7: PATH: message (status N)" on stderr,
-     the rest is printed), or check found a problem, or the output could not be written
+  1  a file could not be read ("kl7: PATH: message (status N)" on stderr; the
+     rest is printed), check found a problem, or the output failed
   2  usage error (one line on stderr)
 )HELP";
 
