@@ -163,6 +163,8 @@ TEST(GenuineFiles, DescriptionsGiveFormatAndSlotSize) {
       {"MBBSEMU.DAT", true, 4, 512, 90, 4, 6},
       {"MBMGEPLT.DAT", true, 4, 1024, 509, 22, 15},
       {"WCCACMS2.DAT", false, 0x0600, 4096, 402, 7639, 881},
+      {"VARIABLE.DAT", true, 4, 512, 20, 1024, 1156},
+      {"MULTIACS.DAT", false, 0x0610, 4096, 142, 0, 10},
   };
   for (const Case& c : cases) {
     const std::string path = Fixture(c.name);
