@@ -7,34 +7,18 @@ set -eu
 build=${1:?usage: kl7_whole_process.sh <build dir> [runs]}
 runs=${2:-7}
 kl7="$build/cli/kl7"
-writer="$build/bench/kl7_bench_libraries"
-[ -x "$kl7" ] && [ -x "$writer" ] || {
-  echo "build the kl7 and kl7_bench_libraries targets first" >&2
+tool="$build/bench/kl7_whole_process"
+[ -x "$kl7" ] && [ -x "$tool" ] || {
+  echo "build the kl7 and kl7_whole_process targets first" >&2
   exit 2
 }
 dir=$(mktemp -d "${TMPDIR:-/tmp}/kl7-bench.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 
-now_ns() { date +%s%N; }
+# The median wall time of "$@" in milliseconds, from fork to exit, output to /dev/null.
+time_ms() { "$tool" time "$runs" "$@"; }
 
-# Median of the numbers on stdin.
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
-# Runs "$@" $runs times (after one warm-up), output to /dev/null, and prints the median wall time
-# in milliseconds.
-time_ms() {
-  "$@" > /dev/null
-  i=0
-  while [ "$i" -lt "$runs" ]; do
-    start=$(now_ns)
-    "$@" > /dev/null
-    end=$(now_ns)
-    echo $(( (end - start) / 1000 ))
-    i=$((i + 1))
-  done | median | awk '{ printf "%.1f", $1 / 1000 }'
-}
-
-"$writer" "$dir/many" "$dir/large"
+"$tool" write "$dir/many" "$dir/large"
 # A file changed within the last two seconds is read into memory; one that has settled is mapped.
 sleep 3
 

@@ -41,46 +41,66 @@ std::size_t Utf8SequenceLength(std::string_view bytes) {
   return length;
 }
 
-// The UTF-8 form of every Windows-1252 byte, built once.
-struct Utf8Table {
-  Utf8Table() {
+// What each byte becomes in one kind of output: itself (a "plain" byte, copied in runs) or a
+// sequence of up to four bytes.
+class ByteTranslation {
+ public:
+  ByteTranslation(bool toUtf8, bool tabEscaped) {
     for (int byte = 0; byte < 256; ++byte) {
-      const std::string utf8 = text::Cp1252ToUtf8(std::string(1, static_cast<char>(byte)));
-      lengths[byte] = static_cast<std::uint8_t>(utf8.size());
-      utf8.copy(sequences[byte], sizeof sequences[byte]);
+      std::string sequence(1, static_cast<char>(byte));
+      if (toUtf8 && byte >= 0x80) sequence = text::Cp1252ToUtf8(sequence);
+      if (tabEscaped) {
+        if (byte == '\t') sequence = "\\t";
+        if (byte == '\n') sequence = "\\n";
+        if (byte == '\r') sequence = "\\r";
+        if (byte == '\\') sequence = "\\\\";
+      }
+      m_plain[byte] = sequence.size() == 1 && sequence[0] == static_cast<char>(byte);
+      m_lengths[byte] = static_cast<std::uint8_t>(sequence.size());
+      sequence.copy(m_sequences[byte], sizeof m_sequences[byte]);
     }
   }
-  char sequences[256][4]{};
-  std::uint8_t lengths[256]{};
+
+  void Append(std::string& out, std::string_view bytes) const {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const auto byte = static_cast<std::uint8_t>(bytes[i]);
+      if (m_plain[byte]) continue;
+      out.append(bytes, from, i - from);
+      out.append(m_sequences[byte], m_lengths[byte]);
+      from = i + 1;
+    }
+    out.append(bytes, from, std::string_view::npos);
+  }
+
+ private:
+  bool m_plain[256]{};
+  char m_sequences[256][4]{};
+  std::uint8_t m_lengths[256]{};
 };
+
+// Built on first use (the code page's own tables are then ready).
+const ByteTranslation& ToUtf8() {
+  static const ByteTranslation translation(true, false);
+  return translation;
+}
+const ByteTranslation& TabEscaped() {
+  static const ByteTranslation translation(false, true);
+  return translation;
+}
+const ByteTranslation& ToUtf8TabEscaped() {
+  static const ByteTranslation translation(true, true);
+  return translation;
+}
 
 }  // namespace
 
 void AppendCp1252AsUtf8(std::string& out, std::string_view bytes) {
-  static const Utf8Table table;
-  std::size_t from = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto byte = static_cast<std::uint8_t>(bytes[i]);
-    if (byte < 0x80) continue;
-    out.append(bytes, from, i - from);
-    out.append(table.sequences[byte], table.lengths[byte]);
-    from = i + 1;
-  }
-  out.append(bytes, from, std::string_view::npos);
+  ToUtf8().Append(out, bytes);
 }
 
 void AppendTabEscaped(std::string& out, std::string_view field) {
-  // Runs without anything to escape are copied whole.
-  std::size_t from = 0;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    const char c = field[i];
-    if (c != '\t' && c != '\n' && c != '\r' && c != '\\') continue;
-    out.append(field, from, i - from);
-    out += '\\';
-    out += c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : '\\';
-    from = i + 1;
-  }
-  out.append(field, from, std::string_view::npos);
+  TabEscaped().Append(out, field);
 }
 
 void AppendCsvField(std::string& out, std::string_view field) {
@@ -178,29 +198,31 @@ void RowWriter::Start() {
 
 void RowWriter::Field(std::string_view field, ColumnKind kind) {
   // Entry texts are Windows-1252; everything else goes out as it came.
-  std::string_view bytes = field;
   const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
-  if (kind == ColumnKind::kText && (json || m_encoding == Encoding::kUtf8)) {
-    m_scratch.clear();
-    AppendCp1252AsUtf8(m_scratch, field);
-    bytes = m_scratch;
-  }
+  const bool convert = kind == ColumnKind::kText && (json || m_encoding == Encoding::kUtf8);
   switch (m_format) {
     case Format::kText:
     case Format::kTsv:
-      AppendTabEscaped(m_buffer, bytes);
-      break;
+      // One pass converts and escapes.
+      (convert ? ToUtf8TabEscaped() : TabEscaped()).Append(m_buffer, field);
+      return;
     case Format::kCsv:
-      AppendCsvField(m_buffer, bytes);
-      break;
     case Format::kJson:
     case Format::kJsonl:
-      if (kind == ColumnKind::kNumber) {
-        m_buffer += bytes.empty() ? std::string_view("null") : bytes;
-      } else {
-        AppendJsonString(m_buffer, bytes);
-      }
       break;
+  }
+  std::string_view bytes = field;
+  if (convert) {
+    m_scratch.clear();
+    ToUtf8().Append(m_scratch, field);
+    bytes = m_scratch;
+  }
+  if (m_format == Format::kCsv) {
+    AppendCsvField(m_buffer, bytes);
+  } else if (kind == ColumnKind::kNumber) {
+    m_buffer += bytes.empty() ? std::string_view("null") : bytes;
+  } else {
+    AppendJsonString(m_buffer, bytes);
   }
 }
 

@@ -1,16 +1,28 @@
-// Writes the utils directories that kl7_whole_process.sh times kl7 on:
+// The tool behind kl7_whole_process.sh.
+//
+//   kl7_whole_process write <many> <large>
+//       writes the utils directories that the script times kl7 on:
 //   <many>:  256 libraries (KL700.DAT to KL7FF.DAT) of 1,000 entries each; the catalogue names
 //            them, a quarter are in the older 16Bit layout, half are pre-6.0 files, and every 20th
 //            entry is a reference into another library;
 //   <large>: one library of 65,535 entries (KL702.DAT), every 10th a reference into library 1 of
 //            1,000 entries, and a small catalogue.
-// Usage: kl7_bench_libraries <many> <large>
+//   kl7_whole_process time <runs> <program> [argument...]
+//       runs the program once to warm up, then <runs> times with its output to /dev/null, and
+//       prints the median wall time from fork to exit in milliseconds (no shell in between)
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "libfile/writer/library_writer.h"
 
@@ -70,16 +82,46 @@ LibraryContents Library(int number, int entries, int referenceEvery, int referen
   return contents;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: kl7_bench_libraries <many> <large>\n");
-    return 2;
+// One run of `arguments` with stdout to /dev/null; the wall time in milliseconds, or a negative
+// value when the program could not be run or failed with a status other than 0 or 1.
+double RunOnce(char** arguments) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, STDOUT_FILENO);
+    execvp(arguments[0], arguments);
+    _exit(127);
   }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return -1;
+  const auto end = std::chrono::steady_clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+int Time(int runs, char** arguments) {
+  if (RunOnce(arguments) < 0) {
+    std::fprintf(stderr, "kl7_whole_process: %s failed\n", arguments[0]);
+    return 1;
+  }
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const double ms = RunOnce(arguments);
+    if (ms < 0) return 1;
+    times.push_back(ms);
+  }
+  std::sort(times.begin(), times.end());
+  const std::size_t middle = times.size() / 2;
+  const double median =
+      times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
+  std::printf("%.1f\n", median);
+  return 0;
+}
+
+int WriteLibraries(const std::filesystem::path& many, const std::filesystem::path& large) {
   try {
-    const std::filesystem::path many = argv[1];
-    const std::filesystem::path large = argv[2];
     std::filesystem::create_directories(many);
     std::filesystem::create_directories(large);
 
@@ -97,8 +139,20 @@ int main(int argc, char** argv) {
     LibraryContents big = Library(2, 65535, 10, 1);
     Write(large, 2, big);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "kl7_bench_libraries: %s\n", error.what());
+    std::fprintf(stderr, "kl7_whole_process: %s\n", error.what());
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "write" && argc == 4) return WriteLibraries(argv[2], argv[3]);
+  if (mode == "time" && argc >= 4) return Time(std::max(1, std::atoi(argv[2])), argv + 3);
+  std::fprintf(stderr,
+               "usage: kl7_whole_process write <many> <large>\n"
+               "       kl7_whole_process time <runs> <program> [argument...]\n");
+  return 2;
 }
