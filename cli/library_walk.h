@@ -1,10 +1,12 @@
 // Every library of a utils directory, loaded in number order as the viewer loads it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "cli/row_writer.h"
 #include "cli/verbs.h"
 #include "viewer/core/tcodelist.h"
 
@@ -18,5 +20,13 @@ using LibraryVisitor =
     std::function<void(std::uint8_t number, const std::string& name, const core::tcodelist& list)>;
 void VisitLibraries(VerbContext& context, const std::string& directory, bool resolve,
                     const LibraryVisitor& visit);
+
+// The columns of a row that names an entry of some library (export, find).
+inline constexpr std::array<Column, 4> kLibraryEntryColumns{{
+    {"library", ColumnKind::kNumber},
+    {"name", ColumnKind::kText},
+    {"entry", ColumnKind::kNumber},
+    {"text", ColumnKind::kText},
+}};
 
 }  // namespace cli

@@ -4,24 +4,12 @@
 #include <string>
 
 #include "cli/library_walk.h"
-#include "cli/row_writer.h"
 #include "cli/verbs.h"
 
 namespace cli {
 
-namespace {
-
-constexpr std::array<Column, 4> kColumns{{
-    {"library", ColumnKind::kNumber},
-    {"name", ColumnKind::kText},
-    {"entry", ColumnKind::kNumber},
-    {"text", ColumnKind::kText},
-}};
-
-}  // namespace
-
 void RunExport(VerbContext& context) {
-  RowWriter writer(context.Out(), context.CommandLine(), kColumns);
+  RowWriter writer(context.Out(), context.CommandLine(), kLibraryEntryColumns);
   std::array<std::string, 4> row;
   VisitLibraries(context, context.CommandLine().operands[0], context.CommandLine().resolve,
                  [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {

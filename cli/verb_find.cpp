@@ -5,25 +5,13 @@
 
 #include "cli/case_folding.h"
 #include "cli/library_walk.h"
-#include "cli/row_writer.h"
 #include "cli/verbs.h"
 
 namespace cli {
 
-namespace {
-
-constexpr std::array<Column, 4> kColumns{{
-    {"library", ColumnKind::kNumber},
-    {"name", ColumnKind::kText},
-    {"entry", ColumnKind::kNumber},
-    {"text", ColumnKind::kText},
-}};
-
-}  // namespace
-
 void RunFind(VerbContext& context) {
   const FoldedNeedle needle(context.CommandLine().operands[0]);
-  RowWriter writer(context.Out(), context.CommandLine(), kColumns);
+  RowWriter writer(context.Out(), context.CommandLine(), kLibraryEntryColumns);
   std::array<std::string, 4> row;
   VisitLibraries(context, context.CommandLine().operands[1], true,
                  [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {

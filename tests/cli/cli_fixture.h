@@ -5,70 +5,23 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "cli/kl7.h"
 #include "libfile/writer/library_writer.h"
+#include "support/library_directory.h"
 
 namespace cli::testing {
 
 using libfile::writer::LibraryContents;
 using libfile::writer::RecordLayout;
 
-class TempDirectory {
+// A temporary utils directory for kl7's tests.
+class TempDirectory : public kl7test::LibraryDirectory {
  public:
-  TempDirectory() {
-    std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (;;) {
-      m_path = base / ("kl7-cli-" + std::to_string(random()));
-      std::error_code error;
-      if (std::filesystem::create_directory(m_path, error)) break;
-    }
-  }
-  ~TempDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-  }
-  TempDirectory(const TempDirectory&) = delete;
-  TempDirectory& operator=(const TempDirectory&) = delete;
-
-  [[nodiscard]] std::string Path() const { return m_path.string(); }
-  [[nodiscard]] std::string FileOf(std::uint8_t number) const {
-    return (m_path / libfile::writer::LibraryFileNameFor(number)).string();
-  }
-
-  void WriteCurrent(std::uint8_t number, std::vector<std::string> texts,
-                    btrieve::writer::Format format = btrieve::writer::Format::kV6,
-                    std::uint16_t recordLength = 80) const {
-    LibraryContents contents;
-    contents.format = format;
-    contents.recordLength = recordLength;
-    contents.texts = std::move(texts);
-    libfile::writer::WriteLibraryFile(FileOf(number), contents);
-  }
-  void WriteOlder(std::uint8_t number, std::vector<std::string> texts,
-                  btrieve::writer::Format format = btrieve::writer::Format::kPre6,
-                  std::uint16_t entryLength = 40) const {
-    LibraryContents contents;
-    contents.layout = RecordLayout::kSixteenBit;
-    contents.format = format;
-    contents.entryLength = entryLength;
-    contents.texts = std::move(texts);
-    libfile::writer::WriteLibraryFile(FileOf(number), contents);
-  }
-  void WriteBytes(const std::string& name, const std::string& bytes) const {
-    std::FILE* file = std::fopen((m_path / name).string().c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-  }
-
- private:
-  std::filesystem::path m_path;
+  TempDirectory() : kl7test::LibraryDirectory("kl7-cli") {}
 };
 
 struct RunResult {

@@ -3,77 +3,23 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "libfile/record_manager.h"
 #include "libfile/writer/library_writer.h"
+#include "support/library_directory.h"
 
 namespace core::testing {
 
 using libfile::writer::LibraryContents;
 using libfile::writer::RecordLayout;
 
-class UtilsDirectory {
+class UtilsDirectory : public kl7test::LibraryDirectory {
  public:
-  UtilsDirectory() {
-    std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (;;) {
-      m_path = base / ("kl7-core-" + std::to_string(random()));
-      std::error_code error;
-      if (std::filesystem::create_directory(m_path, error)) break;
-    }
-  }
-  ~UtilsDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-  }
-  UtilsDirectory(const UtilsDirectory&) = delete;
-  UtilsDirectory& operator=(const UtilsDirectory&) = delete;
-
-  // The "UTILS" value: the directory with its trailing separator.
-  [[nodiscard]] std::string Utils() const { return (m_path / "").string(); }
-  [[nodiscard]] std::filesystem::path FileOf(std::uint8_t number) const {
-    return m_path / libfile::writer::LibraryFileNameFor(number);
-  }
-
-  void Write(std::uint8_t number, const LibraryContents& contents) const {
-    libfile::writer::WriteLibraryFile(FileOf(number), contents);
-  }
-  void WriteCurrent(std::uint8_t number, std::vector<std::string> texts,
-                    btrieve::writer::Format format = btrieve::writer::Format::kV6,
-                    std::uint16_t recordLength = 80) const {
-    LibraryContents contents;
-    contents.format = format;
-    contents.recordLength = recordLength;
-    contents.texts = std::move(texts);
-    Write(number, contents);
-  }
-  void WriteOlder(std::uint8_t number, std::vector<std::string> texts,
-                  btrieve::writer::Format format = btrieve::writer::Format::kPre6,
-                  std::uint16_t entryLength = 40) const {
-    LibraryContents contents;
-    contents.layout = RecordLayout::kSixteenBit;
-    contents.format = format;
-    contents.entryLength = entryLength;
-    contents.texts = std::move(texts);
-    Write(number, contents);
-  }
-  void WriteBytes(std::uint8_t number, const std::string& bytes) const {
-    std::filesystem::remove(FileOf(number));
-    std::FILE* file = std::fopen(FileOf(number).string().c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-  }
-
- private:
-  std::filesystem::path m_path;
+  UtilsDirectory() : kl7test::LibraryDirectory("kl7-core") {}
 };
 
 // Passes every call to another record manager and counts them per operation. Its snapshot token is
