@@ -133,21 +133,28 @@ ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t li
     if (pointer == tortoise) {
       // A loop of `lambda` fragments. Find where it is entered: two walkers lambda apart meet
       // there.
+      // Every fragment up to here passed its checks, so the walks below meet no fault; they
+      // stop all the same if one ever did.
+      const auto next = [&](std::uint32_t at) {
+        const std::optional<Fragment> located = walker.Locate(at);
+        return located ? located->next : layout::kNoPointer;
+      };
       std::uint32_t behind = first;
       std::uint32_t ahead = first;
       for (std::uint64_t i = 0; i < lambda; ++i)
-        ahead = walker.Locate(ahead)->next;
+        ahead = next(ahead);
       std::uint64_t mu = 0;
-      while (behind != ahead) {
-        behind = walker.Locate(behind)->next;
-        ahead = walker.Locate(ahead)->next;
+      while (behind != ahead && mu < result.fragments) {
+        behind = next(behind);
+        ahead = next(ahead);
         ++mu;
       }
-      result.fragments = mu + lambda;
+      result.fragments = std::min(mu + lambda, result.fragments);
       result.length = 0;
       std::uint32_t at = first;
       for (std::uint64_t i = 0; i < result.fragments; ++i) {
         const std::optional<Fragment> counted = walker.Locate(at);
+        if (!counted) break;
         result.length += counted->dataLength;
         at = counted->next;
       }
@@ -179,6 +186,7 @@ VariablePart ReadVariablePart(const VariablePages& pages, std::uint32_t pointer,
   std::uint32_t at = pointer;
   for (std::uint64_t i = 0; i < count.fragments && filled < out.size(); ++i) {
     const std::optional<Fragment> fragment = walker.Locate(at);
+    if (!fragment) break;
     const std::uint64_t take = std::min<std::uint64_t>(fragment->dataLength, out.size() - filled);
     std::memcpy(out.data() + filled, pages.image.data() + fragment->dataOffset,
                 static_cast<std::size_t>(take));
