@@ -56,9 +56,9 @@ class ReadOnlyFile {
   // where the system can (no copy, no fresh memory to fill): the image then shows the file's own
   // pages, so the caller maps only a file that nobody is writing. (A mapped file that another
   // program later rewrites in place shows the new bytes, always within the mapped size; one that
-  // it cuts short in place can stop the process on POSIX systems. Hosts append and replace files;
-  // they do not shorten a file in place.) Otherwise, or when mapping fails, one read loop fills a
-  // buffer; never per-record calls.
+  // it cuts short in place can stop the process on POSIX systems, which is why only files that
+  // have not changed for a while are mapped.) Otherwise, or when mapping fails, one read loop
+  // fills a buffer; never per-record calls.
   [[nodiscard]] LoadResult Load(std::uint64_t limit, bool mayMap) const;
 
  private:
