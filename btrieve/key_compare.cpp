@@ -2,6 +2,8 @@
 #include "btrieve/key_compare.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <type_traits>
 
 #include "btrieve/format_constants.h"
@@ -49,23 +51,12 @@ std::span<const std::byte> UpToZero(std::span<const std::byte> bytes) {
   return bytes.first(static_cast<std::size_t>(zero - bytes.begin()));
 }
 
-// A little-endian value of at most 8 bytes; the usual sizes as one load each.
+// A little-endian value of at most 8 bytes; on a little-endian host one copy of the bytes.
 std::uint64_t LoadLe(std::span<const std::byte> bytes) {
-  const auto fixed = [&](auto width) {
+  if constexpr (std::endian::native == std::endian::little) {
     std::uint64_t value = 0;
-    for (std::size_t i = width; i > 0; --i)
-      value = (value << 8) | At(bytes, i - 1);
+    std::memcpy(&value, bytes.data(), std::min<std::size_t>(bytes.size(), sizeof(value)));
     return value;
-  };
-  switch (bytes.size()) {
-    case 2:
-      return fixed(std::integral_constant<std::size_t, 2>{});
-    case 4:
-      return fixed(std::integral_constant<std::size_t, 4>{});
-    case 8:
-      return fixed(std::integral_constant<std::size_t, 8>{});
-    default:
-      break;
   }
   std::uint64_t value = 0;
   for (std::size_t i = bytes.size(); i > 0; --i)

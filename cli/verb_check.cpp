@@ -111,7 +111,7 @@ class Checker {
     const std::string emptyMark =
         std::string(core::kEmptyOpenMark) + std::string(core::kEmptyCloseMark);
     for (std::size_t k = 1; k < shown.Count() && k < stored.size(); ++k) {
-      const std::string& text = shown[k];
+      const std::string text(shown[k]);
       // Without resolution the loader marks only empty texts.
       const bool empty = stored[k] == emptyMark;
       const std::string raw = empty ? std::string() : stored[k];

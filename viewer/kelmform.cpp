@@ -190,7 +190,7 @@ std::optional<std::string> TKelmform::Name(int library) {
       static_cast<std::size_t>(library) >= catalogue->Count()) {
     return std::nullopt;
   }
-  return (*catalogue)[static_cast<std::size_t>(library)];
+  return std::string((*catalogue)[static_cast<std::size_t>(library)]);
 }
 
 void TKelmform::CentreSelection() {

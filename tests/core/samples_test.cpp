@@ -12,7 +12,7 @@
 namespace core {
 namespace {
 
-std::string Utf8(const std::string& cp1252) {
+std::string Utf8(std::string_view cp1252) {
   return text::Cp1252ToUtf8(cp1252);
 }
 

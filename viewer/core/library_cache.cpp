@@ -21,12 +21,12 @@ constexpr std::uint16_t kMinimumCurrentDataLength = 39;
 
 // The entry text in `buffer`: from its second byte up to the first zero byte, and never beyond
 // the entry's data part.
-std::string EntryText(std::span<const std::byte> buffer, std::size_t dataLength) {
+std::string_view EntryText(std::span<const std::byte> buffer, std::size_t dataLength) {
   const std::size_t end = std::min(dataLength, buffer.size());
   if (end <= 1) return {};
   const char* const first = reinterpret_cast<const char*>(buffer.data()) + 1;
   const std::string_view data(first, end - 1);
-  return std::string(data.substr(0, data.find('\0')));
+  return data.substr(0, data.find('\0'));
 }
 
 }  // namespace
@@ -159,8 +159,8 @@ std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t c
     // buffer.
     // The resolver may load other libraries and overwrite the record buffer, so the text is taken
     // out first.
-    list->Add(
-        StoredText(arrived ? EntryText(buffer, file.EntryDataLength()) : std::string(), resolve));
+    AddStoredText(arrived ? EntryText(buffer, file.EntryDataLength()) : std::string_view(), resolve,
+                  *list);
   }
 
   if (!resolve) {
@@ -200,7 +200,7 @@ bool LibraryCache::SetText(int number, std::size_t index, std::string text) {
   if (index >= list->Count()) return false;
   // Copy on write: the memo (and nobody else) may share this list.
   if (list.use_count() > 1) list = std::make_shared<tcodelist>(*list);
-  (*list)[index] = std::move(text);
+  list->Set(index, text);
   return true;
 }
 
@@ -212,14 +212,14 @@ LibraryCache::Resolution LibraryCache::Resolve(std::string_view text) {
   // The low 8 bits name the file: -1 reads library 255, 259 reads library 3.
   bool is16Bit = false;
   if (!LoadLibraryList(static_cast<std::uint8_t>(reference->library), true, false, is16Bit)) {
-    return {Outcome::kUnreadable};
+    return {Outcome::kUnreadable, {}};
   }
   // The full number decides whether the target is cached, so 256 and above leave the text alone.
   if (reference->entry <= 0 || !LibraryLoaded(reference->library)) return {};
   const tcodelist& target = *LibraryLists(reference->library);
   const auto entry = static_cast<std::size_t>(reference->entry);
-  if (target.Count() <= entry) return {Outcome::kEmptied};
-  return {Outcome::kJoined, &target[entry]};
+  if (target.Count() <= entry) return {Outcome::kEmptied, {}};
+  return {Outcome::kJoined, target[entry]};
 }
 
 void LibraryCache::ResolveReference(std::string& text) {
@@ -230,7 +230,7 @@ void LibraryCache::ResolveReference(std::string& text) {
       break;
     case Outcome::kJoined:
       text += kReferenceJoint;
-      text += *resolution.target;
+      text += resolution.target;
       break;
     case Outcome::kUnreadable:
       text += kUnreadableMark;
@@ -241,35 +241,44 @@ void LibraryCache::ResolveReference(std::string& text) {
   }
 }
 
-std::string LibraryCache::StoredText(std::string read, bool resolve) {
+void LibraryCache::AddStoredText(std::string_view read, bool resolve, tcodelist& list) {
   using Outcome = Resolution::Outcome;
+  // The resolver may load other libraries and so overwrite the record buffer that `read` points
+  // into: a text that may be a reference is taken out first.
+  std::string taken;
+  if (resolve && read.starts_with("LIB")) {
+    taken.assign(read);
+    read = taken;
+  }
   const Resolution resolution = resolve ? Resolve(read) : Resolution{};
-  std::string text;
+  std::string& text = m_textScratch;
   switch (resolution.outcome) {
     case Outcome::kUnchanged:
-      if (!read.empty()) return read;
+      if (!read.empty()) {
+        list.Add(read);
+        return;
+      }
       break;
     case Outcome::kJoined:
-      text.reserve(read.size() + kReferenceJoint.size() + resolution.target->size());
-      text += read;
+      text.assign(read);
       text += kReferenceJoint;
-      text += *resolution.target;
-      return text;
+      text += resolution.target;
+      list.Add(text);
+      return;
     case Outcome::kUnreadable:
-      text.reserve(read.size() + kUnreadableMark.size());
-      text += read;
+      text.assign(read);
       text += kUnreadableMark;
-      return text;
+      list.Add(text);
+      return;
     case Outcome::kEmptied:
       break;
   }
   // An empty text is stored between the marks, with what was read (a reference whose entry lies
   // beyond its library) between them.
-  text.reserve(kEmptyOpenMark.size() + read.size() + kEmptyCloseMark.size());
-  text += kEmptyOpenMark;
+  text.assign(kEmptyOpenMark);
   text += read;
   text += kEmptyCloseMark;
-  return text;
+  list.Add(text);
 }
 
 }  // namespace core

@@ -80,12 +80,12 @@ class LibraryCache {
   // the unreadable mark, or emptied.
   struct Resolution {
     enum class Outcome { kUnchanged, kJoined, kUnreadable, kEmptied } outcome = Outcome::kUnchanged;
-    const std::string* target = nullptr;  // kJoined: the target entry's text in the cache
+    std::string_view target;  // kJoined: the target entry's text in the cache
   };
   Resolution Resolve(std::string_view text);
-  // The text that the list stores for an entry read as `read`: resolved when asked, and marked
-  // when it ends up empty. Allocates once, for the text itself.
-  std::string StoredText(std::string read, bool resolve);
+  // Appends to `list` the text stored for an entry read as `read` (in the record buffer): resolved
+  // when asked, and marked when it ends up empty.
+  void AddStoredText(std::string_view read, bool resolve, tcodelist& list);
 
   bool Load(std::uint8_t number, bool reload, bool resolve, bool& is16Bit);
   // Reads every entry of an opened file object into a new list.
@@ -100,6 +100,7 @@ class LibraryCache {
   std::array<std::shared_ptr<tcodelist>, kLibraryTablePositions> m_lists{};
   std::array<bool, kLibraryTablePositions> m_loaded{};
   std::unique_ptr<std::array<ReuseMemo, 256>> m_memos;
+  std::string m_textScratch;  // where a joined or marked text is put together before it is stored
   int m_loadDepth = 0;
   std::uint64_t m_outerLoad = 0;
 };

@@ -1,0 +1,60 @@
+// The list's block storage (see tcodelist.h).
+#include "viewer/core/tcodelist.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace core {
+
+namespace {
+
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+}  // namespace
+
+tcodelist::tcodelist(const tcodelist& other) {
+  m_items.reserve(other.m_items.size());
+  for (const std::string_view text : other.m_items)
+    Add(text);
+}
+
+tcodelist& tcodelist::operator=(const tcodelist& other) {
+  if (this != &other) *this = tcodelist(other);
+  return *this;
+}
+
+void tcodelist::Add(std::string_view text) {
+  m_items.push_back(Store(text));
+}
+
+void tcodelist::Set(std::size_t index, std::string_view text) {
+  m_items[index] = Store(text);
+}
+
+std::vector<std::string> tcodelist::Items() const {
+  return std::vector<std::string>(m_items.begin(), m_items.end());
+}
+
+std::string_view tcodelist::Store(std::string_view text) {
+  if (text.empty()) return {};
+  if (text.size() > m_freeLength) {
+    // A text longer than a block gets a block of its own; the current block keeps its free end.
+    const std::size_t size = std::max(kBlockSize, text.size());
+    auto block = std::make_unique_for_overwrite<char[]>(size);
+    char* const start = block.get();
+    m_blocks.push_back(std::move(block));
+    if (size > kBlockSize) {
+      std::memcpy(start, text.data(), text.size());
+      return {start, text.size()};
+    }
+    m_free = start;
+    m_freeLength = size;
+  }
+  std::memcpy(m_free, text.data(), text.size());
+  const std::string_view stored(m_free, text.size());
+  m_free += text.size();
+  m_freeLength -= text.size();
+  return stored;
+}
+
+}  // namespace core
