@@ -5,16 +5,44 @@
 #include <utility>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "libfile/record_manager.h"
+#include "startup/command_line.h"
 #include "startup/directory_lookup.h"
 #include "startup/startup_sequence.h"
 #include "viewer/kelmform.h"
 
+namespace {
+
+// The arguments after the program's own path, split as the system's rules say.
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+#if defined(_WIN32)
+  (void)argc;
+  (void)argv;
+  std::vector<std::string> arguments = startup::SplitCommandLine(::GetCommandLineA());
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  return arguments;
+#else
+  // The shell has split them already.
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+#endif
+}
+
+#if defined(_WIN32)
+constexpr startup::PathStyle kPathStyle = startup::PathStyle::kWindows;
+#else
+constexpr startup::PathStyle kPathStyle = startup::PathStyle::kPosix;
+#endif
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   startup::FileSystemLookup lookup;
-  std::optional<startup::StartupValues> values =
-      startup::RunStartup(arguments, startup::PathStyle::kPosix, lookup);
+  std::optional<startup::StartupValues> values = startup::RunStartup(arguments, kPathStyle, lookup);
   // An argument list that cannot be used ends the program at once, silently.
   if (!values) return 0;
 
