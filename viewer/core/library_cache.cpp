@@ -157,8 +157,6 @@ std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t c
     const bool arrived = file.ReadEntry(static_cast<std::int32_t>(k), buffer, trailer);
     // An entry that could not be read is empty, never the previous entry's text left in the
     // buffer.
-    // The resolver may load other libraries and overwrite the record buffer, so the text is taken
-    // out first.
     AddStoredText(arrived ? EntryText(buffer, file.EntryDataLength()) : std::string_view(), resolve,
                   *list);
   }
