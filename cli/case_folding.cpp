@@ -1,9 +1,8 @@
-// Full case folding: Qt's simple folding, plus the foldings into several letters that the simple
-// one leaves out (ß and the Latin ligatures), so that "Straße" and "STRASSE" fold alike.
+// Full case folding, for the characters that can meet an entry text. Entry texts are Windows-1252,
+// so a search text can only match through characters that fold to what such a text holds; every
+// other character of a search text is compared as it is (it matches nothing either way).
 #include "cli/case_folding.h"
 
-#include <QString>
-#include <array>
 #include <string>
 
 #include "text/codepage.h"
@@ -12,50 +11,85 @@ namespace cli {
 
 namespace {
 
-QString FullyFolded(const QString& text) {
-  QString folded = text.toCaseFolded();
-  // After simple folding, U+1E9E has become U+00DF as well.
-  struct Expansion {
-    char16_t from;
-    const char16_t* to;
-  };
-  static constexpr std::array<Expansion, 8> kExpansions{{
-      {u'\u00DF', u"ss"},
-      {u'\uFB00', u"ff"},
-      {u'\uFB01', u"fi"},
-      {u'\uFB02', u"fl"},
-      {u'\uFB03', u"ffi"},
-      {u'\uFB04', u"ffl"},
-      {u'\uFB05', u"st"},
-      {u'\uFB06', u"st"},
-  }};
-  for (const Expansion& expansion : kExpansions) {
-    if (folded.contains(QChar(expansion.from))) {
-      folded.replace(QChar(expansion.from), QString::fromUtf16(expansion.to));
-    }
+// Appends the full case folding of `c`: the foldings whose result lies in Windows-1252 (or is the
+// Greek mu, which the micro sign folds to), the sharp s and the Latin ligatures into several
+// letters, and `c` itself otherwise.
+void AppendFolded(std::u32string& out, char32_t c) {
+  if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+    out += c + 0x20;
+    return;
   }
-  return folded;
-}
-
-QString FromCp1252(std::string_view bytes) {
-  const std::u16string utf16 = text::Cp1252ToUtf16(bytes);
-  return QString::fromUtf16(utf16.data(), static_cast<qsizetype>(utf16.size()));
+  switch (c) {
+    case 0x00DF:  // ß
+    case 0x1E9E:  // capital sharp s
+      out += U"ss";
+      return;
+    case 0x0152:  // Œ
+    case 0x0160:  // Š
+    case 0x017D:  // Ž
+    case 0x0191:  // Ƒ
+      out += c + 1;
+      return;
+    case 0x0178:  // Ÿ
+      out += char32_t{0x00FF};
+      return;
+    case 0x00B5:  // micro sign
+    case 0x039C:  // capital mu
+      out += char32_t{0x03BC};
+      return;
+    case 0x017F:  // long s
+      out += U's';
+      return;
+    case 0x212A:  // Kelvin sign
+      out += U'k';
+      return;
+    case 0x212B:  // Angstrom sign
+      out += char32_t{0x00E5};
+      return;
+    case 0xFB00:
+      out += U"ff";
+      return;
+    case 0xFB01:
+      out += U"fi";
+      return;
+    case 0xFB02:
+      out += U"fl";
+      return;
+    case 0xFB03:
+      out += U"ffi";
+      return;
+    case 0xFB04:
+      out += U"ffl";
+      return;
+    case 0xFB05:
+    case 0xFB06:
+      out += U"st";
+      return;
+    default:
+      out += c;
+      return;
+  }
 }
 
 }  // namespace
 
 struct FoldedNeedle::Folded {
-  QString needle;
+  std::u32string needle;
 };
 
-FoldedNeedle::FoldedNeedle(std::string_view utf8)
-    : m_folded(std::make_unique<Folded>(Folded{
-          FullyFolded(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))})) {}
+FoldedNeedle::FoldedNeedle(std::string_view utf8) : m_folded(std::make_unique<Folded>()) {
+  for (const char32_t c : text::Utf8ToUtf32(utf8))
+    AppendFolded(m_folded->needle, c);
+}
 
 FoldedNeedle::~FoldedNeedle() = default;
 
 bool FoldedNeedle::FoundIn(std::string_view cp1252) const {
-  return FullyFolded(FromCp1252(cp1252)).contains(m_folded->needle);
+  std::u32string folded;
+  folded.reserve(cp1252.size());
+  for (const char byte : cp1252)
+    AppendFolded(folded, text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte)));
+  return folded.find(m_folded->needle) != std::u32string::npos;
 }
 
 }  // namespace cli

@@ -127,4 +127,18 @@ std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
   return result;
 }
 
+std::u32string Utf8ToUtf32(std::string_view utf8) {
+  std::u32string result;
+  result.reserve(utf8.size());
+  while (!utf8.empty()) {
+    if (const std::optional<char32_t> c = TakeUtf8(utf8)) {
+      result += *c;
+    } else {
+      result += U'\uFFFD';
+      utf8.remove_prefix(1);
+    }
+  }
+  return result;
+}
+
 }  // namespace text

@@ -23,4 +23,7 @@ namespace text {
 [[nodiscard]] std::string Cp1252ToUtf8(std::string_view bytes);
 [[nodiscard]] std::optional<std::string> Utf8ToCp1252(std::string_view utf8);
 
+// The characters of a UTF-8 text; each malformed sequence reads as U+FFFD.
+[[nodiscard]] std::u32string Utf8ToUtf32(std::string_view utf8);
+
 }  // namespace text

@@ -45,6 +45,20 @@ TEST(CaseFolding, MatchesAcrossLetterCaseUmlautsAndSharpS) {
       {"€ 5", "Preis \x80 5", true},
       {"„zitat“", "\x84Zitat\x93", true},
       {"–", "a \x96 b", true},
+      {"Š", "\x9A", true},          // š
+      {"ž", "\x8E", true},          // Ž
+      {"Ÿ", "\xFF", true},          // ÿ
+      {"Ƒ", "\x83", true},          // ƒ
+      {"μ", "5 \xB5m", true},       // the micro sign folds to mu
+      {"\u212A", "k", true},        // Kelvin sign
+      {"\u017Fein", "SEIN", true},  // long s
+      {"ﬁsch", "FISCH", true},      // ligature
+      // A malformed search text matches nothing.
+      {"\xFF"
+       "bad",
+       "\xFF"
+       "bad",
+       false},
       {"", "anything", true},
       {"grün", "gruen", false},
       {"a", "", false},

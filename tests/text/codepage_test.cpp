@@ -79,5 +79,15 @@ TEST(Codepage, RejectsMalformedOrUnmappableUtf8) {
   }
 }
 
+TEST(Codepage, DecodesUtf8ToCharactersReplacingMalformedBytes) {
+  EXPECT_EQ(Utf8ToUtf32("Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80"), U"Grüß € \U0001F600");
+  // A stray continuation byte, a cut sequence and an overlong form each read as U+FFFD.
+  EXPECT_EQ(Utf8ToUtf32("a\x80"
+                        "b\xC3"),
+            U"a\uFFFDb\uFFFD");
+  EXPECT_EQ(Utf8ToUtf32("\xC0\xAF"), U"\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToUtf32(""), U"");
+}
+
 }  // namespace
 }  // namespace text
