@@ -2,6 +2,7 @@
 #include "cli/library_walk.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "cli/library_access.h"
@@ -10,25 +11,34 @@
 
 namespace cli {
 
-void VisitLibraries(VerbContext& context, const std::string& directory, bool resolve,
-                    const LibraryVisitor& visit) {
+std::unique_ptr<UtilsDirectoryScan> ScanUtilsDirectory(VerbContext& context,
+                                                       const std::string& directory) {
   std::string error;
-  const std::optional<std::vector<LibraryFile>> files = FindLibraryFiles(directory, error);
+  std::optional<std::vector<LibraryFile>> files = FindLibraryFiles(directory, error);
   if (!files) {
     context.Report(directory, error);
-    return;
+    return nullptr;
   }
-  const std::string utils = AsUtilsDirectory(directory);
-  libfile::NativeRecordManager manager;
-  core::LibraryCache cache(manager, utils);
-  const std::vector<std::string> names = CatalogueNames(cache, manager);
-  for (const LibraryFile& file : *files) {
-    const LoadOutcome outcome = LoadLibrary(cache, manager, file.number, resolve);
+  auto scan = std::make_unique<UtilsDirectoryScan>();
+  scan->files = std::move(*files);
+  scan->utils = AsUtilsDirectory(directory);
+  scan->cache = std::make_unique<core::LibraryCache>(scan->manager, scan->utils);
+  scan->names = CatalogueNames(*scan->cache, scan->manager);
+  return scan;
+}
+
+void VisitLibraries(VerbContext& context, const std::string& directory, bool resolve,
+                    const LibraryVisitor& visit) {
+  const std::unique_ptr<UtilsDirectoryScan> scan = ScanUtilsDirectory(context, directory);
+  if (scan == nullptr) return;
+  core::LibraryCache& cache = *scan->cache;
+  for (const LibraryFile& file : scan->files) {
+    const LoadOutcome outcome = LoadLibrary(cache, scan->manager, file.number, resolve);
     if (!outcome.loaded) {
-      context.ReportStatus(utils + file.fileName, outcome.status);
+      context.ReportStatus(scan->utils + file.fileName, outcome.status);
       continue;
     }
-    visit(file.number, NameOf(names, file.number), *cache.LibraryLists(file.number));
+    visit(file.number, NameOf(scan->names, file.number), *cache.LibraryLists(file.number));
     // Done with it: the next library's references reload what they need.
     cache.ReleaseLibraryList(file.number);
   }

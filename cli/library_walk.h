@@ -4,13 +4,32 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "cli/library_access.h"
 #include "cli/row_writer.h"
 #include "cli/verbs.h"
+#include "libfile/record_manager.h"
+#include "viewer/core/library_cache.h"
 #include "viewer/core/tcodelist.h"
 
 namespace cli {
+
+// A utils directory opened for a walk over its library files: the files found, the "UTILS" value, a
+// cache over the directory and the catalogue's names.
+struct UtilsDirectoryScan {
+  std::vector<LibraryFile> files;
+  std::string utils;
+  libfile::NativeRecordManager manager;
+  std::unique_ptr<core::LibraryCache> cache;
+  std::vector<std::string> names;
+};
+
+// Opens `directory` for a walk; nothing (reported through `context`) when it cannot be listed.
+[[nodiscard]] std::unique_ptr<UtilsDirectoryScan> ScanUtilsDirectory(VerbContext& context,
+                                                                     const std::string& directory);
 
 // Hands each library file of `directory` that loads to `visit` with its number, its name in the
 // catalogue and its list (position 0 is the placeholder). A file that does not load, or a

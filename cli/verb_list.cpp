@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/library_access.h"
+#include "cli/library_walk.h"
 #include "cli/row_writer.h"
 #include "cli/status_text.h"
 #include "cli/verbs.h"
@@ -37,27 +38,21 @@ std::string TwoHexDigits(std::uint8_t number) {
 
 void RunList(VerbContext& context) {
   const std::string& directory = context.CommandLine().operands[0];
-  std::string error;
-  const std::optional<std::vector<LibraryFile>> files = FindLibraryFiles(directory, error);
-  if (!files) {
-    context.Report(directory, error);
-    return;
-  }
-  const std::string utils = AsUtilsDirectory(directory);
-  libfile::NativeRecordManager manager;
-  core::LibraryCache cache(manager, utils);
-  const std::vector<std::string> names = CatalogueNames(cache, manager);
+  const std::unique_ptr<UtilsDirectoryScan> scan = ScanUtilsDirectory(context, directory);
+  if (scan == nullptr) return;
+  const std::string& utils = scan->utils;
 
   RowWriter writer(context.Out(), context.CommandLine(), kColumns);
   std::array<std::string, 8> row;
-  for (const LibraryFile& file : *files) {
+  for (const LibraryFile& file : scan->files) {
     const std::string path = utils + file.fileName;
     // The loader opens the file by its upper-case name; the probe takes the same road.
-    const LibraryFacts facts = ProbeLibraryFile(manager, core::LibraryFileName(utils, file.number));
+    const LibraryFacts facts =
+        ProbeLibraryFile(scan->manager, core::LibraryFileName(utils, file.number));
     row[0] = std::to_string(file.number);
     row[1] = TwoHexDigits(file.number);
     row[2] = file.fileName;
-    row[5] = NameOf(names, file.number);
+    row[5] = NameOf(scan->names, file.number);
     row[6] = std::to_string(facts.status);
     if (facts.status == 0) {
       row[3] = facts.is16Bit ? "16Bit" : "current";
