@@ -14,7 +14,7 @@
 
 #include "libfile/record_manager.h"
 #include "libfile/writer/library_writer.h"
-#include "viewer/core/library_cache.h"
+#include "libraries/library_cache.h"
 
 namespace {
 

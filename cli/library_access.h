@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "libfile/record_manager.h"
-#include "viewer/core/library_cache.h"
+#include "libraries/library_cache.h"
 
 namespace cli {
 

@@ -7,7 +7,7 @@
 
 #include "cli/library_access.h"
 #include "libfile/record_manager.h"
-#include "viewer/core/library_cache.h"
+#include "libraries/library_cache.h"
 
 namespace cli {
 

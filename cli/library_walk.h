@@ -12,8 +12,8 @@
 #include "cli/row_writer.h"
 #include "cli/verbs.h"
 #include "libfile/record_manager.h"
-#include "viewer/core/library_cache.h"
-#include "viewer/core/tcodelist.h"
+#include "libraries/library_cache.h"
+#include "libraries/tcodelist.h"
 
 namespace cli {
 

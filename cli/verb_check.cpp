@@ -11,8 +11,8 @@
 #include "cli/status_text.h"
 #include "cli/verbs.h"
 #include "libfile/record_manager.h"
-#include "viewer/core/library_cache.h"
-#include "viewer/core/reference.h"
+#include "libraries/library_cache.h"
+#include "libraries/reference.h"
 
 namespace cli {
 

@@ -7,7 +7,7 @@
 #include "cli/row_writer.h"
 #include "cli/verbs.h"
 #include "libfile/record_manager.h"
-#include "viewer/core/library_cache.h"
+#include "libraries/library_cache.h"
 
 namespace cli {
 

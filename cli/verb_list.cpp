@@ -11,7 +11,7 @@
 #include "cli/status_text.h"
 #include "cli/verbs.h"
 #include "libfile/record_manager.h"
-#include "viewer/core/library_cache.h"
+#include "libraries/library_cache.h"
 
 namespace cli {
 

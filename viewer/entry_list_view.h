@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "viewer/core/tcodelist.h"
+#include "libraries/tcodelist.h"
 #include "viewer/virtual_keys.h"
 
 namespace viewer {

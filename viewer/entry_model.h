@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "viewer/core/tcodelist.h"
+#include "libraries/tcodelist.h"
 
 namespace viewer {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "libfile/record_manager.h"
+#include "libraries/library_cache.h"
 #include "startup/startup_sequence.h"
-#include "viewer/core/library_cache.h"
 #include "viewer/error_report.h"
 #include "viewer/virtual_keys.h"
 #include "viewer/window_state.h"

@@ -14,8 +14,8 @@
 #include "btrieve/writer/writer.h"
 #include "golden_libraries.h"
 #include "libfile/record_manager.h"
+#include "libraries/library_cache.h"
 #include "text/codepage.h"
-#include "viewer/core/library_cache.h"
 
 namespace cli::testing {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "libfile/library_file_context.h"
 #include "libfile/record_manager.h"
-#include "viewer/core/tcodelist.h"
+#include "libraries/tcodelist.h"
 
 namespace core {
 

@@ -1,5 +1,5 @@
 // Reading LIB[n,m] out of an entry text.
-#include "viewer/core/reference.h"
+#include "libraries/reference.h"
 
 #include "text/number.h"
 

@@ -1,6 +1,6 @@
 // The loader on library files built on disk in both record-file formats and both record layouts,
 // and the references it resolves while it loads.
-#include "viewer/core/library_cache.h"
+#include "libraries/library_cache.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The list's block storage (see tcodelist.h).
-#include "viewer/core/tcodelist.h"
+#include "libraries/tcodelist.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The list keeps its texts in shared blocks: every text must read back as stored, whatever its
 // length, after copies and replacements.
-#include "viewer/core/tcodelist.h"
+#include "libraries/tcodelist.h"
 
 #include <gtest/gtest.h>
 

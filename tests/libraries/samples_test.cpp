@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "libfile/record_manager.h"
+#include "libraries/library_cache.h"
 #include "text/codepage.h"
-#include "viewer/core/library_cache.h"
 
 namespace core {
 namespace {

@@ -1,5 +1,5 @@
 // Which texts are references, and the library and entry numbers read out of them.
-#include "viewer/core/reference.h"
+#include "libraries/reference.h"
 
 #include <gtest/gtest.h>
 

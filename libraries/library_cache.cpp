@@ -1,5 +1,5 @@
 // The library cache and loader, and the reference resolver that nests loads inside a load.
-#include "viewer/core/library_cache.h"
+#include "libraries/library_cache.h"
 
 #include <algorithm>
 #include <span>
@@ -7,7 +7,7 @@
 
 #include "libfile/basis_datei.h"
 #include "libfile/basis_datei32.h"
-#include "viewer/core/reference.h"
+#include "libraries/reference.h"
 
 namespace core {
 
