@@ -1,5 +1,5 @@
-// The bytes of one whole file as the parser and the sessions see them: either a buffer the reader
-// filled or a read-only mapping of the file. Cheap to move; the bytes stay put for its lifetime.
+// The bytes of one whole file as the parser and the sessions see them: a buffer the reader filled.
+// Cheap to move; the bytes stay put for its lifetime.
 #pragma once
 
 #include <cstddef>
@@ -18,19 +18,23 @@ class FileImage {
   explicit FileImage(std::vector<std::byte> bytes) {
     auto owned = std::make_shared<std::vector<std::byte>>(std::move(bytes));
     m_bytes = std::span<const std::byte>(*owned);
+    m_held = owned->capacity();
     m_keeper = std::move(owned);
   }
 
-  // Bytes owned by `keeper` (a mapping whose deleter unmaps it, for instance).
-  FileImage(std::span<const std::byte> bytes, std::shared_ptr<const void> keeper)
-      : m_bytes(bytes), m_keeper(std::move(keeper)) {}
+  // Bytes owned by `keeper`, which holds `held` bytes of memory for them (at least bytes.size()).
+  FileImage(std::span<const std::byte> bytes, std::shared_ptr<const void> keeper, std::size_t held)
+      : m_bytes(bytes), m_keeper(std::move(keeper)), m_held(held) {}
 
   [[nodiscard]] std::span<const std::byte> Bytes() const { return m_bytes; }
   [[nodiscard]] std::size_t Size() const { return m_bytes.size(); }
+  // The memory the image keeps, which may be more than its bytes (whole huge pages).
+  [[nodiscard]] std::size_t HeldBytes() const { return m_held; }
 
  private:
   std::span<const std::byte> m_bytes;
   std::shared_ptr<const void> m_keeper;
+  std::size_t m_held = 0;
 };
 
 }  // namespace btrieve

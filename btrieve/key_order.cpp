@@ -2,6 +2,8 @@
 #include "btrieve/key_order.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <utility>
 
 #include "btrieve/btrieve.h"
@@ -78,49 +80,290 @@ bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
   return placed == group.size();
 }
 
+// ---- The sortable form of a key value -------------------------------------------------------
+//
+// Each segment becomes a run of bytes that compares with memcmp exactly as CompareRecordKeys
+// orders that segment: integers big-endian (signed ones with the sign bit flipped), text through
+// its collating table, padded with zeros to the segment's room and followed by its length (so a
+// text that is a prefix of another comes first even where the table maps a byte onto zero),
+// descending segments inverted. Segments are concatenated in key order. Equal forms are exactly
+// the values the comparator calls equal.
+
+// Keys whose sortable form is longer than this keep only its first bytes; values that agree on
+// them are put in order by the comparator. Bounds the transient memory at this much per record.
+constexpr std::size_t kMaxSortableBytes = 32;
+
+// The room a text segment's text has, and the bytes its length takes after the padded text.
+std::size_t TextRoom(const SegmentSpec& segment) {
+  if (segment.order == SegmentOrder::kLengthPrefixed)
+    return segment.length == 0 ? 0 : segment.length - 1u;
+  return segment.length;
+}
+std::size_t LengthBytes(std::size_t room) {
+  return room > 0xFF ? 2 : 1;
+}
+
+std::size_t SortableWidth(const SegmentSpec& segment) {
+  switch (segment.order) {
+    case SegmentOrder::kZeroTerminated:
+    case SegmentOrder::kLengthPrefixed:
+      return TextRoom(segment) + LengthBytes(TextRoom(segment));
+    default:
+      return segment.length;
+  }
+}
+
+unsigned ByteAt(std::span<const std::byte> bytes, std::size_t i) {
+  return std::to_integer<unsigned>(bytes[i]);
+}
+
+// Writes the segment's sortable form into out[0, SortableWidth(segment)).
+void WriteSortable(const SegmentSpec& segment, std::span<const std::byte> bytes,
+                   std::uint8_t* out) {
+  const CollationTable* table = segment.table.get();
+  const auto mapped = [table](unsigned b) {
+    return table == nullptr ? static_cast<std::uint8_t>(b) : (*table)[b];
+  };
+  const std::size_t width = SortableWidth(segment);
+  switch (segment.order) {
+    case SegmentOrder::kBytes:
+      for (std::size_t i = 0; i < bytes.size(); ++i)
+        out[i] = mapped(ByteAt(bytes, i));
+      break;
+    case SegmentOrder::kZeroTerminated:
+    case SegmentOrder::kLengthPrefixed: {
+      std::span<const std::byte> text = bytes;
+      if (segment.order == SegmentOrder::kLengthPrefixed) {
+        const std::size_t length =
+            bytes.empty() ? 0 : std::min<std::size_t>(ByteAt(bytes, 0), bytes.size() - 1);
+        text = bytes.empty() ? bytes : bytes.subspan(1, length);
+      } else {
+        text = bytes.first(static_cast<std::size_t>(
+            std::find(bytes.begin(), bytes.end(), std::byte{0}) - bytes.begin()));
+      }
+      const std::size_t room = TextRoom(segment);
+      for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = mapped(ByteAt(text, i));
+      std::fill(out + text.size(), out + room, std::uint8_t{0});
+      if (LengthBytes(room) == 2) {
+        out[room] = static_cast<std::uint8_t>(text.size() >> 8);
+        out[room + 1] = static_cast<std::uint8_t>(text.size());
+      } else {
+        out[room] = static_cast<std::uint8_t>(text.size());
+      }
+      break;
+    }
+    case SegmentOrder::kSigned:
+    case SegmentOrder::kUnsigned:
+    case SegmentOrder::kUnsupported:
+      for (std::size_t i = 0; i < bytes.size(); ++i)
+        out[i] = static_cast<std::uint8_t>(ByteAt(bytes, bytes.size() - 1 - i));
+      if (segment.order == SegmentOrder::kSigned && !bytes.empty()) out[0] ^= 0x80;
+      break;
+  }
+  if (segment.descending) {
+    for (std::size_t i = 0; i < width; ++i)
+      out[i] = static_cast<std::uint8_t>(~out[i]);
+  }
+}
+
+// One record in the sort: the first eight bytes of its sortable form as a big-endian number.
+struct SortItem {
+  std::uint64_t prefix;
+  std::uint32_t record;
+};
+
+// A stable least-significant-digit radix sort on the prefix; passes whose byte is the same in
+// every item are skipped (files with few distinct high bytes sort in one or two passes).
+void RadixSort(std::vector<SortItem>& items) {
+  std::array<std::array<std::uint32_t, 256>, 8> counts{};
+  for (const SortItem& item : items) {
+    for (unsigned pass = 0; pass < 8; ++pass)
+      ++counts[pass][(item.prefix >> (8 * pass)) & 0xFF];
+  }
+  std::vector<SortItem> scratch(items.size());
+  for (unsigned pass = 0; pass < 8; ++pass) {
+    auto& count = counts[pass];
+    if (std::any_of(count.begin(), count.end(), [&](std::uint32_t c) { return c == items.size(); }))
+      continue;
+    std::uint32_t start = 0;
+    for (std::uint32_t& c : count)
+      start += std::exchange(c, start);
+    for (const SortItem& item : items)
+      scratch[count[(item.prefix >> (8 * pass)) & 0xFF]++] = item;
+    items.swap(scratch);
+  }
+}
+
+// The comparator's order of two records, physical order among equal values.
+struct ComparatorLess {
+  const KeySpec& key;
+  std::span<const std::byte> image;
+  const FileFacts& facts;
+  std::span<const RecordRef> records;
+  bool operator()(std::uint32_t a, std::uint32_t b) const {
+    const int result = CompareRecordKeys(key, RecordData(image, facts, records[a]),
+                                         RecordData(image, facts, records[b]));
+    return result != 0 ? result < 0 : a < b;
+  }
+};
+
+// Puts each run of equal values of a linked-duplicate key into the order of its chain. `same`
+// tells whether two neighbours in `all` hold equal values.
+template <typename Same>
+bool OrderDuplicateChains(std::span<std::uint32_t> all, Same same, const KeySpec& key,
+                          std::span<const std::byte> image, const FileFacts& facts,
+                          std::span<const RecordRef> records) {
+  std::size_t begin = 0;
+  while (begin < all.size()) {
+    std::size_t end = begin + 1;
+    while (end < all.size() && same(end - 1, end))
+      ++end;
+    if (end - begin > 1 &&
+        !OrderByChain(all.subspan(begin, end - begin), key, image, facts, records))
+      return false;
+    begin = end;
+  }
+  return true;
+}
+
+bool HasLinkedDuplicates(const KeySpec& key) {
+  return (key.flags & key_flags::kDuplicates) != 0 &&
+         (key.flags & key_flags::kRepeatingDuplicates) == 0 && key.duplicatePointerOffset != 0;
+}
+
+// The checks every order starts with; false when `result` already says why there is none.
+bool Orderable(const KeySpec& key, KeyOrder& result) {
+  if (!key.comparable) {
+    result.status = status::kOperationNotAllowed;
+    return false;
+  }
+  if (key.collationMissing) {
+    result.status = status::kIoError;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, const FileFacts& facts,
                        std::span<const RecordRef> records) {
   KeyOrder result;
-  if (!key.comparable) {
-    result.status = status::kOperationNotAllowed;
-    return result;
+  if (!Orderable(key, result)) return result;
+
+  std::size_t width = 0;
+  for (const SegmentSpec& segment : key.segments)
+    width += SortableWidth(segment);
+  const bool exact = width <= kMaxSortableBytes;
+  const std::size_t kept = std::min(width, kMaxSortableBytes);
+
+  // The sortable forms of the records whose key is not null, kept bytes each.
+  std::vector<std::uint32_t> members;
+  members.reserve(records.size());
+  for (std::uint32_t i = 0; i < records.size(); ++i) {
+    if (!IsNullKey(key, RecordData(image, facts, records[i]))) members.push_back(i);
   }
-  if (key.collationMissing) {
+  const std::size_t n = members.size();
+  std::vector<std::uint8_t> forms(n * kept);
+  std::vector<std::uint8_t> whole(width);
+  for (std::size_t m = 0; m < n; ++m) {
+    const auto data = RecordData(image, facts, records[members[m]]);
+    std::uint8_t* out = exact ? forms.data() + m * kept : whole.data();
+    for (const SegmentSpec& segment : key.segments) {
+      WriteSortable(segment, data.subspan(segment.recordOffset, segment.length), out);
+      out += SortableWidth(segment);
+    }
+    if (!exact) std::memcpy(forms.data() + m * kept, whole.data(), kept);
+  }
+  const auto form = [&](std::size_t m) { return forms.data() + m * kept; };
+  const auto formLess = [&](std::size_t a, std::size_t b) {
+    const int c = std::memcmp(form(a), form(b), kept);
+    return c != 0 ? c < 0 : a < b;
+  };
+
+  // Records are mostly stored in key order: one pass tells, and nothing needs sorting.
+  bool sorted = true;
+  for (std::size_t m = 1; m < n && sorted; ++m)
+    sorted = std::memcmp(form(m - 1), form(m), kept) <= 0;
+
+  std::vector<std::uint32_t> order(n);  // positions into `members`
+  for (std::uint32_t m = 0; m < n; ++m)
+    order[m] = m;
+  if (!sorted) {
+    std::vector<SortItem> items(n);
+    for (std::uint32_t m = 0; m < n; ++m) {
+      std::uint64_t prefix = 0;
+      for (std::size_t b = 0; b < 8; ++b)
+        prefix = (prefix << 8) | (b < kept ? form(m)[b] : 0u);
+      items[m] = {prefix, m};
+    }
+    RadixSort(items);
+    for (std::size_t m = 0; m < n; ++m)
+      order[m] = items[m].record;
+    // Runs that agree on the first eight bytes are put in order by the rest of the form.
+    if (kept > 8) {
+      std::size_t begin = 0;
+      while (begin < n) {
+        std::size_t end = begin + 1;
+        while (end < n && items[end].prefix == items[begin].prefix)
+          ++end;
+        if (end - begin > 1) std::sort(order.begin() + begin, order.begin() + end, formLess);
+        begin = end;
+      }
+    }
+  }
+  // Beyond the kept bytes only the comparator can tell values apart.
+  const ComparatorLess less{key, image, facts, records};
+  if (!exact) {
+    std::size_t begin = 0;
+    while (begin < n) {
+      std::size_t end = begin + 1;
+      while (end < n && std::memcmp(form(order[begin]), form(order[end]), kept) == 0)
+        ++end;
+      if (end - begin > 1) {
+        result.comparatorUsed = true;
+        std::sort(order.begin() + begin, order.begin() + end,
+                  [&](std::uint32_t a, std::uint32_t b) { return less(members[a], members[b]); });
+      }
+      begin = end;
+    }
+  }
+
+  result.records.resize(n);
+  for (std::size_t m = 0; m < n; ++m)
+    result.records[m] = members[order[m]];
+  if (!HasLinkedDuplicates(key)) return result;
+  const auto same = [&](std::size_t a, std::size_t b) {
+    if (std::memcmp(form(order[a]), form(order[b]), kept) != 0) return false;
+    return exact || CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
+                                      RecordData(image, facts, records[result.records[b]])) == 0;
+  };
+  if (!OrderDuplicateChains(result.records, same, key, image, facts, records)) {
     result.status = status::kIoError;
-    return result;
+    result.records.clear();
   }
-  result.records.reserve(records.size());
+  return result;
+}
+
+KeyOrder BuildKeyOrderByComparison(const KeySpec& key, std::span<const std::byte> image,
+                                   const FileFacts& facts, std::span<const RecordRef> records) {
+  KeyOrder result;
+  if (!Orderable(key, result)) return result;
+  result.comparatorUsed = true;
   for (std::uint32_t i = 0; i < records.size(); ++i) {
     if (!IsNullKey(key, RecordData(image, facts, records[i]))) result.records.push_back(i);
   }
-  const auto less = [&](std::uint32_t a, std::uint32_t b) {
-    return CompareRecordKeys(key, RecordData(image, facts, records[a]),
-                             RecordData(image, facts, records[b])) < 0;
+  const ComparatorLess less{key, image, facts, records};
+  std::sort(result.records.begin(), result.records.end(), less);
+  if (!HasLinkedDuplicates(key)) return result;
+  const auto same = [&](std::size_t a, std::size_t b) {
+    return CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
+                             RecordData(image, facts, records[result.records[b]])) == 0;
   };
-  // Files are mostly written in key order: a single look tells, and the sort is then not needed.
-  if (!std::is_sorted(result.records.begin(), result.records.end(), less)) {
-    std::stable_sort(result.records.begin(), result.records.end(), less);
-  }
-
-  const bool linked = (key.flags & key_flags::kDuplicates) != 0 &&
-                      (key.flags & key_flags::kRepeatingDuplicates) == 0 &&
-                      key.duplicatePointerOffset != 0;
-  if (!linked) return result;
-  std::span<std::uint32_t> all(result.records);
-  std::size_t begin = 0;
-  while (begin < all.size()) {
-    std::size_t end = begin + 1;
-    while (end < all.size() && !less(all[begin], all[end]))
-      ++end;
-    if (end - begin > 1 &&
-        !OrderByChain(all.subspan(begin, end - begin), key, image, facts, records)) {
-      result.status = status::kIoError;
-      result.records.clear();
-      return result;
-    }
-    begin = end;
+  if (!OrderDuplicateChains(result.records, same, key, image, facts, records)) {
+    result.status = status::kIoError;
+    result.records.clear();
   }
   return result;
 }

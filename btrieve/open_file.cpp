@@ -38,9 +38,8 @@ ParseResult OpenParsedFile(const std::string& name) {
       result.status = status::kIoError;
       return result;
     }
-    // A settled file is mapped; one that changed within the last moments (the host may be writing
-    // it) is copied, so that a session keeps the bytes it opened even if the host goes on.
-    LoadResult loaded = file.Load(before->size, SnapshotCache::IsSettled(*before, now));
+    // Read into memory of our own: a session keeps the bytes it opened whatever the host does next.
+    LoadResult loaded = file.Load(before->size);
     if (loaded.status != status::kSuccess) {
       result.status = loaded.status;
       return result;

@@ -63,4 +63,8 @@ const KeyOrder& ParsedFile::Order(std::size_t key) const {
   return lazy.order;
 }
 
+KeyOrder ParsedFile::ReferenceOrder(std::size_t key) const {
+  return BuildKeyOrderByComparison(m_keys[key], m_image.Bytes(), m_facts, m_records);
+}
+
 }  // namespace btrieve

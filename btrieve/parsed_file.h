@@ -40,6 +40,8 @@ struct RecordRef {
 struct KeyOrder {
   std::uint16_t status = 0;
   std::vector<std::uint32_t> records;
+  // True when values that the extracted keys could not tell apart were compared record by record.
+  bool comparatorUsed = false;
 };
 
 // What copying a whole record gave: status 0, 22 (the buffer held only `copied` bytes of it) or 54
@@ -60,6 +62,8 @@ class ParsedFile {
   [[nodiscard]] const std::vector<KeySpec>& Keys() const { return m_keys; }
   [[nodiscard]] std::size_t RecordCount() const { return m_records.size(); }
   [[nodiscard]] std::size_t ImageSize() const { return m_image.Size(); }
+  // The memory the image keeps (at least ImageSize()).
+  [[nodiscard]] std::size_t HeldBytes() const { return m_image.HeldBytes(); }
 
   // The fixed part of record `index` (< RecordCount()), recordLength bytes: all that keys are
   // taken from.
@@ -71,6 +75,10 @@ class ParsedFile {
 
   // The order of key `key` (< Keys().size()); built once, on the first call for that key.
   [[nodiscard]] const KeyOrder& Order(std::size_t key) const;
+
+  // The same order built afresh by pairwise comparison of records, the reference Order is checked
+  // against; slow, never used by the operations.
+  [[nodiscard]] KeyOrder ReferenceOrder(std::size_t key) const;
 
  private:
   struct LazyOrder {

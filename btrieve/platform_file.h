@@ -52,14 +52,11 @@ class ReadOnlyFile {
   [[nodiscard]] std::optional<FileIdentity> Identity() const;
 
   // The whole file from its start, at most `limit` bytes (the size the caller learnt from
-  // Identity; a file that shrank meanwhile gives fewer). With `mayMap` the file is mapped read-only
-  // where the system can (no copy, no fresh memory to fill): the image then shows the file's own
-  // pages, so the caller maps only a file that nobody is writing. (A mapped file that another
-  // program later rewrites in place shows the new bytes, always within the mapped size; one that
-  // it cuts short in place can stop the process on POSIX systems, which is why only files that
-  // have not changed for a while are mapped.) Otherwise, or when mapping fails, one read loop
-  // fills a buffer; never per-record calls.
-  [[nodiscard]] LoadResult Load(std::uint64_t limit, bool mayMap) const;
+  // Identity; a file that shrank meanwhile gives fewer), read into memory of the reader's own in
+  // one read loop: never a mapping (a mapped file that another program cuts short ends the process
+  // on POSIX systems) and never per-record calls. The image keeps those bytes whatever the file
+  // does afterwards. Status 0 or 2 (a read failed, or no memory for the image).
+  [[nodiscard]] LoadResult Load(std::uint64_t limit) const;
 
  private:
   struct Handle;

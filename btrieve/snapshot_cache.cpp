@@ -29,19 +29,19 @@ std::shared_ptr<const ParsedFile> SnapshotCache::Find(const FileIdentity& identi
 
 void SnapshotCache::Store(const FileIdentity& identity, std::shared_ptr<const ParsedFile> file,
                           std::int64_t nowNs) {
-  if (file == nullptr || !IsSettled(identity, nowNs) || file->ImageSize() > m_maxBytes) return;
+  if (file == nullptr || !IsSettled(identity, nowNs) || file->HeldBytes() > m_maxBytes) return;
   const std::lock_guard lock(m_mutex);
   const auto same = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& entry) {
     return entry.identity.device == identity.device && entry.identity.inode == identity.inode;
   });
   if (same != m_entries.end()) {
-    m_bytes -= same->file->ImageSize();
+    m_bytes -= same->file->HeldBytes();
     m_entries.erase(same);
   }
-  m_bytes += file->ImageSize();
+  m_bytes += file->HeldBytes();
   m_entries.push_front({identity, std::move(file)});
   while (m_entries.size() > m_maxEntries || m_bytes > m_maxBytes) {
-    m_bytes -= m_entries.back().file->ImageSize();
+    m_bytes -= m_entries.back().file->HeldBytes();
     m_entries.pop_back();
   }
 }

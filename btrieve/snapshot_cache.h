@@ -1,5 +1,6 @@
 // Keeps the parsed form of recently opened files so that opening an unchanged file again costs no
-// read. Bounded: a few dozen files and a total image size; the least recently used goes first.
+// read. Bounded: a few dozen files and the memory their images hold; the least recently used goes
+// first.
 #pragma once
 
 #include <cstddef>

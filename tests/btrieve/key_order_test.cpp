@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "btrieve/file_parser.h"
 #include "written_file.h"
 
 namespace btrieve::test {
@@ -410,6 +417,105 @@ TEST_P(KeyOrderTest, MissingCollatingSequenceIsDamage) {
     EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 1).status, status::kIoError);
     EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 0).status, status::kSuccess);
   }
+}
+
+// The order built from extracted keys is the order of pairwise comparison, for every key type,
+// direction, collation, duplicates and segmented keys, on records stored in no particular order
+// whose fields are drawn from a few bytes that provoke ties, zeros, prefixes and sign changes.
+TEST_P(KeyOrderTest, ExtractedKeysOrderAsThePairwiseComparison) {
+  constexpr std::uint16_t kDup = kf::kDuplicates;
+  constexpr std::uint16_t kDesc = kf::kDescending;
+  constexpr std::uint16_t kCase = kf::kCaseInsensitive;
+  struct Case {
+    const char* name;
+    std::vector<writer::Segment> segments;
+  };
+  const Case cases[] = {
+      {"integer 2", {{kField, 2, kt::kInteger, kExt | kDup}}},
+      {"integer 4 descending", {{kField, 4, kt::kInteger, kExt | kDup | kDesc}}},
+      {"integer 8", {{kField, 8, kt::kInteger, kExt | kDup}}},
+      {"autoincrement 4", {{kField, 4, kt::kAutoIncrement, kExt}}},
+      {"unsigned 2", {{kField, 2, kt::kUnsignedBinary, kExt | kDup}}},
+      {"unsigned 12", {{kField, 12, kt::kUnsignedBinary, kExt | kDup}}},
+      {"old-style binary 6", {{kField, 6, 0, kf::kBinary | kDup}}},
+      {"string 6", {{kField, 6, kt::kString, kExt | kDup}}},
+      {"string 6 case-insensitive descending",
+       {{kField, 6, kt::kString, kExt | kDup | kCase | kDesc}}},
+      {"string 6 ACS", {{kField, 6, kt::kString, kAcs | kDup, 0, 0}}},
+      {"zstring 6", {{kField, 6, kt::kZString, kExt | kDup}}},
+      {"zstring 6 ACS mapping a letter onto zero", {{kField, 6, kt::kZString, kAcs | kDup, 0, 0}}},
+      {"lstring 7", {{kField, 7, kt::kLString, kExt | kDup}}},
+      {"lstring 7 case-insensitive", {{kField, 7, kt::kLString, kExt | kDup | kCase}}},
+      {"lstring 7 ACS descending", {{kField, 7, kt::kLString, kAcs | kDup | kDesc, 0, 0}}},
+      {"segments zstring, integer descending, unsigned",
+       {{kField, 3, kt::kZString, kExt | kDup},
+        {kField + 3, 2, kt::kInteger, kExt | kDup | kDesc},
+        {kField + 5, 3, kt::kUnsignedBinary, kExt | kDup}}},
+      {"null keys left out", {{kField, 2, kt::kUnsignedBinary, kExt | kDup | kf::kNullAll, 0}}},
+      {"long string: the comparator breaks ties", {{kField, 40, kt::kString, kExt | kDup}}},
+  };
+  // Few distinct bytes: many equal values, zeros inside texts, sign bits set and not.
+  const std::uint8_t alphabet[] = {0, 0, 1, 'a', 'A', 'b', 'x', 0x7F, 0x80, 0xFF};
+  std::uint32_t seed = 12345;
+  const auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  writer::CollatingSequence zeroing = LettersFirst();
+  zeroing.table['x'] = 0;
+  for (const Case& c : cases) {
+    const std::uint16_t length = c.segments.back().offset + c.segments.back().length;
+    writer::FileSpec spec;
+    spec.format = GetParam();
+    spec.pageSize = 4096;
+    spec.recordLength = std::max<std::uint16_t>(kLength, length);
+    spec.keys = {writer::Key{c.segments}};
+    spec.collatingSequences = {zeroing};
+    for (std::int32_t id = 0; id < 600; ++id) {
+      Bytes record = Le(id, 4);
+      record.resize(spec.recordLength, std::byte{0});
+      // Short fields (most draws) make long runs of equal values.
+      const std::size_t used = next() % 3 == 0 ? length - kField : 1 + next() % 3;
+      for (std::size_t i = 0; i < used && kField + i < record.size(); ++i)
+        record[kField + i] = static_cast<std::byte>(alphabet[next() % std::size(alphabet)]);
+      if (c.segments[0].type == kt::kLString) record[kField] = static_cast<std::byte>(next() % 8);
+      spec.records.push_back(record);
+    }
+    const WrittenFile file(spec);
+    const ParseResult parsed = ParseFile(file.Bytes());
+    ASSERT_EQ(parsed.status, status::kSuccess) << c.name;
+    const KeyOrder& built = parsed.file->Order(0);
+    const KeyOrder reference = parsed.file->ReferenceOrder(0);
+    EXPECT_EQ(built.status, reference.status) << c.name;
+    EXPECT_EQ(built.records, reference.records) << c.name;
+    EXPECT_GT(built.records.size(), 1u) << c.name;
+    const bool longKey = std::string_view(c.name).starts_with("long");
+    EXPECT_EQ(built.comparatorUsed, longKey) << c.name;
+  }
+}
+
+// The same on every genuine file, for every key the reader can order.
+TEST(KeyOrderGenuine, ExtractedKeysOrderAsThePairwiseComparison) {
+  const auto dir = FixturesDir();
+  if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no fixtures";
+  int compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".DAT") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Bytes bytes(chars.size());
+    std::memcpy(bytes.data(), chars.data(), chars.size());
+    const ParseResult parsed = ParseFile(std::move(bytes));
+    if (parsed.status != status::kSuccess) continue;
+    for (std::size_t k = 0; k < parsed.file->Keys().size(); ++k) {
+      const KeyOrder& built = parsed.file->Order(k);
+      const KeyOrder reference = parsed.file->ReferenceOrder(k);
+      EXPECT_EQ(built.status, reference.status) << entry.path().filename() << " key " << k;
+      EXPECT_EQ(built.records, reference.records) << entry.path().filename() << " key " << k;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 5);
 }
 
 }  // namespace
