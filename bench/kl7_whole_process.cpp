@@ -10,6 +10,9 @@
 //   kl7_whole_process time <runs> <program> [argument...]
 //       runs the program once to warm up, then <runs> times with its output to /dev/null, and
 //       prints the median wall time from fork to exit in milliseconds (no shell in between)
+//   kl7_whole_process peak <program> [argument...]
+//       runs the program once with its output to /dev/null and prints its peak resident memory
+//       in KiB
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,7 +88,7 @@ LibraryContents Library(int number, int entries, int referenceEvery, int referen
 
 // One run of `arguments` with stdout to /dev/null; the wall time in milliseconds, or a negative
 // value when the program could not be run or failed with a status other than 0 or 1.
-double RunOnce(char** arguments) {
+double RunOnce(char** arguments, long* peakKiB = nullptr) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child < 0) return -1;
@@ -95,7 +99,9 @@ double RunOnce(char** arguments) {
     _exit(127);
   }
   int status = 0;
-  if (waitpid(child, &status, 0) != child) return -1;
+  rusage usage{};
+  if (wait4(child, &status, 0, &usage) != child) return -1;
+  if (peakKiB != nullptr) *peakKiB = usage.ru_maxrss;
   const auto end = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
   return std::chrono::duration<double, std::milli>(end - start).count();
@@ -151,8 +157,15 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "write" && argc == 4) return WriteLibraries(argv[2], argv[3]);
   if (mode == "time" && argc >= 4) return Time(std::max(1, std::atoi(argv[2])), argv + 3);
+  if (mode == "peak" && argc >= 3) {
+    long peak = 0;
+    if (RunOnce(argv + 2, &peak) < 0) return 1;
+    std::printf("%ld\n", peak);
+    return 0;
+  }
   std::fprintf(stderr,
                "usage: kl7_whole_process write <many> <large>\n"
-               "       kl7_whole_process time <runs> <program> [argument...]\n");
+               "       kl7_whole_process time <runs> <program> [argument...]\n"
+               "       kl7_whole_process peak <program> [argument...]\n");
   return 2;
 }

@@ -2,15 +2,18 @@
 // file and reads every record by Get Equal on key 0, then exits. whole_process_read.sh runs it
 // against cat of the same file.
 //
-//   whole_process_read write <path> <pre6|v6> <records> <record length> <page size>
-//       writes a library-style file (key 0 = INTEGER 1..records at the record's end)
+//   whole_process_read write <path> <pre6|v6> <records> <record length> <page size> [shuffled]
+//       writes a library-style file (key 0 = INTEGER 1..records at the record's end), its records
+//       stored in key order or, with "shuffled", in an order drawn at random (fixed seed)
 //   whole_process_read read <path>
 //       Open, Stat, Get Equal for keys 1..(records in Stat), Close; prints the records read
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,7 @@
 namespace {
 
 int Write(const std::string& path, const std::string& format, int records, int recordLength,
-          int pageSize) {
+          int pageSize, bool shuffled) {
   using namespace btrieve::writer;
   const auto length = static_cast<std::uint16_t>(recordLength);
   const auto keyOffset = static_cast<std::uint16_t>(length - 4);
@@ -33,6 +36,7 @@ int Write(const std::string& path, const std::string& format, int records, int r
           static_cast<std::byte>((k >> (8 * i)) & 0xFF);
     rows.push_back(std::move(record));
   }
+  if (shuffled) std::shuffle(rows.begin(), rows.end(), std::mt19937(20261208));
   const Format which = format == "v6" ? Format::kV6 : Format::kPre6;
   WriteFile(path, Build(LibrarySpec(which, static_cast<std::uint16_t>(pageSize), length, keyOffset,
                                     std::move(rows)))
@@ -80,16 +84,18 @@ int Read(std::string path) {
 int main(int argc, char** argv) {
   try {
     const std::string verb = argc > 1 ? argv[1] : "";
-    if (verb == "write" && argc == 7) {
-      return Write(argv[2], argv[3], std::stoi(argv[4]), std::stoi(argv[5]), std::stoi(argv[6]));
+    if (verb == "write" && (argc == 7 || argc == 8)) {
+      return Write(argv[2], argv[3], std::stoi(argv[4]), std::stoi(argv[5]), std::stoi(argv[6]),
+                   argc == 8 && std::string(argv[7]) == "shuffled");
     }
     if (verb == "read" && argc == 3) return Read(argv[2]);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "whole_process_read: %s\n", error.what());
     return 1;
   }
-  std::fprintf(stderr,
-               "usage: whole_process_read write <path> <pre6|v6> <records> <length> <page>\n"
-               "       whole_process_read read <path>\n");
+  std::fprintf(
+      stderr,
+      "usage: whole_process_read write <path> <pre6|v6> <records> <length> <page> [shuffled]\n"
+      "       whole_process_read read <path>\n");
   return 2;
 }

@@ -51,17 +51,41 @@ std::span<const std::byte> UpToZero(std::span<const std::byte> bytes) {
   return bytes.first(static_cast<std::size_t>(zero - bytes.begin()));
 }
 
-// A little-endian value of at most 8 bytes; on a little-endian host one copy of the bytes.
-std::uint64_t LoadLe(std::span<const std::byte> bytes) {
-  if constexpr (std::endian::native == std::endian::little) {
+// A little-endian value of `size` bytes (1 to 8); the common widths load through one copy of a
+// fixed size.
+template <std::size_t N>
+std::uint64_t LoadFixed(const std::byte* bytes) {
+  if constexpr (N == 1 || std::endian::native != std::endian::little) {
     std::uint64_t value = 0;
-    std::memcpy(&value, bytes.data(), std::min<std::size_t>(bytes.size(), sizeof(value)));
+    for (std::size_t i = N; i > 0; --i)
+      value = (value << 8) | std::to_integer<std::uint64_t>(bytes[i - 1]);
+    return value;
+  } else {
+    using Word = std::conditional_t<N == 2, std::uint16_t,
+                                    std::conditional_t<N == 4, std::uint32_t, std::uint64_t>>;
+    Word value;
+    std::memcpy(&value, bytes, N);
     return value;
   }
-  std::uint64_t value = 0;
-  for (std::size_t i = bytes.size(); i > 0; --i)
-    value = (value << 8) | At(bytes, i - 1);
-  return value;
+}
+
+std::uint64_t LoadLe(std::span<const std::byte> bytes) {
+  switch (bytes.size()) {
+    case 1:
+      return LoadFixed<1>(bytes.data());
+    case 2:
+      return LoadFixed<2>(bytes.data());
+    case 4:
+      return LoadFixed<4>(bytes.data());
+    case 8:
+      return LoadFixed<8>(bytes.data());
+    default: {
+      std::uint64_t value = 0;
+      for (std::size_t i = bytes.size(); i > 0; --i)
+        value = (value << 8) | At(bytes, i - 1);
+      return value;
+    }
+  }
 }
 
 int CompareUnsigned(std::span<const std::byte> a, std::span<const std::byte> b) {

@@ -258,57 +258,64 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
   const bool exact = width <= kMaxSortableBytes;
   const std::size_t kept = std::min(width, kMaxSortableBytes);
 
-  // The sortable forms of the records whose key is not null, kept bytes each.
+  // The records whose key is not null, each with the first eight bytes of its sortable form as a
+  // number; the whole kept form is stored only when it is longer than that.
+  const bool mayBeNull = (key.flags & (key_flags::kNullAll | key_flags::kNullAny)) != 0;
   std::vector<std::uint32_t> members;
   members.reserve(records.size());
+  std::vector<SortItem> items;
+  items.reserve(records.size());
+  std::vector<std::uint8_t> forms;
+  std::vector<std::uint8_t> whole(std::max<std::size_t>(width, 8), 0);
   for (std::uint32_t i = 0; i < records.size(); ++i) {
-    if (!IsNullKey(key, RecordData(image, facts, records[i]))) members.push_back(i);
-  }
-  const std::size_t n = members.size();
-  std::vector<std::uint8_t> forms(n * kept);
-  std::vector<std::uint8_t> whole(width);
-  for (std::size_t m = 0; m < n; ++m) {
-    const auto data = RecordData(image, facts, records[members[m]]);
-    std::uint8_t* out = exact ? forms.data() + m * kept : whole.data();
+    const auto data = RecordData(image, facts, records[i]);
+    if (mayBeNull && IsNullKey(key, data)) continue;
+    std::uint8_t* out = whole.data();
     for (const SegmentSpec& segment : key.segments) {
       WriteSortable(segment, data.subspan(segment.recordOffset, segment.length), out);
       out += SortableWidth(segment);
     }
-    if (!exact) std::memcpy(forms.data() + m * kept, whole.data(), kept);
+    std::uint64_t prefix = 0;
+    for (std::size_t b = 0; b < 8; ++b)
+      prefix = (prefix << 8) | (b < kept ? whole[b] : 0u);
+    items.push_back({prefix, static_cast<std::uint32_t>(members.size())});
+    members.push_back(i);
+    if (kept > 8) forms.insert(forms.end(), whole.begin(), whole.begin() + kept);
   }
+  const std::size_t n = members.size();
+  // The kept form of member m, and whether two members' kept forms are equal.
   const auto form = [&](std::size_t m) { return forms.data() + m * kept; };
-  const auto formLess = [&](std::size_t a, std::size_t b) {
-    const int c = std::memcmp(form(a), form(b), kept);
-    return c != 0 ? c < 0 : a < b;
+  const auto sameForm = [&](const SortItem& a, const SortItem& b) {
+    return a.prefix == b.prefix &&
+           (kept <= 8 || std::memcmp(form(a.record) + 8, form(b.record) + 8, kept - 8) == 0);
   };
 
   // Records are mostly stored in key order: one pass tells, and nothing needs sorting.
   bool sorted = true;
-  for (std::size_t m = 1; m < n && sorted; ++m)
-    sorted = std::memcmp(form(m - 1), form(m), kept) <= 0;
-
-  std::vector<std::uint32_t> order(n);  // positions into `members`
-  for (std::uint32_t m = 0; m < n; ++m)
-    order[m] = m;
+  for (std::size_t m = 1; m < n && sorted; ++m) {
+    const SortItem& a = items[m - 1];
+    const SortItem& b = items[m];
+    sorted = a.prefix < b.prefix ||
+             (a.prefix == b.prefix &&
+              (kept <= 8 || std::memcmp(form(a.record) + 8, form(b.record) + 8, kept - 8) <= 0));
+  }
   if (!sorted) {
-    std::vector<SortItem> items(n);
-    for (std::uint32_t m = 0; m < n; ++m) {
-      std::uint64_t prefix = 0;
-      for (std::size_t b = 0; b < 8; ++b)
-        prefix = (prefix << 8) | (b < kept ? form(m)[b] : 0u);
-      items[m] = {prefix, m};
-    }
     RadixSort(items);
-    for (std::size_t m = 0; m < n; ++m)
-      order[m] = items[m].record;
-    // Runs that agree on the first eight bytes are put in order by the rest of the form.
+    // Runs that agree on the first eight bytes are put in order by the rest of the kept form.
     if (kept > 8) {
       std::size_t begin = 0;
       while (begin < n) {
         std::size_t end = begin + 1;
         while (end < n && items[end].prefix == items[begin].prefix)
           ++end;
-        if (end - begin > 1) std::sort(order.begin() + begin, order.begin() + end, formLess);
+        if (end - begin > 1) {
+          std::sort(items.begin() + static_cast<std::ptrdiff_t>(begin),
+                    items.begin() + static_cast<std::ptrdiff_t>(end),
+                    [&](const SortItem& a, const SortItem& b) {
+                      const int c = std::memcmp(form(a.record) + 8, form(b.record) + 8, kept - 8);
+                      return c != 0 ? c < 0 : a.record < b.record;
+                    });
+        }
         begin = end;
       }
     }
@@ -319,12 +326,15 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     std::size_t begin = 0;
     while (begin < n) {
       std::size_t end = begin + 1;
-      while (end < n && std::memcmp(form(order[begin]), form(order[end]), kept) == 0)
+      while (end < n && sameForm(items[begin], items[end]))
         ++end;
       if (end - begin > 1) {
         result.comparatorUsed = true;
-        std::sort(order.begin() + begin, order.begin() + end,
-                  [&](std::uint32_t a, std::uint32_t b) { return less(members[a], members[b]); });
+        std::sort(items.begin() + static_cast<std::ptrdiff_t>(begin),
+                  items.begin() + static_cast<std::ptrdiff_t>(end),
+                  [&](const SortItem& a, const SortItem& b) {
+                    return less(members[a.record], members[b.record]);
+                  });
       }
       begin = end;
     }
@@ -332,10 +342,10 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
 
   result.records.resize(n);
   for (std::size_t m = 0; m < n; ++m)
-    result.records[m] = members[order[m]];
+    result.records[m] = members[items[m].record];
   if (!HasLinkedDuplicates(key)) return result;
   const auto same = [&](std::size_t a, std::size_t b) {
-    if (std::memcmp(form(order[a]), form(order[b]), kept) != 0) return false;
+    if (!sameForm(items[a], items[b])) return false;
     return exact || CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
                                       RecordData(image, facts, records[result.records[b]])) == 0;
   };

@@ -12,6 +12,15 @@ constexpr unsigned char kMagic[8] = {'k', 'l', '7', 'b', 't', 'r', 'v', 1};
 constexpr std::size_t kIdOffset = sizeof(kMagic);
 constexpr std::size_t kUsedBytes = kIdOffset + sizeof(std::uint64_t);
 
+// The last session this thread found, and the registry generation it was found in.
+struct LastFound {
+  const SessionRegistry* registry = nullptr;
+  std::uint64_t id = 0;
+  std::uint64_t generation = 0;
+  std::shared_ptr<Session> session;
+};
+thread_local LastFound t_lastFound;
+
 }  // namespace
 
 SessionRegistry& SessionRegistry::Instance() {
@@ -41,9 +50,14 @@ void SessionRegistry::Attach(void* block, std::shared_ptr<const ParsedFile> file
 std::shared_ptr<Session> SessionRegistry::Find(const void* block) const {
   const std::uint64_t id = IdOf(block);
   if (id == 0) return nullptr;
+  const std::uint64_t generation = m_generation.load(std::memory_order_acquire);
+  LastFound& last = t_lastFound;
+  if (last.registry == this && last.id == id && last.generation == generation) return last.session;
   const std::lock_guard lock(m_mutex);
   const auto it = m_sessions.find(id);
-  return it == m_sessions.end() ? nullptr : it->second;
+  if (it == m_sessions.end()) return nullptr;
+  last = {this, id, generation, it->second};
+  return it->second;
 }
 
 bool SessionRegistry::Detach(void* block) {
@@ -56,7 +70,9 @@ bool SessionRegistry::Detach(void* block) {
     if (it == m_sessions.end()) return false;
     session = std::move(it->second);
     m_sessions.erase(it);
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
   }
+  if (t_lastFound.session == session) t_lastFound = {};
   std::memset(block, 0, kUsedBytes);
   return true;  // the parsed file is released with the last session (or cache entry) holding it
 }

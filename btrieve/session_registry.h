@@ -2,6 +2,7 @@
 // id; everything else lives here, so nothing read from a caller's block is ever dereferenced.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,9 @@ class SessionRegistry {
   mutable std::mutex m_mutex;
   std::unordered_map<std::uint64_t, std::shared_ptr<Session>> m_sessions;
   std::uint64_t m_nextId = 1;
+  // Changes with every session that ends: a thread's remembered last lookup is good while it
+  // stays the same, so a walk of Get Next calls takes neither the lock nor the map.
+  std::atomic<std::uint64_t> m_generation{0};
 };
 
 }  // namespace btrieve

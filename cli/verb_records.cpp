@@ -4,8 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "btrieve/btrieve.h"
 #include "cli/verbs.h"
@@ -15,7 +15,8 @@ namespace cli {
 namespace {
 
 constexpr std::int8_t kReadOnlyOpenMode = -2;
-// Big enough for any fixed-length record and for a variable-length one of ordinary size.
+// Big enough for any fixed-length record and for a variable-length one of ordinary size. Left
+// uninitialised: the system gives its pages only as records reach into them.
 constexpr std::size_t kRecordBufferSize = std::size_t{1} << 20;
 constexpr std::size_t kFlushSize = std::size_t{1} << 16;
 
@@ -67,10 +68,10 @@ class RecordFile {
   }
 
   // Get First or Get Next on key 0 into `record`; `length` receives the bytes filled.
-  [[nodiscard]] std::uint16_t Get(std::uint16_t operation, std::vector<std::byte>& record,
+  [[nodiscard]] std::uint16_t Get(std::uint16_t operation, std::byte* record,
                                   std::uint32_t& length) {
-    length = static_cast<std::uint32_t>(record.size());
-    return btrieve::BTRCALL(operation, m_positionBlock.data(), record.data(), &length, m_key.data(),
+    length = static_cast<std::uint32_t>(kRecordBufferSize);
+    return btrieve::BTRCALL(operation, m_positionBlock.data(), record, &length, m_key.data(),
                             static_cast<std::uint8_t>(m_key.size()), 0);
   }
 
@@ -93,7 +94,8 @@ void RunRecords(VerbContext& context) {
   }
 
   const bool raw = context.CommandLine().raw;
-  std::vector<std::byte> record(kRecordBufferSize);
+  const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kRecordBufferSize);
+  std::byte* const record = buffer.get();
   std::string out;
   out.reserve(kFlushSize + 4096);
   std::uint32_t length = 0;
@@ -110,12 +112,11 @@ void RunRecords(VerbContext& context) {
       context.ReportStatus(path + ": record " + std::to_string(number), status);
     }
     if (raw) {
-      out.append(reinterpret_cast<const char*>(record.data()), length);
+      out.append(reinterpret_cast<const char*>(record), length);
     } else {
       out += "record " + std::to_string(number) + " (" + std::to_string(length) + " bytes)\n";
       for (std::size_t offset = 0; offset < length; offset += 16) {
-        AppendHexLine(out, offset, record.data() + offset,
-                      std::min<std::size_t>(16, length - offset));
+        AppendHexLine(out, offset, record + offset, std::min<std::size_t>(16, length - offset));
       }
     }
     if (out.size() >= kFlushSize) {
