@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "text/codepage.h"
 
@@ -58,22 +60,49 @@ class ByteTranslation {
       m_plain[byte] = sequence.size() == 1 && sequence[0] == static_cast<char>(byte);
       m_lengths[byte] = static_cast<std::uint8_t>(sequence.size());
       sequence.copy(m_sequences[byte], sizeof m_sequences[byte]);
+      if (byte < 0x80 && !m_plain[byte]) m_specials.push_back(static_cast<std::uint8_t>(byte));
     }
   }
 
   void Append(std::string& out, std::string_view bytes) const {
     std::size_t from = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-      const auto byte = static_cast<std::uint8_t>(bytes[i]);
+    std::size_t i = 0;
+    for (;;) {
+      // Eight plain bytes at a time: ASCII (most of any text) holding none of the few ASCII bytes
+      // that are translated.
+      while (i + 8 <= bytes.size() && AllPlainAscii(bytes.data() + i))
+        i += 8;
+      if (i >= bytes.size()) break;
+      const auto byte = static_cast<std::uint8_t>(bytes[i++]);
       if (m_plain[byte]) continue;
-      out.append(bytes, from, i - from);
+      out.append(bytes, from, i - 1 - from);
       out.append(m_sequences[byte], m_lengths[byte]);
-      from = i + 1;
+      from = i;
     }
     out.append(bytes, from, std::string_view::npos);
   }
 
  private:
+  static constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  static constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+  // True when none of the eight bytes at `at` can need translation: no byte of 0x80 or above, and,
+  // where some ASCII bytes are translated, no control byte and no other such byte.
+  bool AllPlainAscii(const char* at) const {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    if ((word & kHighs) != 0) return false;
+    if (m_specials.empty()) return true;
+    if (((word - kOnes * 0x20) & kHighs) != 0) return false;  // a byte below 0x20
+    for (const std::uint8_t special : m_specials) {
+      if (special < 0x20) continue;
+      const std::uint64_t x = word ^ (kOnes * special);
+      if (((x - kOnes) & ~x & kHighs) != 0) return false;  // a byte of x is zero
+    }
+    return true;
+  }
+
+  std::vector<std::uint8_t> m_specials;  // ASCII bytes that are not copied as they are
   bool m_plain[256]{};
   char m_sequences[256][4]{};
   std::uint8_t m_lengths[256]{};
