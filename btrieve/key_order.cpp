@@ -28,11 +28,20 @@ std::uint64_t RecordAddress(ByteReader& reader, const FileFacts& facts, std::uin
 }
 
 // Puts group[0..n) (record indices with equal key values, in physical order) into chain order.
-// Returns false when the pointers do not form one chain over exactly these records.
-bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
-                  std::span<const std::byte> image, const FileFacts& facts,
-                  std::span<const RecordRef> records) {
+// Answers a reason (status 2) when the pointers do not form one chain over exactly these records.
+Reason OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
+                    std::span<const std::byte> image, const FileFacts& facts,
+                    std::span<const RecordRef> records) {
   ByteReader reader(image);
+  // Where the chain breaks: the slot of record `index`.
+  const auto broken = [&](Check check, std::uint32_t index, std::uint64_t bound) {
+    const std::uint64_t slotOffset = records[index].slotOffset;
+    Reason reason = Refusal(status::kIoError, check)
+                        .At(slotOffset / facts.pageSize, facts.physicalPages)
+                        .Values(group.size(), bound);
+    reason.slot = (slotOffset % facts.pageSize - layout::kPageHeaderSize) / facts.physicalLength;
+    return reason;
+  };
   struct Member {
     std::uint64_t address;
     std::uint32_t previous;
@@ -47,7 +56,7 @@ bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
     members.push_back({RecordAddress(reader, facts, records[index].slotOffset), reader.Ws32(pair),
                        reader.Ws32(pair + 4), index});
   }
-  if (!reader.Ok()) return false;
+  if (!reader.Ok()) return broken(Check::kDuplicateChainBroken, group[0], Reason::kUnset);
   std::sort(members.begin(), members.end(),
             [](const Member& a, const Member& b) { return a.address < b.address; });
   const auto find = [&](std::uint64_t address) -> const Member* {
@@ -58,24 +67,33 @@ bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
   };
 
   const Member* current = nullptr;
+  std::uint64_t heads = 0;
   for (const Member& member : members) {
     if (member.previous != layout::kNoPointer) continue;
-    if (current != nullptr) return false;  // two heads
-    current = &member;
+    ++heads;
+    if (current == nullptr) current = &member;
   }
+  if (heads != 1) return broken(Check::kDuplicateHeads, group[0], heads);
   std::size_t placed = 0;
   std::vector<bool> visited(members.size(), false);
   while (current != nullptr) {
     const auto slot = static_cast<std::size_t>(current - members.data());
-    if (visited[slot] || placed == group.size()) return false;
+    if (visited[slot] || placed == group.size()) {
+      return broken(Check::kDuplicateChainBroken, current->record, Reason::kUnset);
+    }
     visited[slot] = true;
     group[placed++] = current->record;
     if (current->next == layout::kNoPointer) break;
     const Member* next = find(current->next);
-    if (next == nullptr || next->previous != current->address) return false;
+    if (next == nullptr || next->previous != current->address) {
+      return broken(Check::kDuplicateChainBroken, current->record, Reason::kUnset);
+    }
     current = next;
   }
-  return placed == group.size();
+  if (placed != group.size()) {
+    return broken(Check::kDuplicateChainBroken, group[placed - 1], Reason::kUnset);
+  }
+  return {};
 }
 
 }  // namespace
@@ -85,10 +103,18 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
   KeyOrder result;
   if (!key.comparable) {
     result.status = status::kOperationNotAllowed;
+    result.reason = Refusal(result.status, Check::kKeyType);
+    for (std::size_t s = 0; s < key.segments.size(); ++s) {
+      if (key.segments[s].order != SegmentOrder::kUnsupported) continue;
+      result.reason.segment = s + 1;
+      result.reason.found = key.segments[s].type;
+      break;
+    }
     return result;
   }
   if (key.collationMissing) {
     result.status = status::kIoError;
+    result.reason = Refusal(result.status, Check::kCollationMissing);
     return result;
   }
   result.records.reserve(records.size());
@@ -114,11 +140,14 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     std::size_t end = begin + 1;
     while (end < all.size() && !less(all[begin], all[end]))
       ++end;
-    if (end - begin > 1 &&
-        !OrderByChain(all.subspan(begin, end - begin), key, image, facts, records)) {
-      result.status = status::kIoError;
-      result.records.clear();
-      return result;
+    if (end - begin > 1) {
+      Reason reason = OrderByChain(all.subspan(begin, end - begin), key, image, facts, records);
+      if (reason.status != status::kSuccess) {
+        result.status = reason.status;
+        result.reason = reason;
+        result.records.clear();
+        return result;
+      }
     }
     begin = end;
   }

@@ -14,6 +14,7 @@
 #include "btrieve/file_image.h"
 #include "btrieve/format_constants.h"
 #include "btrieve/key_compare.h"
+#include "btrieve/reason.h"
 
 namespace btrieve {
 
@@ -40,6 +41,7 @@ struct RecordRef {
 struct KeyOrder {
   std::uint16_t status = 0;
   std::vector<std::uint32_t> records;
+  Reason reason;  // why, when status is not 0
 };
 
 // What copying a whole record gave: status 0, 22 (the buffer held only `copied` bytes of it) or 54
@@ -47,6 +49,7 @@ struct KeyOrder {
 struct RecordCopy {
   std::uint16_t status = 0;
   std::uint32_t copied = 0;
+  Reason reason;  // why, when status is 54
 };
 
 class ParsedFile {
