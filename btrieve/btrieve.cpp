@@ -9,6 +9,7 @@
 
 #include "btrieve/format_constants.h"
 #include "btrieve/open_file.h"
+#include "btrieve/reason.h"
 #include "btrieve/session_registry.h"
 
 namespace btrieve {
@@ -42,8 +43,11 @@ std::uint16_t Open(void* positionBlock, const void* keyBuffer) {
   // A fresh Open on a block that still holds a session of its own ends that session first.
   SessionRegistry::Instance().DetachOwned(positionBlock);
   ParseResult parsed = OpenParsedFile(name);
-  if (parsed.status != status::kSuccess) return parsed.status;
-  SessionRegistry::Instance().Attach(positionBlock, std::move(parsed.file));
+  if (parsed.status != status::kSuccess) {
+    NoteRefusal(name, parsed.reason);
+    return parsed.status;
+  }
+  SessionRegistry::Instance().Attach(positionBlock, std::move(parsed.file), name);
   return status::kSuccess;
 }
 
@@ -103,6 +107,7 @@ std::uint16_t Deliver(Session& session, const KeySpec& key, const KeyOrder& orde
                                        ? std::span(static_cast<std::byte*>(dataBuffer), available)
                                        : std::span<std::byte>();
   const RecordCopy copy = file.CopyRecord(record, out);
+  if (copy.status == status::kVariablePartDamaged) NoteRefusal(session.name, copy.reason);
   SetDataLength(dataLength, copy.copied);
   ExtractKey(key, file.Record(record), std::span(static_cast<std::byte*>(keyBuffer), key.length));
   session.positioned = true;
@@ -122,7 +127,10 @@ std::uint16_t Get(std::uint16_t operation, Session& session, void* dataBuffer,
   }
   const KeySpec& key = file.Keys()[static_cast<std::size_t>(keyNumber)];
   const KeyOrder& order = file.Order(static_cast<std::size_t>(keyNumber));
-  if (order.status != status::kSuccess) return order.status;
+  if (order.status != status::kSuccess) {
+    NoteRefusal(session.name, order.reason);
+    return order.status;
+  }
   if (keyBuffer == nullptr || keyLength < key.length) return status::kKeyBufferTooShort;
 
   const auto deliver = [&](std::size_t position) {

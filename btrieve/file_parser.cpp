@@ -31,8 +31,11 @@ std::uint32_t FixedEnd(const FileFacts& facts) {
          (facts.variable ? layout::kVariablePointerSize : 0);
 }
 
+constexpr std::uint16_t kDamaged = status::kIoError;
+constexpr std::uint16_t kUnsupported = status::kNotBtrieveFile;
+
 struct Recognised {
-  std::uint16_t status = status::kSuccess;
+  Reason reason;
   FileFacts facts;
   std::uint64_t fcrOffset = 0;
 };
@@ -43,9 +46,13 @@ Recognised RecognisePre6(ByteReader& reader) {
   result.facts.version = reader.U8(layout::kFcrPre6Version + 1);
   result.facts.pageSize = reader.U16(layout::kFcrPageSize);
   if (!ValidPageSize(result.facts.pageSize)) {
-    result.status = status::kNotBtrieveFile;
-  } else if (reader.Size() < result.facts.pageSize || reader.U16(layout::kFcrRecovery) == 0xFFFF) {
-    result.status = status::kIoError;
+    result.reason = Refusal(kUnsupported, Check::kPageSize).Values(result.facts.pageSize);
+  } else if (reader.Size() < result.facts.pageSize) {
+    result.reason =
+        Refusal(kDamaged, Check::kShorterThanHeader).Values(reader.Size(), result.facts.pageSize);
+  } else if (reader.U16(layout::kFcrRecovery) == 0xFFFF) {
+    result.reason =
+        Refusal(kDamaged, Check::kNeedsRecovery).At(0, reader.Size() / result.facts.pageSize);
   }
   return result;
 }
@@ -67,32 +74,43 @@ Recognised RecogniseV6(ByteReader& reader) {
       }
     }
     if (pageSize == 0) {
-      result.status = status::kNotBtrieveFile;
+      result.reason =
+          Refusal(kUnsupported, Check::kPageSize).Values(reader.U16(layout::kFcrPageSize));
       return result;
     }
   }
   result.facts.pageSize = pageSize;
   if (!reader.Fits(0, 2ULL * pageSize)) {
-    result.status = status::kIoError;
+    result.reason =
+        Refusal(kDamaged, Check::kShorterThanHeader).Values(reader.Size(), 2ULL * pageSize);
     return result;
   }
+  const std::uint64_t pages = reader.Size() / pageSize;
   // The copy with the larger usage count is current; a tie goes to page 1.
   const bool firstIsCurrent =
       reader.U32(layout::kFcrUsage) > reader.U32(pageSize + layout::kFcrUsage);
   result.fcrOffset = firstIsCurrent ? 0 : pageSize;
   const std::uint64_t fcr = result.fcrOffset;
   if (!HasV6Signature(reader, fcr) || reader.U16(fcr + layout::kFcrPageSize) != pageSize) {
-    result.status = status::kIoError;
+    result.reason = Refusal(kDamaged, Check::kControlRecord)
+                        .At(fcr / pageSize, pages)
+                        .Values(reader.U16(fcr + layout::kFcrPageSize));
     return result;
   }
   result.facts.version = reader.U16(fcr + layout::kFcrV6Version);
   if ((result.facts.version >> 8) != 6) {
-    result.status = status::kNotBtrieveFile;  // 7.x and later, or no known version at all
+    // 7.x and later, or no known version at all
+    result.reason = Refusal(kUnsupported, Check::kVersion)
+                        .At(fcr / pageSize, pages)
+                        .Values(result.facts.version);
     return result;
   }
   if (reader.U8(fcr + layout::kFcrKeyCountCopy) !=
       (reader.U16(fcr + layout::kFcrKeyCount) & 0xFF)) {
-    result.status = status::kIoError;
+    result.reason = Refusal(kDamaged, Check::kKeyCountCopy)
+                        .At(fcr / pageSize, pages)
+                        .Values(reader.U16(fcr + layout::kFcrKeyCount),
+                                reader.U8(fcr + layout::kFcrKeyCountCopy));
   }
   return result;
 }
@@ -100,7 +118,8 @@ Recognised RecogniseV6(ByteReader& reader) {
 Recognised Recognise(ByteReader& reader) {
   Recognised result;
   if (reader.Size() < layout::kMinPageSize) {
-    result.status = status::kNotBtrieveFile;
+    result.reason =
+        Refusal(kUnsupported, Check::kTooShort).Values(reader.Size(), layout::kMinPageSize);
     return result;
   }
   if (HasV6Signature(reader, 0)) return RecogniseV6(reader);
@@ -108,41 +127,54 @@ Recognised Recognise(ByteReader& reader) {
                     reader.U8(layout::kFcrPre6Version + 1) >= 3 &&
                     reader.U8(layout::kFcrPre6Version + 1) <= 5;
   if (pre6) return RecognisePre6(reader);
-  result.status = status::kNotBtrieveFile;
+  result.reason = Refusal(kUnsupported, Check::kNoSignature);
   return result;
 }
 
 // Reads the record shape and refuses the variants this reader does not handle: compressed,
 // key-only and variable-tail-table files, and variable-length files with blank truncation or whose
 // two variable-length markers (file flag 0x0001, FCR byte 0x38) disagree.
-std::uint16_t ReadRecordShape(ByteReader& reader, std::uint64_t fcr, FileFacts& facts) {
+Reason ReadRecordShape(ByteReader& reader, std::uint64_t fcr, FileFacts& facts) {
+  const auto refuse = [&](std::uint16_t status, Check check) {
+    return Refusal(status, check).At(fcr / facts.pageSize, facts.physicalPages);
+  };
   facts.fileFlags = reader.U16(fcr + layout::kFcrFileFlags);
   const std::uint8_t marker = reader.U8(fcr + layout::kFcrVariableMarker);
   const bool flagged = (facts.fileFlags & file_flags::kVariableLength) != 0;
-  const std::uint16_t refused =
-      file_flags::kCompression | file_flags::kKeyOnly | file_flags::kVariableTailTables;
-  if ((facts.fileFlags & refused) != 0) return status::kNotBtrieveFile;
+  if ((facts.fileFlags & file_flags::kCompression) != 0) {
+    return refuse(kUnsupported, Check::kCompressed).Values(facts.fileFlags);
+  }
+  if ((facts.fileFlags & file_flags::kKeyOnly) != 0) {
+    return refuse(kUnsupported, Check::kKeyOnly).Values(facts.fileFlags);
+  }
+  if ((facts.fileFlags & file_flags::kVariableTailTables) != 0) {
+    return refuse(kUnsupported, Check::kVariableTails).Values(facts.fileFlags);
+  }
   facts.variable = flagged || marker != 0;
   if (facts.variable && (!flagged || marker == 0 || marker == kTruncatedMarker ||
                          (facts.fileFlags & file_flags::kBlankTruncation) != 0)) {
-    return status::kNotBtrieveFile;
+    return refuse(kUnsupported, Check::kVariableMarkers).Values(facts.fileFlags, marker);
   }
 
   facts.recordLength = reader.U16(fcr + layout::kFcrRecordLength);
   facts.physicalLength = reader.U16(fcr + layout::kFcrPhysicalLength);
   facts.recordCount = reader.Ws32(fcr + layout::kFcrRecordCount);
-  if (facts.recordLength == 0 || facts.physicalLength < FixedEnd(facts) ||
-      facts.physicalLength > facts.pageSize - layout::kPageHeaderSize) {
-    return status::kIoError;
+  if (facts.recordLength == 0) return refuse(kDamaged, Check::kRecordLengthZero);
+  if (facts.physicalLength < FixedEnd(facts)) {
+    return refuse(kDamaged, Check::kSlotTooShort).Values(facts.physicalLength, FixedEnd(facts));
   }
-  return status::kSuccess;
+  if (facts.physicalLength > facts.pageSize - layout::kPageHeaderSize) {
+    return refuse(kDamaged, Check::kSlotTooLong)
+        .Values(facts.physicalLength, facts.pageSize - layout::kPageHeaderSize);
+  }
+  return {};
 }
 
 // A variable-length slot holds the usage count (6.x), the fixed part, the variable-part pointer
 // and 8 bytes per duplicate-pointer pair. A remainder of 2 or 4 is overhead of blank truncation or
 // tables that the flags did not announce (30); any other misfit is damage (2).
-std::uint16_t CheckVariableSlot(const FileFacts& facts, const std::vector<KeySpec>& keys) {
-  if (!facts.variable) return status::kSuccess;
+Reason CheckVariableSlot(const FileFacts& facts, const std::vector<KeySpec>& keys) {
+  if (!facts.variable) return {};
   const std::uint32_t rest = facts.physicalLength - FixedEnd(facts);
   std::uint32_t linked = 0;
   for (const KeySpec& key : keys) {
@@ -151,21 +183,29 @@ std::uint16_t CheckVariableSlot(const FileFacts& facts, const std::vector<KeySpe
       ++linked;
     }
   }
-  if (rest % 8 == 2 || rest % 8 == 4) return status::kNotBtrieveFile;
-  if (rest % 8 != 0 || rest < 8 * linked) return status::kIoError;
-  return status::kSuccess;
+  if (rest % 8 == 2 || rest % 8 == 4) {
+    return Refusal(kUnsupported, Check::kSlotOverheadUnannounced).Values(rest);
+  }
+  if (rest % 8 != 0 || rest < 8 * linked) {
+    return Refusal(kDamaged, Check::kSlotOverhead).Values(rest, linked);
+  }
+  return {};
 }
 
 struct KeysResult {
-  std::uint16_t status = status::kSuccess;
+  Reason reason;
   std::vector<KeySpec> keys;
 };
 
 // Reads the key definitions from the FCR page. Segments of a key are consecutive specs, all but the
 // last flagged "segmented". 6.x names each key's first spec in the key attribute table; pre-6.0
 // (and a 6.x FCR without a table) keeps all specs back to back from 0x110.
-KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) {
+KeysResult ReadKeys(std::span<const std::byte> fcrPage, std::uint64_t fcrPageNumber,
+                    const FileFacts& facts) {
   KeysResult result;
+  const auto refuse = [&](Check check) {
+    return Refusal(kDamaged, check).At(fcrPageNumber, facts.physicalPages);
+  };
   ByteReader reader(fcrPage);
   const std::uint32_t keyCount = reader.U16(layout::kFcrKeyCount);
   const std::uint32_t maxSegments = facts.pageSize / layout::kKeySpecSize;
@@ -173,7 +213,7 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
       facts.constants->hasKeyAttributeTable ? reader.U16(layout::kFcrKeyAttributeTable) : 0;
   const std::uint32_t bias = facts.constants->keyPositionBias;
   if (keyCount > maxSegments) {
-    result.status = status::kIoError;
+    result.reason = refuse(Check::kKeyCount).Values(keyCount, maxSegments);
     return result;
   }
   result.keys.reserve(keyCount);
@@ -185,7 +225,10 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
     bool more = true;
     while (more) {
       if (++totalSegments > maxSegments || !reader.Fits(offset, layout::kKeySpecSize)) {
-        result.status = status::kIoError;
+        result.reason = refuse(Check::kKeySpecOutside).Values(offset, maxSegments);
+        result.reason.key = k;
+        result.reason.segment = key.segments.size() + 1;
+        result.reason.offset = offset;
         return result;
       }
       SegmentSpec segment;
@@ -197,7 +240,10 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
       if (stored < bias || segment.length == 0 ||
           segment.length >
               facts.recordLength - std::min<std::uint32_t>(stored - bias, facts.recordLength)) {
-        result.status = status::kIoError;  // the segment does not lie inside the record
+        result.reason = refuse(Check::kSegmentOutside).Values(segment.length, facts.recordLength);
+        result.reason.key = k;
+        result.reason.segment = key.segments.size() + 1;
+        result.reason.offset = stored - std::min(stored, bias);
         return result;
       }
       segment.recordOffset = stored - bias;
@@ -224,17 +270,19 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, const FileFacts& facts) 
                         key.duplicatePointerOffset != 0;
     if (linked && (key.duplicatePointerOffset < FixedEnd(facts) ||
                    key.duplicatePointerOffset + 8U > facts.physicalLength)) {
-      result.status = status::kIoError;
+      result.reason = refuse(Check::kDuplicatePointersOutside)
+                          .Values(key.duplicatePointerOffset, facts.physicalLength);
+      result.reason.key = k;
       return result;
     }
     result.keys.push_back(std::move(key));
   }
-  if (!reader.Ok()) result.status = status::kIoError;
+  if (!reader.Ok()) result.reason = refuse(Check::kStructureBeyondEnd);
   return result;
 }
 
 struct RecordsResult {
-  std::uint16_t status = status::kSuccess;
+  Reason reason;
   std::vector<RecordRef> records;
   // 6.x: per logical page (index 0 unused), its PAT type in the top byte and the physical page.
   std::vector<std::uint32_t> pageMap;
@@ -250,8 +298,9 @@ RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
   RecordsResult result;
   const std::uint64_t pageSize = facts.pageSize;
   const std::uint64_t pageCount = reader.Ws32(layout::kFcrPageCount);
+  const std::uint64_t pages = facts.physicalPages;
   if (pageCount == 0 || !reader.Fits(0, pageCount * pageSize)) {
-    result.status = status::kIoError;
+    result.reason = Refusal(kDamaged, Check::kPageCount).At(0, pages).Values(pageCount, pages);
     return result;
   }
   const std::uint64_t physical = facts.physicalLength;
@@ -266,16 +315,31 @@ RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
        pointer = reader.Ws32(pointer)) {
     const std::uint64_t page = pointer / pageSize;
     const std::uint64_t within = pointer % pageSize;
-    if (!isDataPage(page) || within < layout::kPageHeaderSize ||
-        (within - layout::kPageHeaderSize) % physical != 0 ||
-        (within - layout::kPageHeaderSize) / physical >= slotsPerPage) {
-      result.status = status::kIoError;
+    if (!isDataPage(page)) {
+      result.reason = Refusal(kDamaged, Check::kDeletedOutsideData);
+      if (page < pages) result.reason.At(page, pages);
+      result.reason.offset = pointer;
+      return result;
+    }
+    if (within < layout::kPageHeaderSize || (within - layout::kPageHeaderSize) % physical != 0) {
+      result.reason = Refusal(kDamaged, Check::kDeletedBetweenSlots).At(page, pages);
+      result.reason.offset = pointer;
+      return result;
+    }
+    if ((within - layout::kPageHeaderSize) / physical >= slotsPerPage) {
+      result.reason = Refusal(kDamaged, Check::kSlotBeyondPage)
+                          .At(page, pages)
+                          .Values((within - layout::kPageHeaderSize) / physical, slotsPerPage);
+      result.reason.slot = result.reason.found;
+      result.reason.offset = pointer;
       return result;
     }
     const std::uint64_t slot =
         (page - 1) * slotsPerPage + (within - layout::kPageHeaderSize) / physical;
     if (deleted[slot]) {
-      result.status = status::kIoError;  // the chain runs in a circle
+      result.reason = Refusal(kDamaged, Check::kDeletedLoop).At(page, pages);
+      result.reason.slot = (within - layout::kPageHeaderSize) / physical;
+      result.reason.offset = pointer;
       return result;
     }
     deleted[slot] = true;
@@ -290,7 +354,7 @@ RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
       result.records.push_back({static_cast<std::uint32_t>(offset)});
     }
   }
-  if (!reader.Ok()) result.status = status::kIoError;
+  if (!reader.Ok()) result.reason = Refusal(kDamaged, Check::kStructureBeyondEnd);
   return result;
 }
 
@@ -306,11 +370,16 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
   const std::uint64_t pairStride = pageSize / 4;
   const std::uint64_t physical = facts.physicalLength;
   const std::uint64_t slotsPerPage = (pageSize - layout::kPageHeaderSize) / physical;
-  const auto fail = [&] {
-    result.status = status::kIoError;
+  const auto fail = [&](Reason reason) {
+    result.reason = reason;
     result.records.clear();
     result.pageMap.clear();
     return result;
+  };
+  const auto refuse = [&](Check check, std::uint64_t page) {
+    Reason reason = Refusal(kDamaged, check);
+    if (page < physicalPages) reason.At(page, physicalPages);
+    return reason;
   };
 
   std::vector<bool> used(physicalPages, false);
@@ -323,7 +392,9 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
     if (pair != currentPair) {
       const std::uint64_t first = 2 + pair * pairStride;
       const std::uint64_t second = first + 1;
-      if (second >= physicalPages || used[first] || used[second]) return fail();
+      if (second >= physicalPages || used[first] || used[second]) {
+        return fail(refuse(Check::kPatOutside, physicalPages).Values(pair, physicalPages));
+      }
       used[first] = used[second] = true;
       // Per pair, the copy with the larger usage count is current; a tie goes to the second.
       const bool firstIsCurrent = reader.U32(first * pageSize + layout::kPatUsage) >
@@ -331,7 +402,7 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
       patOffset = (firstIsCurrent ? first : second) * pageSize;
       if (reader.U8(patOffset) != layout::kPageTypePat ||
           reader.U8(patOffset + 1) != layout::kPageTypePat) {
-        return fail();
+        return fail(refuse(Check::kPatSignature, patOffset / pageSize));
       }
       currentPair = pair;
     }
@@ -343,21 +414,29 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
       continue;
     }
     const std::uint64_t target = (std::uint64_t{reader.U8(entry)} << 16) | reader.U16(entry + 2);
-    if (target >= physicalPages || used[target]) return fail();
+    if (target >= physicalPages || used[target]) {
+      Reason reason = refuse(target >= physicalPages ? Check::kPageOutside : Check::kPageNamedTwice,
+                             patOffset / pageSize)
+                          .Values(logical, physicalPages);
+      reason.offset = target;
+      return fail(reason);
+    }
     used[target] = true;
     result.pageMap.push_back((std::uint32_t{type} << 24) | static_cast<std::uint32_t>(target));
     if (type != layout::kPageTypeData) continue;
 
     const std::uint64_t page = target * pageSize;
     const std::uint64_t ownLogical = (std::uint64_t{reader.U8(page)} << 16) | reader.U16(page + 2);
-    if (reader.U8(page + 1) != layout::kPageTypeData || ownLogical != logical) return fail();
+    if (reader.U8(page + 1) != layout::kPageTypeData || ownLogical != logical) {
+      return fail(refuse(Check::kDataPageHeader, target).Values(ownLogical, logical));
+    }
     for (std::uint64_t s = 0; s < slotsPerPage; ++s) {
       const std::uint64_t within = layout::kPageHeaderSize + s * physical;
       if (reader.U16(page + within) == 0) continue;
       result.records.push_back({static_cast<std::uint32_t>(page + within)});
     }
   }
-  if (!reader.Ok()) return fail();
+  if (!reader.Ok()) return fail(Refusal(kDamaged, Check::kStructureBeyondEnd));
   return result;
 }
 
@@ -432,34 +511,38 @@ ParseResult ParseFile(std::vector<std::byte> image) {
 
 ParseResult ParseFile(FileImage image) {
   ParseResult result;
-  if (image.Size() > kMaxImageSize) {
-    result.status = status::kIoError;
+  const auto refuse = [&result](const Reason& reason) -> ParseResult& {
+    result.status = reason.status;
+    result.reason = reason;
     return result;
+  };
+  if (image.Size() > kMaxImageSize) {
+    return refuse(Refusal(kDamaged, Check::kTooLarge).Values(image.Size(), kMaxImageSize));
   }
   ByteReader reader(image.Bytes());
   Recognised recognised = Recognise(reader);
-  if (recognised.status != status::kSuccess) {
-    result.status = recognised.status;
-    return result;
-  }
+  if (recognised.reason.status != status::kSuccess) return refuse(recognised.reason);
   FileFacts& facts = recognised.facts;
   facts.physicalPages = static_cast<std::uint32_t>(image.Size() / facts.pageSize);
-  result.status = ReadRecordShape(reader, recognised.fcrOffset, facts);
-  if (result.status != status::kSuccess) return result;
-
-  KeysResult keys = ReadKeys(reader.Bytes(recognised.fcrOffset, facts.pageSize), facts);
-  if (keys.status != status::kSuccess) {
-    result.status = keys.status;
-    return result;
+  if (const Reason shape = ReadRecordShape(reader, recognised.fcrOffset, facts);
+      shape.status != status::kSuccess) {
+    return refuse(shape);
   }
-  result.status = CheckVariableSlot(facts, keys.keys);
-  if (result.status != status::kSuccess) return result;
+
+  KeysResult keys = ReadKeys(reader.Bytes(recognised.fcrOffset, facts.pageSize),
+                             recognised.fcrOffset / facts.pageSize, facts);
+  if (keys.reason.status != status::kSuccess) return refuse(keys.reason);
+  if (const Reason slot = CheckVariableSlot(facts, keys.keys); slot.status != status::kSuccess) {
+    return refuse(slot);
+  }
   RecordsResult records = facts.constants->pagesMappedThroughPat
                               ? CollectV6(reader, facts, recognised.fcrOffset)
                               : CollectPre6(reader, facts);
-  if (records.status != status::kSuccess || records.records.size() != facts.recordCount) {
-    result.status = status::kIoError;
-    return result;
+  if (records.reason.status != status::kSuccess) return refuse(records.reason);
+  if (records.records.size() != facts.recordCount) {
+    return refuse(Refusal(kDamaged, Check::kRecordCount)
+                      .At(recognised.fcrOffset / facts.pageSize, facts.physicalPages)
+                      .Values(records.records.size(), facts.recordCount));
   }
   ResolveCollations(reader, facts, records.pageMap, keys.keys);
   if (!facts.variable) records.pageMap.clear();  // only variable parts need it after the parse
@@ -469,8 +552,7 @@ ParseResult ParseFile(FileImage image) {
       std::make_shared<const ParsedFile>(std::move(image), facts, std::move(keys.keys),
                                          std::move(records.records), std::move(records.pageMap));
   if (!file->Keys().empty() && file->Order(0).status == status::kIoError) {
-    result.status = status::kIoError;
-    return result;
+    return refuse(file->Order(0).reason);
   }
   result.file = std::move(file);
   return result;

@@ -10,6 +10,7 @@
 
 #include "btrieve/file_image.h"
 #include "btrieve/parsed_file.h"
+#include "btrieve/reason.h"
 
 namespace btrieve {
 
@@ -19,6 +20,7 @@ inline constexpr std::uint64_t kMaxImageSize = 0xFFFFFFFFU;
 struct ParseResult {
   std::uint16_t status = 0;                // 0, 30 (not a supported record file) or 2 (damaged)
   std::shared_ptr<const ParsedFile> file;  // set exactly when status is 0
+  Reason reason;                           // why, when status is not 0
 };
 
 // Parses the image of a whole file: recognises the format (pre-6.0 versions 3-5, 6.0/6.1; pages of

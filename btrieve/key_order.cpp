@@ -30,11 +30,20 @@ std::uint64_t RecordAddress(ByteReader& reader, const FileFacts& facts, std::uin
 }
 
 // Puts group[0..n) (record indices with equal key values, in physical order) into chain order.
-// Returns false when the pointers do not form one chain over exactly these records.
-bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
-                  std::span<const std::byte> image, const FileFacts& facts,
-                  std::span<const RecordRef> records) {
+// Answers a reason (status 2) when the pointers do not form one chain over exactly these records.
+Reason OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
+                    std::span<const std::byte> image, const FileFacts& facts,
+                    std::span<const RecordRef> records) {
   ByteReader reader(image);
+  // Where the chain breaks: the slot of record `index`.
+  const auto broken = [&](Check check, std::uint32_t index, std::uint64_t bound) {
+    const std::uint64_t slotOffset = records[index].slotOffset;
+    Reason reason = Refusal(status::kIoError, check)
+                        .At(slotOffset / facts.pageSize, facts.physicalPages)
+                        .Values(group.size(), bound);
+    reason.slot = (slotOffset % facts.pageSize - layout::kPageHeaderSize) / facts.physicalLength;
+    return reason;
+  };
   struct Member {
     std::uint64_t address;
     std::uint32_t previous;
@@ -49,7 +58,7 @@ bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
     members.push_back({RecordAddress(reader, facts, records[index].slotOffset), reader.Ws32(pair),
                        reader.Ws32(pair + 4), index});
   }
-  if (!reader.Ok()) return false;
+  if (!reader.Ok()) return broken(Check::kDuplicateChainBroken, group[0], Reason::kUnset);
   std::sort(members.begin(), members.end(),
             [](const Member& a, const Member& b) { return a.address < b.address; });
   const auto find = [&](std::uint64_t address) -> const Member* {
@@ -60,24 +69,33 @@ bool OrderByChain(std::span<std::uint32_t> group, const KeySpec& key,
   };
 
   const Member* current = nullptr;
+  std::uint64_t heads = 0;
   for (const Member& member : members) {
     if (member.previous != layout::kNoPointer) continue;
-    if (current != nullptr) return false;  // two heads
-    current = &member;
+    ++heads;
+    if (current == nullptr) current = &member;
   }
+  if (heads != 1) return broken(Check::kDuplicateHeads, group[0], heads);
   std::size_t placed = 0;
   std::vector<bool> visited(members.size(), false);
   while (current != nullptr) {
     const auto slot = static_cast<std::size_t>(current - members.data());
-    if (visited[slot] || placed == group.size()) return false;
+    if (visited[slot] || placed == group.size()) {
+      return broken(Check::kDuplicateChainBroken, current->record, Reason::kUnset);
+    }
     visited[slot] = true;
     group[placed++] = current->record;
     if (current->next == layout::kNoPointer) break;
     const Member* next = find(current->next);
-    if (next == nullptr || next->previous != current->address) return false;
+    if (next == nullptr || next->previous != current->address) {
+      return broken(Check::kDuplicateChainBroken, current->record, Reason::kUnset);
+    }
     current = next;
   }
-  return placed == group.size();
+  if (placed != group.size()) {
+    return broken(Check::kDuplicateChainBroken, group[placed - 1], Reason::kUnset);
+  }
+  return {};
 }
 
 // ---- The sortable form of a key value -------------------------------------------------------
@@ -209,22 +227,24 @@ struct ComparatorLess {
 };
 
 // Puts each run of equal values of a linked-duplicate key into the order of its chain. `same`
-// tells whether two neighbours in `all` hold equal values.
+// tells whether two neighbours in `all` hold equal values. Answers the reason of the first run
+// whose chain is broken.
 template <typename Same>
-bool OrderDuplicateChains(std::span<std::uint32_t> all, Same same, const KeySpec& key,
-                          std::span<const std::byte> image, const FileFacts& facts,
-                          std::span<const RecordRef> records) {
+Reason OrderDuplicateChains(std::span<std::uint32_t> all, Same same, const KeySpec& key,
+                            std::span<const std::byte> image, const FileFacts& facts,
+                            std::span<const RecordRef> records) {
   std::size_t begin = 0;
   while (begin < all.size()) {
     std::size_t end = begin + 1;
     while (end < all.size() && same(end - 1, end))
       ++end;
-    if (end - begin > 1 &&
-        !OrderByChain(all.subspan(begin, end - begin), key, image, facts, records))
-      return false;
+    if (end - begin > 1) {
+      Reason reason = OrderByChain(all.subspan(begin, end - begin), key, image, facts, records);
+      if (reason.status != status::kSuccess) return reason;
+    }
     begin = end;
   }
-  return true;
+  return {};
 }
 
 bool HasLinkedDuplicates(const KeySpec& key) {
@@ -236,10 +256,18 @@ bool HasLinkedDuplicates(const KeySpec& key) {
 bool Orderable(const KeySpec& key, KeyOrder& result) {
   if (!key.comparable) {
     result.status = status::kOperationNotAllowed;
+    result.reason = Refusal(result.status, Check::kKeyType);
+    for (std::size_t s = 0; s < key.segments.size(); ++s) {
+      if (key.segments[s].order != SegmentOrder::kUnsupported) continue;
+      result.reason.segment = s + 1;
+      result.reason.found = key.segments[s].type;
+      break;
+    }
     return false;
   }
   if (key.collationMissing) {
     result.status = status::kIoError;
+    result.reason = Refusal(result.status, Check::kCollationMissing);
     return false;
   }
   return true;
@@ -349,8 +377,10 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     return exact || CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
                                       RecordData(image, facts, records[result.records[b]])) == 0;
   };
-  if (!OrderDuplicateChains(result.records, same, key, image, facts, records)) {
-    result.status = status::kIoError;
+  if (Reason reason = OrderDuplicateChains(result.records, same, key, image, facts, records);
+      reason.status != status::kSuccess) {
+    result.status = reason.status;
+    result.reason = reason;
     result.records.clear();
   }
   return result;
@@ -371,8 +401,10 @@ KeyOrder BuildKeyOrderByComparison(const KeySpec& key, std::span<const std::byte
     return CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
                              RecordData(image, facts, records[result.records[b]])) == 0;
   };
-  if (!OrderDuplicateChains(result.records, same, key, image, facts, records)) {
-    result.status = status::kIoError;
+  if (Reason reason = OrderDuplicateChains(result.records, same, key, image, facts, records);
+      reason.status != status::kSuccess) {
+    result.status = reason.status;
+    result.reason = reason;
     result.records.clear();
   }
   return result;

@@ -13,9 +13,14 @@ namespace btrieve {
 
 ParseResult OpenParsedFile(const std::string& name) {
   ParseResult result;
+  const auto refuse = [&result](std::uint16_t status, Check check) -> Reason& {
+    result.status = status;
+    result.reason = Refusal(status, check);
+    return result.reason;
+  };
   OpenFileResult opened = ReadOnlyFile::Open(name);
   if (opened.status != status::kSuccess) {
-    result.status = opened.status;
+    refuse(opened.status, Check::kCannotOpen);
     return result;
   }
   const ReadOnlyFile& file = *opened.file;
@@ -24,7 +29,7 @@ ParseResult OpenParsedFile(const std::string& name) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::optional<FileIdentity> before = file.Identity();
     if (!before) {
-      result.status = status::kIoError;
+      refuse(status::kIoError, Check::kCannotRead);
       return result;
     }
     const std::int64_t now = NowNs();
@@ -35,13 +40,13 @@ ParseResult OpenParsedFile(const std::string& name) {
     }
     // A file too large for the parser is refused before its bytes are read into memory.
     if (before->size > kMaxImageSize) {
-      result.status = status::kIoError;
+      refuse(status::kIoError, Check::kTooLarge).Values(before->size, kMaxImageSize);
       return result;
     }
     // Read into memory of our own: a session keeps the bytes it opened whatever the host does next.
     LoadResult loaded = file.Load(before->size);
     if (loaded.status != status::kSuccess) {
-      result.status = loaded.status;
+      refuse(loaded.status, Check::kCannotRead);
       return result;
     }
     result = ParseFile(std::move(loaded.image));

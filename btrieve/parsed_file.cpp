@@ -43,6 +43,7 @@ RecordCopy ParsedFile::CopyRecord(std::size_t index, std::span<std::byte> out) c
     const VariablePart part = ReadVariablePart(pages, pointer, out.subspan(fixedCopied));
     whole += part.length;
     damaged = part.damaged;
+    if (damaged) result.reason = part.reason;
   }
   result.copied = static_cast<std::uint32_t>(std::min<std::uint64_t>(out.size(), whole));
   if (damaged) {
@@ -58,6 +59,7 @@ const KeyOrder& ParsedFile::Order(std::size_t key) const {
   if (lazy.built.load(std::memory_order_acquire)) return lazy.order;
   std::call_once(lazy.once, [&] {
     lazy.order = BuildKeyOrder(m_keys[key], m_image.Bytes(), m_facts, m_records);
+    if (lazy.order.status != 0) lazy.order.reason.key = key;
     lazy.built.store(true, std::memory_order_release);
   });
   return lazy.order;

@@ -14,6 +14,7 @@
 #include "btrieve/file_image.h"
 #include "btrieve/format_constants.h"
 #include "btrieve/key_compare.h"
+#include "btrieve/reason.h"
 
 namespace btrieve {
 
@@ -42,6 +43,7 @@ struct KeyOrder {
   std::vector<std::uint32_t> records;
   // True when values that the extracted keys could not tell apart were compared record by record.
   bool comparatorUsed = false;
+  Reason reason;  // why, when status is not 0
 };
 
 // What copying a whole record gave: status 0, 22 (the buffer held only `copied` bytes of it) or 54
@@ -49,6 +51,7 @@ struct KeyOrder {
 struct RecordCopy {
   std::uint16_t status = 0;
   std::uint32_t copied = 0;
+  Reason reason;  // why, when status is 54
 };
 
 class ParsedFile {

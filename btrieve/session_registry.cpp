@@ -35,10 +35,12 @@ std::uint64_t SessionRegistry::IdOf(const void* block) {
   return id;
 }
 
-void SessionRegistry::Attach(void* block, std::shared_ptr<const ParsedFile> file) {
+void SessionRegistry::Attach(void* block, std::shared_ptr<const ParsedFile> file,
+                             std::string name) {
   DetachOwned(block);
   auto session = std::make_shared<Session>();
   session->file = std::move(file);
+  session->name = std::move(name);
   session->block = block;
   const std::lock_guard lock(m_mutex);
   const std::uint64_t id = m_nextId++;

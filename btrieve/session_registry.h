@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 #include "btrieve/parsed_file.h"
@@ -18,6 +19,7 @@ namespace btrieve {
 struct Session {
   std::mutex mutex;  // guards the position fields
   std::shared_ptr<const ParsedFile> file;
+  std::string name;             // as given to Open
   const void* block = nullptr;  // the position block it was opened in
   bool positioned = false;
   std::int32_t keyNumber = 0;  // the key of the positioning operation
@@ -31,7 +33,7 @@ class SessionRegistry {
   // Opens a session for `file` in `block` (kPositionBlockSize bytes). If the block already holds a
   // live session that was opened in this very block, that session is closed first, so nothing
   // leaks.
-  void Attach(void* block, std::shared_ptr<const ParsedFile> file);
+  void Attach(void* block, std::shared_ptr<const ParsedFile> file, std::string name);
 
   // The session a block refers to, or nothing when the block holds no live session.
   [[nodiscard]] std::shared_ptr<Session> Find(const void* block) const;

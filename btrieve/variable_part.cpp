@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "btrieve/btrieve.h"
 #include "btrieve/byte_reader.h"
 #include "btrieve/format_constants.h"
 
@@ -33,37 +34,42 @@ class ChainWalker {
   explicit ChainWalker(const VariablePages& pages)
       : m_reader(pages.image), m_facts(*pages.facts), m_pageMap(pages.pageMap) {}
 
-  // The fragment `pointer` names, if the pointer, its page and the fragment pass every check.
+  // The fragment `pointer` names, if the pointer, its page and the fragment pass every check;
+  // otherwise Failure() says which check failed.
   std::optional<Fragment> Locate(std::uint32_t pointer) {
     const std::uint32_t index = IndexOf(pointer);
-    if (index == 0xFF) return std::nullopt;  // only FF FF FF FF as a whole ends a chain
+    // only FF FF FF FF as a whole ends a chain
+    if (index == 0xFF) return Fail(Check::kVariablePage, std::nullopt, pointer);
     const std::optional<std::uint64_t> page = PageStart(PageOf(pointer));
-    if (!page) return std::nullopt;
+    if (!page) return Fail(Check::kVariablePage, std::nullopt, pointer);
     const std::uint64_t pageSize = m_facts.pageSize;
     const std::uint32_t count = m_reader.U16(*page + layout::kVariableCountOffset);
     const std::uint64_t tableSize = 2ULL * (count + 1);
-    if (count == 0 || layout::kVariableFirstFragment + tableSize > pageSize || index >= count) {
-      return std::nullopt;
+    if (count == 0 || layout::kVariableFirstFragment + tableSize > pageSize) {
+      return Fail(Check::kFragmentTable, page, count);
     }
+    if (index >= count) return Fail(Check::kFragmentIndex, page, index, count);
     const auto entry = [&](std::uint32_t i) {
       return m_reader.U16(*page + pageSize - 2 - 2ULL * i);
     };
     const std::uint16_t own = entry(index);
-    if (own == layout::kFragmentFree) return std::nullopt;
+    if (own == layout::kFragmentFree) return Fail(Check::kFragmentFree, page, index);
     std::uint32_t following = index + 1;
     while (following <= count && entry(following) == layout::kFragmentFree)
       ++following;
-    if (following > count) return std::nullopt;
+    if (following > count) return Fail(Check::kFragmentEnd, page, index);
     const std::uint64_t start = own & layout::kFragmentOffsetMask;
     const std::uint64_t end = entry(following) & layout::kFragmentOffsetMask;
     if (start < layout::kVariableFirstFragment || start > end || end > pageSize - tableSize) {
-      return std::nullopt;
+      return Fail(Check::kFragmentOutside, page, index, Reason::kUnset, start);
     }
     Fragment fragment;
     const bool chained =
         m_facts.constants->everyFragmentChained || (own & layout::kFragmentChained) != 0;
     if (chained) {
-      if (end - start < layout::kVariablePointerSize) return std::nullopt;
+      if (end - start < layout::kVariablePointerSize) {
+        return Fail(Check::kFragmentOutside, page, index, Reason::kUnset, start);
+      }
       fragment.next = m_reader.U32(*page + start);
       fragment.dataOffset = *page + start + layout::kVariablePointerSize;
       fragment.dataLength = end - start - layout::kVariablePointerSize;
@@ -71,8 +77,19 @@ class ChainWalker {
       fragment.dataOffset = *page + start;
       fragment.dataLength = end - start;
     }
-    if (!m_reader.Ok()) return std::nullopt;
+    if (!m_reader.Ok()) return Fail(Check::kFragmentOutside, page, index);
     return fragment;
+  }
+
+  [[nodiscard]] const Reason& Failure() const { return m_failure; }
+
+  // Notes which check failed where (`pageStart`: the image offset of the page, if known).
+  std::nullopt_t Fail(Check check, std::optional<std::uint64_t> pageStart, std::uint64_t found,
+                      std::uint64_t bound = Reason::kUnset, std::uint64_t offset = Reason::kUnset) {
+    m_failure = Refusal(status::kVariablePartDamaged, check).Values(found, bound);
+    if (pageStart) m_failure.At(*pageStart / m_facts.pageSize, m_facts.physicalPages);
+    m_failure.offset = offset;
+    return std::nullopt;
   }
 
  private:
@@ -102,6 +119,7 @@ class ChainWalker {
   ByteReader m_reader;
   const FileFacts& m_facts;
   std::span<const std::uint32_t> m_pageMap;
+  Reason m_failure;
 };
 
 // How many fragments of the chain are sound and distinct, and their bytes. A loop is found with
@@ -111,6 +129,7 @@ struct ChainCount {
   std::uint64_t fragments = 0;
   std::uint64_t length = 0;
   bool damaged = false;
+  Reason reason;
 };
 
 ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t limit) {
@@ -121,8 +140,15 @@ ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t li
   std::uint64_t lambda = 0;
   while (pointer != layout::kNoPointer) {
     const std::optional<Fragment> fragment = walker.Locate(pointer);
-    if (!fragment || result.length + fragment->dataLength > limit) {
+    if (!fragment) {
       result.damaged = true;
+      result.reason = walker.Failure();
+      return result;
+    }
+    if (result.length + fragment->dataLength > limit) {
+      result.damaged = true;
+      result.reason = Refusal(status::kVariablePartDamaged, Check::kFragmentTooLong)
+                          .Values(result.length + fragment->dataLength, limit);
       return result;
     }
     ++result.fragments;
@@ -159,6 +185,8 @@ ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t li
         at = counted->next;
       }
       result.damaged = true;
+      result.reason =
+          Refusal(status::kVariablePartDamaged, Check::kFragmentLoop).Values(result.fragments);
       return result;
     }
     if (lambda == power) {
@@ -182,6 +210,7 @@ VariablePart ReadVariablePart(const VariablePages& pages, std::uint32_t pointer,
   const ChainCount count = CountChain(walker, pointer, limit);
   result.length = count.length;
   result.damaged = count.damaged;
+  result.reason = count.reason;
   std::uint64_t filled = 0;
   std::uint32_t at = pointer;
   for (std::uint64_t i = 0; i < count.fragments && filled < out.size(); ++i) {

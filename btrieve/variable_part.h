@@ -8,6 +8,7 @@
 #include <span>
 
 #include "btrieve/parsed_file.h"
+#include "btrieve/reason.h"
 
 namespace btrieve {
 
@@ -16,6 +17,7 @@ namespace btrieve {
 struct VariablePart {
   std::uint64_t length = 0;
   bool damaged = false;
+  Reason reason;  // which check found the damage (status 54)
 };
 
 // Where variable pages are found. `pageMap` (6.x only): per logical page, the page type in the top

@@ -1,6 +1,7 @@
 // BTRCALL on writer-built files: one suite over both formats and several page sizes, for the file
 // variants the reader must see through and the statuses of every operation.
 #include "btrieve/btrieve.h"
+#include "btrieve/reason.h"
 
 #include <gtest/gtest.h>
 
@@ -286,6 +287,8 @@ TEST(BtrieveOpen, PathProblemsAnswerTheirStatus) {
   EXPECT_EQ(handle.Open((file.Dir() / "MISSING.DAT").string()), status::kFileNotFound);
   EXPECT_EQ(handle.Open((file.Dir() / "NODIR" / "TEST.DAT").string()), status::kFileNotFound);
   EXPECT_EQ(handle.Open(file.Dir().string()), status::kFileNotFound) << "a directory";
+  const std::optional<Reason> reason = LastRefusal(file.Dir().string(), status::kFileNotFound);
+  EXPECT_TRUE(reason && reason->check == Check::kCannotOpen);
   EXPECT_EQ(handle.Close(), status::kFileNotOpen) << "a failed Open leaves nothing open";
   EXPECT_EQ(BTRCALL(kOpOpen, handle.Block(), nullptr, nullptr, nullptr, 0, 0),
             status::kInvalidFileName);
@@ -298,6 +301,10 @@ TEST(BtrieveOpen, FileTooLargeToHoldIsRefusedUnread) {
   std::filesystem::resize_file(file.Path(), std::uint64_t{5} << 30);
   Handle handle;
   EXPECT_EQ(handle.Open(file.Path()), status::kIoError);
+  const std::optional<Reason> reason = LastRefusal(file.Path(), status::kIoError);
+  ASSERT_TRUE(reason);
+  EXPECT_EQ(ReasonText(*reason),
+            "the file has 5368709120 bytes, more than the 4294967295 this reader takes");
 }
 
 TEST(BtrieveOpen, UnreadableFileAnswers94) {

@@ -1,6 +1,7 @@
 // Damaged and hostile files: every one must answer 2 or 30 (or read correctly where the damage is
 // harmless), never crash, hang or allocate much more than the file's size.
 #include "btrieve/file_parser.h"
+#include "btrieve/reason.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,7 @@ struct Damage {
   bool v6;    // applies to 6.x files
   bool pre6;  // applies to pre-6.0 files
   std::uint16_t expected;
+  Check check;  // the check that refuses it, as LastRefusal reports after the Open
   std::function<void(WrittenFile&, std::size_t fcr)> apply;
 };
 
@@ -113,8 +115,9 @@ TEST_P(FileParser, EachDamageGivesItsStatus) {
   const std::uint16_t k2 = both(status::kIoError);
   const std::uint16_t k30 = both(status::kNotBtrieveFile);
   const Damage damages[] = {
-      {"zero length", true, true, k30, [](WrittenFile& f, std::size_t) { f.Truncate(0); }},
-      {"a text file", true, true, k30,
+      {"zero length", true, true, k30, Check::kTooShort,
+       [](WrittenFile& f, std::size_t) { f.Truncate(0); }},
+      {"a text file", true, true, k30, Check::kNoSignature,
        [](WrittenFile& f, std::size_t) {
          const std::string text(3000, 'x');
          std::vector<std::byte> bytes;
@@ -122,131 +125,146 @@ TEST_P(FileParser, EachDamageGivesItsStatus) {
            bytes.push_back(std::byte(c));
          f.Replace(bytes);
        }},
-      {"page size 1000", true, true, k30,
+      {"page size 1000", true, true, k30, Check::kPageSize,
        [](WrittenFile& f, std::size_t) {
          f.SetU16(0x08, 1000);
          if (f.Bytes().size() > f.Layout().pageSize + 0x0A)
            f.SetU16(f.Layout().pageSize + 0x08, 1000);
        }},
-      {"page size 8192", true, true, k30,
+      {"page size 8192", true, true, k30, Check::kPageSize,
        [](WrittenFile& f, std::size_t) {
          f.SetU16(0x08, 8192);
          if (f.Bytes().size() > f.Layout().pageSize + 0x0A)
            f.SetU16(f.Layout().pageSize + 0x08, 8192);
        }},
-      {"record length above the page size", true, true, k2,
+      {"record length above the page size", true, true, k2, Check::kSlotTooLong,
        [](WrittenFile& f, std::size_t fcr) {
          f.SetU16(fcr + 0x16, static_cast<std::uint16_t>(f.Layout().pageSize + 10));
          f.SetU16(fcr + 0x18, static_cast<std::uint16_t>(f.Layout().pageSize + 12));
        }},
-      {"slot shorter than the record", true, true, k2,
+      {"slot shorter than the record", true, true, k2, Check::kSlotTooShort,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x18, kLength - 1); }},
-      {"record length 0", true, true, k2,
+      {"record length 0", true, true, k2, Check::kRecordLengthZero,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x16, 0); }},
-      {"key segment outside the record", true, true, k2,
+      {"key segment outside the record", true, true, k2, Check::kSegmentOutside,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x110 + 0x14, kLength + 2); }},
-      {"key segment overlapping the record end", true, true, k2,
+      {"key segment overlapping the record end", true, true, k2, Check::kSegmentOutside,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x110 + 0x16, kLength + 1); }},
-      {"key segment of length 0", true, true, k2,
+      {"key segment of length 0", true, true, k2, Check::kSegmentOutside,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x110 + 0x16, 0); }},
-      {"duplicate pointers outside the slot", true, true, k2,
+      {"duplicate pointers outside the slot", true, true, k2, Check::kDuplicatePointersOutside,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x110 + 30 + 0x12, 0xFFF0); }},
-      {"record count 0xFFFFFFFF", true, true, k2,
+      {"record count 0xFFFFFFFF", true, true, k2, Check::kRecordCount,
        [](WrittenFile& f, std::size_t fcr) { f.SetWs32(fcr + 0x1A, 0xFFFFFFFF); }},
-      {"page count 0xFFFFFFFF", true, true, k2,
+      {"page count 0xFFFFFFFF", false, true, k2, Check::kPageCount,
        [](WrittenFile& f, std::size_t fcr) { f.SetWs32(fcr + 0x26, 0xFFFFFFFF); }},
-      {"page count 0", true, true, k2,
+      {"page count 0", false, true, k2, Check::kPageCount,
        [](WrittenFile& f, std::size_t fcr) { f.SetWs32(fcr + 0x26, 0); }},
-      {"key count 0xFFFF", true, true, k2,
+      {"page count 0xFFFFFFFF in a 6.x FCR", true, false, k2, Check::kPatOutside,
+       [](WrittenFile& f, std::size_t fcr) { f.SetWs32(fcr + 0x26, 0xFFFFFFFF); }},
+      {"page count 0 in a 6.x FCR", true, false, k2, Check::kRecordCount,
+       [](WrittenFile& f, std::size_t fcr) { f.SetWs32(fcr + 0x26, 0); }},
+      {"key count 0xFFFF", true, true, k2, Check::kKeyCount,
        [](WrittenFile& f, std::size_t fcr) {
          f.SetU16(fcr + 0x14, 0xFFFF);
          f.SetByte(fcr + 0x76, 0xFF);
        }},
-      {"compressed", true, true, k30,
+      {"compressed", true, true, k30, Check::kCompressed,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x106, 0x0008); }},
-      {"key-only", true, true, k30,
+      {"key-only", true, true, k30, Check::kKeyOnly,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x106, 0x0010); }},
-      {"variable-length flag", true, true, k30,
+      {"variable-length flag", true, true, k30, Check::kVariableMarkers,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x106, 0x0001); }},
-      {"variable-length marker", true, true, k30,
+      {"variable-length marker", true, true, k30, Check::kVariableMarkers,
        [](WrittenFile& f, std::size_t fcr) { f.SetByte(fcr + 0x38, 0xFF); }},
-      {"variable-tail tables", true, true, k30,
+      {"variable-tail tables", true, true, k30, Check::kVariableTails,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x106, 0x0800); }},
-      {"blank truncation alone is harmless", true, true, status::kSuccess,
+      {"blank truncation alone is harmless", true, true, status::kSuccess, Check::kNone,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x106, 0x0002); }},
       // pre-6.0 only
-      {"needs recovery", false, true, k2,
+      {"needs recovery", false, true, k2, Check::kNeedsRecovery,
        [](WrittenFile& f, std::size_t) { f.SetU16(0x22, 0xFFFF); }},
-      {"version byte 6", false, true, k30, [](WrittenFile& f, std::size_t) { f.SetByte(7, 6); }},
-      {"version byte 2", false, true, k30, [](WrittenFile& f, std::size_t) { f.SetByte(7, 2); }},
-      {"deleted chain outside the file", false, true, k2,
+      {"version byte 6", false, true, k30, Check::kNoSignature,
+       [](WrittenFile& f, std::size_t) { f.SetByte(7, 6); }},
+      {"version byte 2", false, true, k30, Check::kNoSignature,
+       [](WrittenFile& f, std::size_t) { f.SetByte(7, 2); }},
+      {"deleted chain outside the file", false, true, k2, Check::kDeletedOutsideData,
        [](WrittenFile& f, std::size_t) { f.SetWs32(0x10, 0x7FFFFFF0); }},
-      {"deleted chain into the FCR", false, true, k2,
+      {"deleted chain into the FCR", false, true, k2, Check::kDeletedOutsideData,
        [](WrittenFile& f, std::size_t) { f.SetWs32(0x10, 6); }},
-      {"deleted chain between slots", false, true, k2,
+      {"deleted chain between slots", false, true, k2, Check::kDeletedBetweenSlots,
        [](WrittenFile& f, std::size_t) {
          f.SetWs32(0x10, static_cast<std::uint32_t>(f.Layout().deletedSlots.at(0) + 1));
        }},
-      {"deleted chain in a circle", false, true, k2,
+      {"deleted chain beyond the last slot of a page", false, true, k2, Check::kSlotBeyondPage,
+       [](WrittenFile& f, std::size_t) {
+         const std::size_t page = f.Layout().dataPages.at(0);
+         const std::size_t physical = std::to_integer<std::size_t>(f.Bytes()[0x18]) |
+                                      (std::to_integer<std::size_t>(f.Bytes()[0x19]) << 8);
+         const std::size_t slots = (f.Layout().pageSize - 6) / physical;
+         f.SetWs32(0x10, static_cast<std::uint32_t>(f.PageOffset(page) + 6 + slots * physical));
+       }},
+      {"deleted chain in a circle", false, true, k2, Check::kDeletedLoop,
        [](WrittenFile& f, std::size_t) {
          const auto& deleted = f.Layout().deletedSlots;
          f.SetWs32(deleted.back(), static_cast<std::uint32_t>(deleted.front()));
        }},
-      {"deleted chain names a live record", false, true, k2,
+      {"deleted chain names a live record", false, true, k2, Check::kDeletedOutsideData,
        [](WrittenFile& f, std::size_t) {
          f.SetWs32(f.Layout().deletedSlots.back(),
                    static_cast<std::uint32_t>(f.Layout().recordSlots.at(0)));
        }},
       // 6.x only
-      {"version 7.0", true, false, k30,
+      {"version 7.0", true, false, k30, Check::kVersion,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x4A, 0x0700); }},
-      {"version 9.5", true, false, k30,
+      {"version 9.5", true, false, k30, Check::kVersion,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x4A, 0x0950); }},
-      {"version 5.0 in a 6.x FCR", true, false, k30,
+      {"version 5.0 in a 6.x FCR", true, false, k30, Check::kVersion,
        [](WrittenFile& f, std::size_t fcr) { f.SetU16(fcr + 0x4A, 0x0500); }},
-      {"key count copy differs", true, false, k2,
+      {"key count copy differs", true, false, k2, Check::kKeyCountCopy,
        [](WrittenFile& f, std::size_t fcr) { f.SetByte(fcr + 0x76, 7); }},
-      {"current FCR without its signature", true, false, k2,
+      {"current FCR without its signature", true, false, k2, Check::kControlRecord,
        [](WrittenFile& f, std::size_t fcr) { f.SetByte(fcr + 1, 'X'); }},
-      {"damage in the stale FCR is ignored", true, false, status::kSuccess,
+      {"damage in the stale FCR is ignored", true, false, status::kSuccess, Check::kNone,
        [](WrittenFile& f, std::size_t) {
          f.SetWs32(f.PageOffset(f.Layout().staleFcrPage) + 0x1A, 12345);
          f.SetU16(f.PageOffset(f.Layout().staleFcrPage) + 0x106, 0x0008);
        }},
-      {"a blank stale FCR in page 0 is tolerated", true, false, status::kSuccess,
+      {"a blank stale FCR in page 0 is tolerated", true, false, status::kSuccess, Check::kNone,
        [](WrittenFile& f, std::size_t) {
          ASSERT_EQ(f.Layout().staleFcrPage, 0U);
          f.SetU16(0x08, 0);
          f.SetWs32(0x1A, 0);
        }},
-      {"PAT without PP", true, false, k2,
-       [](WrittenFile& f, std::size_t) {
-         f.SetByte(f.PageOffset(f.Layout().currentPatPages.at(0)), 0);
-       }},
-      {"PAT entry outside the file", true, false, k2,
+      {"PAT without PP", true, false, k2, Check::kPatSignature,
+       [](WrittenFile& f,
+          std::size_t) { f.SetByte(f.PageOffset(f.Layout().currentPatPages.at(0)), 0); }},
+      {"PAT entry outside the file", true, false, k2, Check::kPageOutside,
        [](WrittenFile& f, std::size_t) {
          f.SetByte(f.PageOffset(f.Layout().currentPatPages.at(0)) + 8, 0x7F);
        }},
-      {"PAT entries naming one page twice", true, false, k2,
+      {"PAT entries naming one page twice", true, false, k2, Check::kPageNamedTwice,
        [](WrittenFile& f, std::size_t) {
          const std::size_t entries = f.PageOffset(f.Layout().currentPatPages.at(0)) + 8;
          for (std::size_t i = 0; i < 4; ++i) {
            f.SetByte(entries + 4 + i, std::to_integer<std::uint8_t>(f.Bytes()[entries + i]));
          }
        }},
-      {"PAT entry naming an FCR page", true, false, k2,
-       [](WrittenFile& f,
-          std::size_t) { f.SetU16(f.PageOffset(f.Layout().currentPatPages.at(0)) + 8 + 2, 1); }},
-      {"data page header with another logical number", true, false, k2,
+      {"PAT entry naming an FCR page", true, false, k2, Check::kPageNamedTwice,
+       [](WrittenFile& f, std::size_t) {
+         f.SetU16(f.PageOffset(f.Layout().currentPatPages.at(0)) + 8 + 2, 1);
+       }},
+      {"data page header with another logical number", true, false, k2, Check::kDataPageHeader,
        [](WrittenFile& f, std::size_t) {
          const std::size_t page = f.PageOffset(f.Layout().dataPages.back());
          f.SetByte(page + 2,
                    static_cast<std::uint8_t>(std::to_integer<unsigned>(f.Bytes()[page + 2]) + 1));
        }},
-      {"data page header of another type", true, false, k2,
-       [](WrittenFile& f,
-          std::size_t) { f.SetByte(f.PageOffset(f.Layout().dataPages.at(0)) + 1, 'E'); }},
-      {"a free slot marked used", true, false, k2,
+      {"data page header of another type", true, false, k2, Check::kDataPageHeader,
+       [](WrittenFile& f, std::size_t) {
+         f.SetByte(f.PageOffset(f.Layout().dataPages.at(0)) + 1, 'E');
+       }},
+      {"a free slot marked used", true, false, k2, Check::kRecordCount,
        [](WrittenFile& f, std::size_t) { f.SetU16(f.Layout().freeSlots.at(0), 1); }},
   };
   for (const Damage& damage : damages) {
@@ -254,6 +272,9 @@ TEST_P(FileParser, EachDamageGivesItsStatus) {
     WrittenFile file(RichSpec(GetParam()));
     damage.apply(file, file.PageOffset(file.Layout().currentFcrPage));
     EXPECT_EQ(file.OpenStatus(), damage.expected) << damage.name;
+    const std::optional<Reason> reason = LastRefusal(file.Path(), damage.expected);
+    EXPECT_EQ(reason ? reason->check : Check::kNone, damage.check)
+        << damage.name << ": " << (reason ? ReasonText(*reason) : "no reason");
   }
 }
 

@@ -1,6 +1,7 @@
 // The order in which Get operations see records, per key type and flag, in both formats; null keys,
 // duplicate chains and keys this reader cannot order.
 #include "btrieve/key_order.h"
+#include "btrieve/reason.h"
 
 #include <gtest/gtest.h>
 
@@ -262,13 +263,16 @@ TEST_P(KeyOrderTest, BrokenDuplicateChainOfKey0IsDamage) {
     std::size_t record;   // whose pointer pair is changed
     std::size_t pointer;  // 0: previous, 4: next
     std::uint32_t value;
+    Check check;
   };
   const Break breaks[] = {
-      {"second head", 1, 0, 0xFFFFFFFF},
-      {"next leads nowhere", 0, 4, 0x12345678},
-      {"next skips a member", 0, 4, 2},  // replaced below by record 2's address
-      {"chain ends early", 1, 4, 0xFFFFFFFF},
-      {"chain loops", 2, 4, 0},  // replaced below by record 0's address
+      {"second head", 1, 0, 0xFFFFFFFF, Check::kDuplicateHeads},
+      {"next leads nowhere", 0, 4, 0x12345678, Check::kDuplicateChainBroken},
+      // replaced below by record 2's address
+      {"next skips a member", 0, 4, 2, Check::kDuplicateChainBroken},
+      {"chain ends early", 1, 4, 0xFFFFFFFF, Check::kDuplicateChainBroken},
+      // replaced below by record 0's address
+      {"chain loops", 2, 4, 0, Check::kDuplicateChainBroken},
   };
   for (const Break& b : breaks) {
     WrittenFile file(spec);
@@ -280,6 +284,11 @@ TEST_P(KeyOrderTest, BrokenDuplicateChainOfKey0IsDamage) {
         layout.recordSlots[b.record] + (GetParam() == Format::kV6 ? 2 : 0) + kLength;
     file.SetWs32(pair + b.pointer, value);
     EXPECT_EQ(file.OpenStatus(), status::kIoError) << b.name;
+    const std::optional<Reason> reason = LastRefusal(file.Path(), status::kIoError);
+    ASSERT_TRUE(reason) << b.name;
+    EXPECT_EQ(reason->check, b.check) << b.name << ": " << ReasonText(*reason);
+    EXPECT_EQ(reason->key, 0U) << b.name;
+    EXPECT_NE(reason->page, Reason::kUnset) << b.name;
   }
 }
 
@@ -295,6 +304,10 @@ TEST_P(KeyOrderTest, BrokenDuplicateChainOfAnotherKeyFailsOnlyItsGets) {
   Handle handle;
   ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
   EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 2), kLength, 1).status, status::kIoError);
+  const std::optional<Reason> reason = LastRefusal(file.Path(), status::kIoError);
+  ASSERT_TRUE(reason);
+  EXPECT_EQ(ReasonText(*reason).substr(ReasonText(*reason).find(": ") + 2),
+            "key 1: a duplicate chain of 2 equal values has 2 first members");
   EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 4), kLength, 0).status, status::kSuccess);
 }
 
@@ -344,6 +357,10 @@ TEST_P(KeyOrderTest, KeysThisReaderCannotOrderAnswer41OnGets) {
       EXPECT_EQ(handle.Get(operation, Bytes(8), kLength, 0).status, status::kOperationNotAllowed)
           << c.name;
     }
+    const std::optional<Reason> reason = LastRefusal(file.Path(), status::kOperationNotAllowed);
+    EXPECT_TRUE(reason && reason->check == Check::kKeyType && reason->key == 0 &&
+                reason->found == c.segment.type)
+        << c.name;
     EXPECT_EQ(handle.Get(kOpGetEqual, Le(1, 4), kLength, 1).status, status::kSuccess) << c.name;
   }
 }
@@ -410,12 +427,16 @@ TEST_P(KeyOrderTest, MissingCollatingSequenceIsDamage) {
     file.SetByte(page + 6, 0);  // the marker
     if (firstKey) {
       EXPECT_EQ(file.OpenStatus(), status::kIoError);
-      continue;
+    } else {
+      Handle handle;
+      ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+      EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 1).status, status::kIoError);
+      EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 0).status, status::kSuccess);
     }
-    Handle handle;
-    ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
-    EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 1).status, status::kIoError);
-    EXPECT_EQ(handle.Get(kOpGetLast, Bytes(4), kLength, 0).status, status::kSuccess);
+    const std::optional<Reason> reason = LastRefusal(file.Path(), status::kIoError);
+    ASSERT_TRUE(reason);
+    EXPECT_EQ(reason->check, Check::kCollationMissing);
+    EXPECT_EQ(reason->key, firstKey ? 0U : 1U);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "btrieve/reason.h"
 #include "written_file.h"
 
 namespace btrieve::test {
@@ -155,6 +156,7 @@ TEST_P(VariableRecords, DamagedChainFailsOnlyItsRecord) {
   struct Damage {
     const char* name;
     std::size_t keptFragments;  // how many fragments still count before the fault
+    Check check;
     std::function<void(WrittenFile&, const writer::Layout::Fragment* chain,
                        std::size_t slotPointer)>
         apply;
@@ -182,75 +184,75 @@ TEST_P(VariableRecords, DamagedChainFailsOnlyItsRecord) {
            (std::to_integer<std::size_t>(f.Bytes()[at + 1]) << 8);
   };
   const Damage damages[] = {
-      {"pointer to page 0", 0,
+      {"pointer to page 0", 0, Check::kVariablePage,
        [&](WrittenFile& f, auto, std::size_t slot) { pointer(f, slot, 0, 0); }},
-      {"pointer beyond the file", 0,
+      {"pointer beyond the file", 0, Check::kVariablePage,
        [&](WrittenFile& f, auto, std::size_t slot) {
          pointer(f, slot, static_cast<std::uint32_t>(f.Bytes().size() / pageSize + 3), 0);
        }},
-      {"pointer to a data page", 0,
+      {"pointer to a data page", 0, Check::kVariablePage,
        [&](WrittenFile& f, auto, std::size_t slot) {
          pointer(f, slot, pageNumber(f, f.Layout().dataPages.at(0)), 0);
        }},
-      {"fragment index FF on a real page", 0,
+      {"fragment index FF on a real page", 0, Check::kVariablePage,
        [&](WrittenFile& f, auto chain, std::size_t slot) {
          pointer(f, slot, pageNumber(f, chain[0].page), 0xFF);
        }},
-      {"fragment index beyond the table", 0,
+      {"fragment index beyond the table", 0, Check::kFragmentIndex,
        [&](WrittenFile& f, auto chain, std::size_t slot) {
          pointer(f, slot, pageNumber(f, chain[0].page),
                  static_cast<std::uint8_t>(count(f, chain[0])));
        }},
-      {"fragment count 0", 0,
+      {"fragment count 0", 0, Check::kFragmentTable,
        [&](WrittenFile& f, auto chain, std::size_t) {
          f.SetU16(f.PageOffset(chain[0].page) + 0x0A, 0);
        }},
-      {"fragment count 0xFFFF", 0,
+      {"fragment count 0xFFFF", 0, Check::kFragmentTable,
        [&](WrittenFile& f, auto chain, std::size_t) {
          f.SetU16(f.PageOffset(chain[0].page) + 0x0A, 0xFFFF);
        }},
-      {"fragment starts inside the header", 0,
+      {"fragment starts inside the header", 0, Check::kFragmentOutside,
        [&](WrittenFile& f, auto chain, std::size_t) {
          f.SetU16(entry(f, chain[0], chain[0].index), IsV6() ? 4 : 0x8004);
        }},
-      {"fragment ends inside the table", 0,
+      {"fragment ends inside the table", 0, Check::kFragmentOutside,
        [&](WrittenFile& f, auto chain, std::size_t) {
          f.SetU16(entry(f, chain[0], chain[0].index + 1U),
                   static_cast<std::uint16_t>(pageSize - 2));
        }},
-      {"fragment ends before it starts", 0,
+      {"fragment ends before it starts", 0, Check::kFragmentOutside,
        [&](WrittenFile& f, auto chain, std::size_t) {
          f.SetU16(entry(f, chain[0], chain[0].index + 1U), 0x0C);
        }},
-      {"named entry is free", 0,
+      {"named entry is free", 0, Check::kFragmentFree,
        [&](WrittenFile& f, auto chain, std::size_t) {
          f.SetU16(entry(f, chain[0], chain[0].index), 0xFFFF);
        }},
-      {"no end entry after it", 0,
+      {"no end entry after it", 0, Check::kFragmentEnd,
        [&](WrittenFile& f, auto chain, std::size_t) {
          for (std::size_t i = chain[0].index + 1U; i <= count(f, chain[0]); ++i)
            f.SetU16(entry(f, chain[0], i), 0xFFFF);
        }},
-      {"chained fragment shorter than its pointer", 0,
+      {"chained fragment shorter than its pointer", 0, Check::kFragmentOutside,
        [&](WrittenFile& f, auto chain, std::size_t) {
          const std::size_t start = chain[0].offset - f.PageOffset(chain[0].page);
          f.SetU16(entry(f, chain[0], chain[0].index + 1U), static_cast<std::uint16_t>(start + 2));
        }},
-      {"variable page with a wrong header", 0,
+      {"variable page with a wrong header", 0, Check::kVariablePage,
        [&](WrittenFile& f, auto chain, std::size_t) {
          f.SetByte(f.PageOffset(chain[0].page) + (IsV6() ? 1 : 3), IsV6() ? 'D' : 0x7F);
        }},
-      {"second link points beyond the file", 1,
+      {"second link points beyond the file", 1, Check::kVariablePage,
        [&](WrittenFile& f, auto chain, std::size_t) { pointer(f, chain[0].offset, 0x7FFFFF, 0); }},
-      {"loop on one fragment", 1,
+      {"loop on one fragment", 1, Check::kFragmentLoop,
        [&](WrittenFile& f, auto chain, std::size_t) {
          pointer(f, chain[0].offset, pageNumber(f, chain[0].page), chain[0].index);
        }},
-      {"loop entered after the first fragment", 3,
+      {"loop entered after the first fragment", 3, Check::kFragmentLoop,
        [&](WrittenFile& f, auto chain, std::size_t) {
          pointer(f, chain[2].offset, pageNumber(f, chain[1].page), chain[1].index);
        }},
-      {"loop back to the first fragment", 2,
+      {"loop back to the first fragment", 2, Check::kFragmentLoop,
        [&](WrittenFile& f, auto chain, std::size_t) {
          pointer(f, chain[1].offset, pageNumber(f, chain[0].page), chain[0].index);
        }},
@@ -276,6 +278,9 @@ TEST_P(VariableRecords, DamagedChainFailsOnlyItsRecord) {
     ASSERT_EQ(handle.Open(file.Path()), status::kSuccess) << damage.name;
     const GetResult result = handle.Get(kOpGetEqual, Le(kLongest, 4), 4000);
     EXPECT_EQ(result.status, status::kVariablePartDamaged) << damage.name;
+    const std::optional<Reason> reason = LastRefusal(file.Path(), status::kVariablePartDamaged);
+    EXPECT_EQ(reason ? reason->check : Check::kNone, damage.check)
+        << damage.name << ": " << (reason ? ReasonText(*reason) : "no reason");
     // The fixed part and what the sound fragments before the fault hold.
     EXPECT_EQ(result.data.size(), kept) << damage.name;
     EXPECT_TRUE(std::equal(result.data.begin(), result.data.end(), whole.begin())) << damage.name;
