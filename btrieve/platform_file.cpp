@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <new>
 
 #include "btrieve/btrieve.h"
 
@@ -188,18 +189,21 @@ Buffer Allocate(std::size_t size) {
   Buffer buffer;
   if (size >= kHugePage) {
     const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-    if (void* memory = std::aligned_alloc(kHugePage, rounded)) {
+    constexpr std::align_val_t kAlignment{kHugePage};
+    if (void* memory = ::operator new(rounded, kAlignment, std::nothrow)) {
 #ifdef MADV_HUGEPAGE
       // Advice only: where the system refuses it, ordinary pages serve.
       (void)::madvise(memory, rounded, MADV_HUGEPAGE);
 #endif
-      buffer.memory = std::shared_ptr<void>(memory, std::free);
+      buffer.memory = std::shared_ptr<void>(
+          memory, [](void* p) { ::operator delete(p, kAlignment, std::nothrow); });
       buffer.held = rounded;
-      return buffer;
     }
+    return buffer;
   }
-  if (void* memory = std::malloc(std::max<std::size_t>(size, 1))) {
-    buffer.memory = std::shared_ptr<void>(memory, std::free);
+  if (void* memory = ::operator new(std::max<std::size_t>(size, 1), std::nothrow)) {
+    buffer.memory =
+        std::shared_ptr<void>(memory, [](void* p) { ::operator delete(p, std::nothrow); });
     buffer.held = size;
   }
   return buffer;
