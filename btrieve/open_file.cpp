@@ -69,12 +69,15 @@ ParseResult OpenParsedFile(const std::string& name) {
     result = ParseFile(std::move(loaded.image));
     const std::optional<FileIdentity> after = file.Identity();
     const bool stable = after && *after == *before;
-    if (result.status == status::kSuccess) {
-      if (stable) cache.Store(*before, result.file, now);
+    // What was read while the file changed may mix two versions of it: it is never served, and
+    // a file that changes during every read is refused.
+    if (stable) {
+      if (result.status == status::kSuccess) cache.Store(*before, result.file, now);
       return result;
     }
-    if (result.status != status::kIoError || stable) return result;
   }
+  result = ParseResult{};
+  refuse(status::kIoError, Check::kChangedWhileRead);
   return result;
 }
 

@@ -18,6 +18,7 @@ enum class Check : std::uint8_t {
   // the file system
   kCannotOpen,
   kCannotRead,
+  kChangedWhileRead,
   kTooLarge,
   // recognition
   kTooShort,
