@@ -7,8 +7,8 @@
 set -euo pipefail
 set -f  # no file-name patterns: LIB[3,12] is an argument, not a pattern
 
-viewer=$1
-make_utils=$2
+viewer=$(realpath "$1")
+make_utils=$(realpath "$2")
 skip=77
 
 for tool in Xvfb xdotool xclip; do
@@ -172,18 +172,18 @@ xdotool key --delay 50 Down Down Down Down Return
 expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
 alive
 
-# Backspace goes back to the catalogue. Typed letters choose a line (after a pause, so that they
-# start a new search): "fe" the missing library 3, which Enter cannot open; then "w" library 2,
-# which Enter opens, and "s" its entry, which Enter copies.
+# Backspace goes back to the catalogue. Typed letters choose a line (after a pause well beyond the
+# list's 0.4 seconds, so that they start a new search): "fe" the missing library 3, which Enter
+# cannot open; then "w" library 2, which Enter opens, and "s" its entry, which Enter copies.
 xdotool key BackSpace
-sleep 0.5
+sleep 0.8
 xdotool type --delay 50 fe
 xdotool key Return
 expect_logged "kl7view: $work/host/utils/KL703.DAT: cannot read the library: file not found (status 12)"
-sleep 0.5
+sleep 0.8
 xdotool type w
 xdotool key Return
-sleep 0.5
+sleep 0.8
 xdotool type s
 xdotool key Return
 expect_clipboard "Stahl verzinkt"
@@ -191,10 +191,10 @@ alive
 
 # The mouse's back button goes back too; in library 1 Ctrl+C copies the entry chosen by "z".
 xdotool mousemove --window "$window" 100 100 click 8
-sleep 0.5
+sleep 0.8
 xdotool type --delay 50 fa
 xdotool key Return
-sleep 0.5
+sleep 0.8
 xdotool type z
 xdotool key ctrl+c
 expect_clipboard "Zweite Zeile"
