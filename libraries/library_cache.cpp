@@ -80,6 +80,8 @@ bool LibraryCache::LoadLibraryList(std::uint8_t number, bool reload, bool resolv
     }
   }
   --m_loadDepth;
+  // A failed load opens nothing else after its own failed open, so the status it left stands.
+  if (loaded) m_lastLoadStatus = 0;
   return loaded;
 }
 
@@ -117,6 +119,7 @@ bool LibraryCache::Load(std::uint8_t number, bool reload, bool resolve, bool& is
     libfile::TBasisDatei32 file(m_fileContext, fileName, buffer, count, kReadOnlyOpenMode);
     if (file.DataLength() >= kMinimumCurrentDataLength) {
       if (file.Status() != 0) {
+        m_lastLoadStatus = file.Status();
         (void)file.Close();
         return false;
       }
@@ -132,6 +135,7 @@ bool LibraryCache::Load(std::uint8_t number, bool reload, bool resolve, bool& is
   is16Bit = true;
   libfile::TBasisDatei file(m_fileContext, fileName, buffer, count, kReadOnlyOpenMode);
   if (file.Status() != 0) {
+    m_lastLoadStatus = file.Status();
     (void)file.Close();
     return false;
   }
