@@ -81,8 +81,8 @@ EntryListView::EntryListView(int rowHeight, const QFont& selectedFont, QWidget* 
   horizontalScrollBar()->setStyle(style);
 }
 
-void EntryListView::SetEntries(const core::tcodelist& list) {
-  m_model->Replace(list);
+void EntryListView::SetEntries(std::shared_ptr<const core::tcodelist> list) {
+  m_model->Replace(std::move(list));
   m_dragging = false;
   scrollToTop();
   horizontalScrollBar()->setValue(0);

@@ -258,8 +258,8 @@ void TKelmform::FormCreate(QObject*) {
   (void)CatalogueList();
 
   SetCaption(CaptionHead(CaptionOccasion::kCreation, Name(library), library, m_state.CurrentEntry));
-  const core::tcodelist* shown = library == 0 ? CatalogueList() : m_cache->LibraryLists(library);
-  if (shown != nullptr) m_list->SetEntries(*shown);
+  if (library == 0) (void)CatalogueList();
+  if (auto shown = m_cache->SharedList(library)) m_list->SetEntries(std::move(shown));
   if (m_state.CurrentEntry > 0) {
     m_list->SetItemIndex(m_state.CurrentEntry);
     CentreSelection();
@@ -299,8 +299,7 @@ void TKelmform::ListBox1DblClick(QObject*) {
   }
   m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kOpened, Name(library), library, 0));
-  const core::tcodelist* opened = m_cache->LibraryLists(library);
-  if (opened != nullptr) m_list->SetEntries(*opened);
+  if (auto opened = m_cache->SharedList(library)) m_list->SetEntries(std::move(opened));
 }
 
 void TKelmform::BackToCatalogue() {
@@ -314,7 +313,7 @@ void TKelmform::BackToCatalogue() {
   m_state.CurrentLibrary = 0;
   m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kBack, Name(0), left, 0));
-  m_list->SetEntries(*CatalogueList());
+  m_list->SetEntries(m_cache->SharedList(0));
   m_list->SetItemIndex(left);
   CentreSelection();
 }
