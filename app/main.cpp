@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("kl7view"), nullptr};
   QApplication application(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("kl7view"));
-  // The installed desktop entry and icon: Wayland finds the icon through the entry, X11 gets it drawn.
+  // The installed desktop entry and icon: Wayland finds the icon through the entry, X11 gets it.
   QGuiApplication::setDesktopFileName(QStringLiteral("invalid.kl7view.Viewer"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("invalid.kl7view.Viewer")));
 

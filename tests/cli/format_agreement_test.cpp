@@ -103,7 +103,8 @@ Table ParseCsv(const std::string& text) {
   return table;
 }
 
-std::vector<std::string> JsonRow(const nlohmann::json& object, const std::vector<std::string>& names) {
+std::vector<std::string> JsonRow(const nlohmann::json& object,
+                                 const std::vector<std::string>& names) {
   EXPECT_TRUE(object.is_object()) << object;
   EXPECT_EQ(object.size(), names.size());
   std::vector<std::string> row;
@@ -165,7 +166,8 @@ TEST_P(FormatAgreement, EveryFormatGivesTheSameTable) {
   const nlohmann::json document = nlohmann::json::parse(json.out, nullptr, false);
   ASSERT_TRUE(document.is_array()) << json.out;
   Table jsonRows;
-  for (const nlohmann::json& object : document) jsonRows.push_back(JsonRow(object, names));
+  for (const nlohmann::json& object : document)
+    jsonRows.push_back(JsonRow(object, names));
   EXPECT_EQ(jsonRows, rows);
 
   Table jsonlRows;
