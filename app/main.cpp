@@ -1,6 +1,8 @@
 // kl7view: start-up from the command line, then the main window and the message loop.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +99,9 @@ int main(int argc, char** argv) {
   char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("kl7view"), nullptr};
   QApplication application(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("kl7view"));
+  // The installed desktop entry and icon: Wayland finds the icon through the entry, X11 gets it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("invalid.kl7view.Viewer"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("invalid.kl7view.Viewer")));
 
   libfile::NativeRecordManager recordManager;
   viewer::TKelmform window(std::move(*outcome.values), recordManager);
