@@ -130,10 +130,7 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     std::stable_sort(result.records.begin(), result.records.end(), less);
   }
 
-  const bool linked = (key.flags & key_flags::kDuplicates) != 0 &&
-                      (key.flags & key_flags::kRepeatingDuplicates) == 0 &&
-                      key.duplicatePointerOffset != 0;
-  if (!linked) return result;
+  if (!HasLinkedDuplicates(key)) return result;
   std::span<std::uint32_t> all(result.records);
   std::size_t begin = 0;
   while (begin < all.size()) {

@@ -1,6 +1,7 @@
 // kl7 info FILE...: what each file is, as the record manager sees it and as the library loader
 // sees it.
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "btrieve/btrieve.h"
 #include "btrieve/file_description.h"
+#include "btrieve/stat_reply.h"
 #include "cli/library_access.h"
 #include "cli/row_writer.h"
 #include "cli/status_text.h"
@@ -24,8 +26,10 @@ constexpr std::array<Column, 3> kColumns{{
     {"value", ColumnKind::kName},
 }};
 
-// Stat answers 16 bytes and 16 per key segment; a file has at most a few hundred segments.
-constexpr std::size_t kStatBufferSize = 16 + 16 * 1024;
+namespace reply = btrieve::stat_reply;
+
+// A file has at most a few hundred key segments.
+constexpr std::size_t kStatBufferSize = reply::kHeaderSize + reply::kSegmentSize * 1024;
 
 std::string Hex4(unsigned value) {
   std::array<char, 8> digits{};
@@ -33,8 +37,12 @@ std::string Hex4(unsigned value) {
   return digits.data();
 }
 
-unsigned Word(const std::vector<std::byte>& bytes, std::size_t at) {
-  return std::to_integer<unsigned>(bytes[at]) | (std::to_integer<unsigned>(bytes[at + 1]) << 8);
+// Field `field` of the Stat reply entry that starts at `at`.
+unsigned Field(const std::vector<std::byte>& bytes, std::size_t at, reply::Field field) {
+  unsigned value = 0;
+  for (std::size_t i = 0; i < field.size; ++i)
+    value |= std::to_integer<unsigned>(bytes[at + field.offset + i]) << (8 * i);
+  return value;
 }
 
 using FlagNames = std::span<const std::pair<unsigned, const char*>>;
@@ -164,21 +172,23 @@ bool DescribeRecordFile(VerbContext& context, const std::string& path, InfoRows&
     rows.Add("key-segments", "unknown: " + StatusMeaning(statStatus) + " (status " +
                                  std::to_string(statStatus) + ")");
   } else {
-    // Segments follow the 16-byte header, 16 bytes each, numbered per key from 1.
-    const std::size_t segments = statLength < 16 ? 0 : (statLength - 16) / 16;
-    int previousKey = -1;
+    // Segments follow the header, numbered per key from 1.
+    const std::size_t segments = statLength < reply::kHeaderSize
+                                     ? 0
+                                     : (statLength - reply::kHeaderSize) / reply::kSegmentSize;
+    unsigned previousKey = UINT_MAX;
     int segmentNumber = 0;
     for (std::size_t s = 0; s < segments; ++s) {
-      const std::size_t at = 16 + 16 * s;
-      const int keyNumber = std::to_integer<int>(stat[at + 14]);
+      const std::size_t at = reply::kHeaderSize + reply::kSegmentSize * s;
+      const unsigned keyNumber = Field(stat, at, reply::kSegmentKeyNumber);
       segmentNumber = keyNumber == previousKey ? segmentNumber + 1 : 1;
       previousKey = keyNumber;
-      const unsigned flags = Word(stat, at + 4);
+      const unsigned flags = Field(stat, at, reply::kSegmentFlags);
       rows.Add("key-" + std::to_string(keyNumber) + "-segment-" + std::to_string(segmentNumber),
-               "position " + std::to_string(Word(stat, at)) + ", length " +
-                   std::to_string(Word(stat, at + 2)) + ", type " +
-                   KeyTypeText(flags, std::to_integer<unsigned>(stat[at + 10])) + ", flags " +
-                   KeyFlagsText(flags));
+               "position " + std::to_string(Field(stat, at, reply::kSegmentPosition)) +
+                   ", length " + std::to_string(Field(stat, at, reply::kSegmentLength)) +
+                   ", type " + KeyTypeText(flags, Field(stat, at, reply::kSegmentType)) +
+                   ", flags " + KeyFlagsText(flags));
     }
   }
   if (description) rows.Add("file-flags", FileFlagsText(description->fileFlags));
