@@ -65,8 +65,10 @@ Exit status:
 
 }  // namespace
 
-void VerbContext::ReportStatus(std::string_view path, std::uint16_t status) {
-  m_err << "kl7: " << path << ": " << StatusMeaning(status) << " (status " << status << ")\n";
+void VerbContext::ReportStatus(std::string_view path, std::uint16_t status,
+                               const std::optional<btrieve::Reason>& reason) {
+  m_err << "kl7: " << path << ": " << StatusMessage(status, reason) << " (status " << status
+        << ")\n";
   m_trouble = true;
 }
 

@@ -35,7 +35,7 @@ void VisitLibraries(VerbContext& context, const std::string& directory, bool res
   for (const LibraryFile& file : scan->files) {
     const LoadOutcome outcome = LoadLibrary(cache, scan->manager, file.number, resolve);
     if (!outcome.loaded) {
-      context.ReportStatus(scan->utils + file.fileName, outcome.status);
+      context.ReportStatus(scan->utils + file.fileName, outcome.status, outcome.reason);
       continue;
     }
     visit(file.number, NameOf(scan->names, file.number), *cache.LibraryLists(file.number));

@@ -80,9 +80,9 @@ class Checker {
     const LibraryFacts facts =
         ProbeLibraryFile(manager, core::LibraryFileName(cache.UtilsDirectory(), number));
     if (facts.status != 0) {
-      m_context.ReportStatus(path, facts.status);
+      m_context.ReportStatus(path, facts.status, facts.reason);
       Problem(path, library, "",
-              "does not load: " + StatusMeaning(facts.status) + " (status " +
+              "does not load: " + StatusMessage(facts.status, facts.reason) + " (status " +
                   std::to_string(facts.status) + ")",
               "");
       return;
@@ -98,13 +98,13 @@ class Checker {
     // What the file holds, and what the viewer shows: an entry is marked when the loader had to.
     LoadOutcome outcome = LoadLibrary(cache, manager, number, false);
     if (!outcome.loaded) {
-      m_context.ReportStatus(path, outcome.status);
+      m_context.ReportStatus(path, outcome.status, outcome.reason);
       return;
     }
     std::vector<std::string> stored = cache.LibraryLists(number)->Items();
     outcome = LoadLibrary(cache, manager, number, true);
     if (!outcome.loaded) {
-      m_context.ReportStatus(path, outcome.status);
+      m_context.ReportStatus(path, outcome.status, outcome.reason);
       return;
     }
     const core::tcodelist& shown = *cache.LibraryLists(number);

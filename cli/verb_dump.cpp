@@ -53,7 +53,7 @@ void RunDump(VerbContext& context) {
   if (!outcome.loaded) {
     context.ReportStatus(
         fileForMessages.empty() ? core::LibraryFileName(utils, number) : fileForMessages,
-        outcome.status);
+        outcome.status, outcome.reason);
     return;
   }
 

@@ -145,7 +145,7 @@ bool DescribeRecordFile(VerbContext& context, const std::string& path, InfoRows&
   const std::uint16_t opened = btrieve::BTRCALL(btrieve::kOpOpen, positionBlock.data(), &ownerName,
                                                 &length, name.data(), 0, -2);
   if (opened != 0) {
-    context.ReportStatus(path, opened);
+    context.ReportStatus(path, opened, btrieve::LastRefusal(path, opened));
     return false;
   }
   const std::optional<btrieve::FileDescription> description =
@@ -169,8 +169,9 @@ bool DescribeRecordFile(VerbContext& context, const std::string& path, InfoRows&
     rows.Add("keys", std::to_string(description->keyCount));
   }
   if (statStatus != 0) {
-    rows.Add("key-segments", "unknown: " + StatusMeaning(statStatus) + " (status " +
-                                 std::to_string(statStatus) + ")");
+    rows.Add("key-segments",
+             "unknown: " + StatusMessage(statStatus, btrieve::LastRefusal(path, statStatus)) +
+                 " (status " + std::to_string(statStatus) + ")");
   } else {
     // Segments follow the header, numbered per key from 1.
     const std::size_t segments = statLength < reply::kHeaderSize
@@ -201,7 +202,7 @@ void DescribeLibraryView(const std::string& path, InfoRows& rows) {
   if (facts.status != 0) {
     rows.Add("layout", std::string("none: the loader cannot read it (") +
                            (facts.is16Bit ? "16Bit" : "current") +
-                           " layout: " + StatusMeaning(facts.status) + ", status " +
+                           " layout: " + StatusMessage(facts.status, facts.reason) + ", status " +
                            std::to_string(facts.status) + ")");
     return;
   }

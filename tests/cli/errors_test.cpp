@@ -109,9 +109,12 @@ struct UnreadableCase {
 };
 
 TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
-  const std::string damaged = "kl7: {DIR}/KL702.DAT: I/O error or damaged file (status 2)\n";
+  const std::string damaged =
+      "kl7: {DIR}/KL702.DAT: damaged file: page 2 of 6: logical page 3 is mapped to physical page "
+      "6, beyond the file's 6 pages (status 2)\n";
   const std::string notBtrieve =
-      "kl7: {DIR}/KL703.DAT: not a Btrieve file, or a variant this reader does not read "
+      "kl7: {DIR}/KL703.DAT: not a record file this reader reads: no record-file signature at the "
+      "start of the file "
       "(status 30)\n";
   const std::vector<UnreadableCase> cases = {
       {{"list", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such directory\n"},
@@ -129,9 +132,10 @@ TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
       {{"list", "{DIR}"},
        "0\t00\tKL700.DAT\tcurrent\t4\tBibliotheksnamen\t0\t\n"
        "1\t01\tKL701.DAT\tcurrent\t2\tEins\t0\t\n"
-       "2\t02\tKL702.DAT\t\t\tZwei\t2\tI/O error or damaged file\n"
-       "3\t03\tKL703.DAT\t\t\tDrei\t30\tnot a Btrieve file, or a variant this reader does not "
-       "read\n",
+       "2\t02\tKL702.DAT\t\t\tZwei\t2\tdamaged file: page 2 of 6: logical page 3 is mapped to "
+       "physical page 6, beyond the file's 6 pages\n"
+       "3\t03\tKL703.DAT\t\t\tDrei\t30\tnot a record file this reader reads: no record-file "
+       "signature at the start of the file\n",
        damaged + notBtrieve},
       {{"export", "{DIR}"},
        "0\tBibliotheksnamen\t1\tEins\n0\tBibliotheksnamen\t2\tZwei\n0\tBibliotheksnamen\t3\tDrei\n"
@@ -139,9 +143,10 @@ TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
        damaged + notBtrieve},
       {{"check", "{DIR}"},
        "{DIR}/KL701.DAT\t1\t2\treference into a library that cannot be read\tLIB[2,1] ---> ?????\n"
-       "{DIR}/KL702.DAT\t2\t\tdoes not load: I/O error or damaged file (status 2)\t\n"
-       "{DIR}/KL703.DAT\t3\t\tdoes not load: not a Btrieve file, or a variant this reader does "
-       "not read (status 30)\t\n",
+       "{DIR}/KL702.DAT\t2\t\tdoes not load: damaged file: page 2 of 6: logical page 3 is mapped "
+       "to physical page 6, beyond the file's 6 pages (status 2)\t\n"
+       "{DIR}/KL703.DAT\t3\t\tdoes not load: not a record file this reader reads: no "
+       "record-file signature at the start of the file (status 30)\t\n",
        damaged + notBtrieve},
       {{"check", "{DIR}/missing", "{DIR}/KL700.DAT"},
        "",

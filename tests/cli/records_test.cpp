@@ -82,9 +82,10 @@ TEST_P(RecordsTest, EmptyFilesAndUnreadableFiles) {
   const RunResult text = RunKl7({"records", m_dir.Path() + "/TEXT.DAT"});
   EXPECT_EQ(text.exitStatus, 1);
   EXPECT_EQ(text.out, "");
-  EXPECT_EQ(text.err, "kl7: " + m_dir.Path() +
-                          "/TEXT.DAT: not a Btrieve file, or a variant this reader does not read "
-                          "(status 30)\n");
+  EXPECT_EQ(text.err,
+            "kl7: " + m_dir.Path() +
+                "/TEXT.DAT: not a record file this reader reads: no record-file signature "
+                "at the start of the file (status 30)\n");
 
   const RunResult missing = RunKl7({"records", m_dir.Path() + "/NONE.DAT"});
   EXPECT_EQ(missing.exitStatus, 1);
