@@ -1,11 +1,13 @@
 // Library files of a utils directory, and loads through the viewer's cache.
 #include "cli/library_access.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <map>
 #include <system_error>
 #include <type_traits>
+#include <utility>
 
 #include "btrieve/reason.h"
 #include "libfile/library_file.h"
@@ -70,7 +72,7 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
     error = "cannot list the directory: " + code.message();
     return std::nullopt;
   }
-  std::map<std::uint8_t, std::string> chosen;
+  std::map<std::uint8_t, LibraryFile> chosen;
   for (; it != fs::directory_iterator(); it.increment(code)) {
     if (code) break;
     const std::string name = it->path().filename().string();
@@ -79,9 +81,13 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
     std::error_code statusCode;
     if (it->is_directory(statusCode)) continue;
     const std::string exact = core::LibraryFileName("", *number);
-    auto [place, inserted] = chosen.try_emplace(*number, name);
-    if (!inserted && place->second != exact && (name == exact || name < place->second)) {
-      place->second = name;
+    auto [place, inserted] = chosen.try_emplace(*number, LibraryFile{*number, name, {}});
+    if (inserted) continue;
+    LibraryFile& file = place->second;
+    if (file.fileName != exact && (name == exact || name < file.fileName)) {
+      file.otherNames.push_back(std::exchange(file.fileName, name));
+    } else {
+      file.otherNames.push_back(name);
     }
   }
   if (code) {
@@ -90,8 +96,10 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
   }
   std::vector<LibraryFile> files;
   files.reserve(chosen.size());
-  for (const auto& [number, name] : chosen)
-    files.push_back(LibraryFile{number, name});
+  for (auto& [number, file] : chosen) {
+    std::sort(file.otherNames.begin(), file.otherNames.end());
+    files.push_back(std::move(file));
+  }
   return files;
 }
 

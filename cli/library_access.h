@@ -28,7 +28,8 @@ namespace cli {
 
 struct LibraryFile {
   std::uint8_t number = 0;
-  std::string fileName;  // as it stands in the directory
+  std::string fileName;                 // as it stands in the directory: the one that is read
+  std::vector<std::string> otherNames;  // other spellings of the same name (letter case only)
 };
 
 // The library files in `directory`, one per number, in number order. Of several spellings of one

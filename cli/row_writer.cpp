@@ -196,6 +196,16 @@ void RowWriter::Start() {
   if (m_format == Format::kJson) m_buffer += '[';
 }
 
+namespace {
+
+// Decimal digits without a superfluous leading zero: a json number as it stands.
+bool IsDecimal(std::string_view field) {
+  if (field.empty() || (field.size() > 1 && field[0] == '0')) return false;
+  return std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
 void RowWriter::Field(std::string_view field, ColumnKind kind) {
   // Entry texts are Windows-1252; everything else goes out as it came.
   const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
@@ -221,6 +231,8 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
     AppendCsvField(m_buffer, bytes);
   } else if (kind == ColumnKind::kNumber) {
     m_buffer += bytes.empty() ? std::string_view("null") : bytes;
+  } else if (kind == ColumnKind::kValue && IsDecimal(bytes)) {
+    m_buffer += bytes;
   } else {
     AppendJsonString(m_buffer, bytes);
   }

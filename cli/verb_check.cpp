@@ -69,8 +69,30 @@ class Checker {
     const std::string utils = AsUtilsDirectory(directory);
     libfile::NativeRecordManager manager;
     core::LibraryCache cache(manager, utils);
+    std::vector<bool> present(256, false);
     for (const LibraryFile& file : *files) {
+      present[file.number] = true;
+      if (!file.otherNames.empty()) {
+        std::string names = file.fileName;
+        for (const std::string& other : file.otherNames)
+          names += ", " + other;
+        Problem(
+            utils + file.fileName, std::to_string(file.number), "",
+            "files that differ only in letter case: " + names + "; " + file.fileName + " is read",
+            "");
+      }
       CheckLibrary(cache, manager, file.number, utils + file.fileName);
+    }
+    // Catalogue entry k names library k: a name without its file is a library the viewer lists
+    // but cannot open.
+    const std::vector<std::string> names = CatalogueNames(cache, manager);
+    const std::string emptyMark =
+        std::string(core::kEmptyOpenMark) + std::string(core::kEmptyCloseMark);
+    for (std::size_t k = 1; k < names.size() && k < present.size(); ++k) {
+      if (present[k] || names[k].empty() || names[k] == emptyMark) continue;
+      Problem(core::LibraryFileName(utils, static_cast<std::uint8_t>(k)), std::to_string(k),
+              std::to_string(k), "the catalogue names this library, but its file is missing",
+              names[k]);
     }
   }
 

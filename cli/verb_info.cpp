@@ -11,6 +11,7 @@
 #include "btrieve/file_description.h"
 #include "btrieve/stat_reply.h"
 #include "cli/library_access.h"
+#include "cli/library_target.h"
 #include "cli/row_writer.h"
 #include "cli/status_text.h"
 #include "cli/verbs.h"
@@ -23,7 +24,7 @@ namespace {
 constexpr std::array<Column, 3> kColumns{{
     {"file", ColumnKind::kName},
     {"property", ColumnKind::kName},
-    {"value", ColumnKind::kName},
+    {"value", ColumnKind::kValue},  // counts and sizes are numbers, everything else text
 }};
 
 namespace reply = btrieve::stat_reply;
@@ -215,11 +216,9 @@ void DescribeLibraryView(const std::string& path, InfoRows& rows) {
     rows.Add("layout", "current");
     rows.Add("data-length", std::to_string(facts.dataLength));
   }
-  std::string entries = std::to_string(static_cast<std::uint16_t>(facts.count));
-  if (facts.count > 0xFFFF) {
-    entries += " (the file has " + std::to_string(facts.count) + "; the count wraps at 65,536)";
-  }
-  rows.Add("entries", entries);
+  // The loader takes the low 16 bits of the count; a larger count is shown beside it.
+  rows.Add("entries", std::to_string(static_cast<std::uint16_t>(facts.count)));
+  if (facts.count > 0xFFFF) rows.Add("entries-in-file", std::to_string(facts.count));
 }
 
 }  // namespace
@@ -227,6 +226,10 @@ void DescribeLibraryView(const std::string& path, InfoRows& rows) {
 void RunInfo(VerbContext& context) {
   RowWriter writer(context.Out(), context.CommandLine(), kColumns);
   for (const std::string& path : context.CommandLine().operands) {
+    if (KindOfPath(path) == PathKind::kDirectory) {
+      context.Report(path, kIsADirectory);
+      continue;
+    }
     InfoRows rows(writer, path);
     if (!DescribeRecordFile(context, path, rows)) continue;
     DescribeLibraryView(path, rows);

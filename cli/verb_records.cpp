@@ -9,6 +9,7 @@
 
 #include "btrieve/btrieve.h"
 #include "btrieve/reason.h"
+#include "cli/library_target.h"
 #include "cli/verbs.h"
 
 namespace cli {
@@ -87,6 +88,10 @@ class RecordFile {
 
 void RunRecords(VerbContext& context) {
   const std::string& path = context.CommandLine().operands[0];
+  if (KindOfPath(path) == PathKind::kDirectory) {
+    context.Report(path, kIsADirectory);
+    return;
+  }
   RecordFile file(path);
   if (const std::uint16_t status = file.Open(); status != btrieve::status::kSuccess) {
     context.ReportStatus(path, status, btrieve::LastRefusal(path, status));

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -105,11 +106,28 @@ Table ParseCsv(const std::string& text) {
   return table;
 }
 
+// Whether field `name` of a json row must be a number (null where it is empty): the numeric
+// columns, and info's value where the property is a count or a size.
+bool IsNumberField(const QJsonObject& object, const std::string& name) {
+  static const std::set<std::string> kColumns = {"library", "entry", "entries", "status"};
+  static const std::set<std::string> kInfoProperties = {
+      "page-size",         "record-length", "physical-record-length",
+      "records",           "pages",         "keys",
+      "data-length",       "entry-length",  "header-records",
+      "records-per-entry", "entries",       "entries-in-file"};
+  if (name == "value") {
+    return kInfoProperties.count(object["property"].toString().toStdString()) > 0;
+  }
+  return kColumns.count(name) > 0;
+}
+
 std::vector<std::string> JsonRow(const QJsonObject& object, const std::vector<std::string>& names) {
   EXPECT_EQ(static_cast<std::size_t>(object.size()), names.size());
   std::vector<std::string> row;
   for (const std::string& name : names) {
     const QJsonValue value = object[QString::fromStdString(name)];
+    EXPECT_EQ(value.isDouble() || value.isNull(), IsNumberField(object, name))
+        << name << " " << object["property"].toString().toStdString();
     if (value.isDouble()) {
       row.push_back(std::to_string(value.toInteger()));
     } else if (value.isNull()) {
