@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace core {
 
@@ -20,6 +21,26 @@ tcodelist::tcodelist(const tcodelist& other) {
 
 tcodelist& tcodelist::operator=(const tcodelist& other) {
   if (this != &other) *this = tcodelist(other);
+  return *this;
+}
+
+tcodelist::tcodelist(tcodelist&& other) noexcept
+    : m_items(std::move(other.m_items)),
+      m_blocks(std::move(other.m_blocks)),
+      m_free(std::exchange(other.m_free, nullptr)),
+      m_freeLength(std::exchange(other.m_freeLength, 0)) {
+  other.m_items.clear();
+  other.m_blocks.clear();
+}
+
+tcodelist& tcodelist::operator=(tcodelist&& other) noexcept {
+  if (this == &other) return *this;
+  m_items = std::move(other.m_items);
+  m_blocks = std::move(other.m_blocks);
+  m_free = std::exchange(other.m_free, nullptr);
+  m_freeLength = std::exchange(other.m_freeLength, 0);
+  other.m_items.clear();
+  other.m_blocks.clear();
   return *this;
 }
 

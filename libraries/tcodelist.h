@@ -18,8 +18,10 @@ class tcodelist {
   tcodelist() = default;
   tcodelist(const tcodelist& other);
   tcodelist& operator=(const tcodelist& other);
-  tcodelist(tcodelist&&) noexcept = default;
-  tcodelist& operator=(tcodelist&&) noexcept = default;
+  // A move hands over the texts and their blocks; the moved-from list is empty and sound (its
+  // next Add starts a block of its own).
+  tcodelist(tcodelist&& other) noexcept;
+  tcodelist& operator=(tcodelist&& other) noexcept;
 
   // Appends a copy of `text`.
   void Add(std::string_view text);

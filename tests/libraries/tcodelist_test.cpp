@@ -7,6 +7,7 @@
 #include <memory>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace core {
@@ -41,6 +42,27 @@ TEST(TcodelistTest, KeepsEveryTextAcrossBlocksCopiesAndReplacements) {
   assigned.Add("alt");
   assigned = copy;
   EXPECT_EQ(assigned.Items(), expected);
+}
+
+// Both lists stay sound after a move: adding to the moved-from one never writes into the block it
+// gave away.
+TEST(TcodelistTest, MovesLeaveBothListsSound) {
+  tcodelist source;
+  source.Add("eins");
+  source.Add("zwei");
+  tcodelist moved(std::move(source));
+  source.Add("fremd");  // NOLINT(bugprone-use-after-move): the moved-from list is reusable
+  moved.Add("drei");
+  EXPECT_EQ(moved.Items(), (std::vector<std::string>{"eins", "zwei", "drei"}));
+  EXPECT_EQ(source.Items(), std::vector<std::string>{"fremd"});
+
+  tcodelist assigned;
+  assigned.Add("alt");
+  assigned = std::move(moved);
+  moved.Add("neu");  // NOLINT(bugprone-use-after-move)
+  assigned.Add("vier");
+  EXPECT_EQ(assigned.Items(), (std::vector<std::string>{"eins", "zwei", "drei", "vier"}));
+  EXPECT_EQ(moved.Items(), std::vector<std::string>{"neu"});
 }
 
 }  // namespace
