@@ -35,7 +35,10 @@ class RecordsTest : public ::testing::TestWithParam<writer::Format> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Formats, RecordsTest,
-                         ::testing::Values(writer::Format::kPre6, writer::Format::kV6));
+                         ::testing::Values(writer::Format::kPre6, writer::Format::kV6),
+                         [](const ::testing::TestParamInfo<writer::Format>& info) {
+                           return std::string(info.param == writer::Format::kV6 ? "V6" : "Pre6");
+                         });
 
 TEST_P(RecordsTest, HexInKeyOrderWithOffsets) {
   // Inserted out of key order, and a key above 65,535 and a negative one: key-0 order is signed.
