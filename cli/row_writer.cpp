@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "text/codepage.h"
 
@@ -47,17 +50,21 @@ class ByteTranslation {
  public:
   ByteTranslation(bool toUtf8, bool tabEscaped) {
     for (int byte = 0; byte < 256; ++byte) {
-      std::string sequence(1, static_cast<char>(byte));
-      if (toUtf8 && byte >= 0x80) sequence = text::Cp1252ToUtf8(sequence);
+      const char self = static_cast<char>(byte);
+      std::string converted;
+      std::string_view sequence(&self, 1);
+      if (toUtf8 && byte >= 0x80) sequence = converted = text::Cp1252ToUtf8(sequence);
       if (tabEscaped) {
         if (byte == '\t') sequence = "\\t";
         if (byte == '\n') sequence = "\\n";
         if (byte == '\r') sequence = "\\r";
         if (byte == '\\') sequence = "\\\\";
       }
-      m_plain[byte] = sequence.size() == 1 && sequence[0] == static_cast<char>(byte);
+      m_plain[byte] = sequence.size() == 1 && sequence[0] == self;
       m_lengths[byte] = static_cast<std::uint8_t>(sequence.size());
-      sequence.copy(m_sequences[byte], sizeof m_sequences[byte]);
+      // A string_view, not a std::string: GCC 12 at -O3 warns falsely inside std::string::copy.
+      std::memcpy(m_sequences[byte], sequence.data(),
+                  std::min(sequence.size(), sizeof m_sequences[byte]));
     }
   }
 

@@ -64,10 +64,10 @@ TEST_P(RecordsTest, RawIsTheRecordsBytesInKeyOrder) {
   std::string expected;
   for (int i = 0; i < 300; ++i) {
     const int key = (i * 37) % 300;  // every key once, out of order
-    records.push_back(Record(key, "r" + std::to_string(key)));
+    records.push_back(Record(key, std::string("r").append(std::to_string(key))));
   }
   for (int key = 0; key < 300; ++key) {
-    const std::vector<std::byte> record = Record(key, "r" + std::to_string(key));
+    const std::vector<std::byte> record = Record(key, std::string("r").append(std::to_string(key)));
     expected.append(reinterpret_cast<const char*>(record.data()), record.size());
   }
   const RunResult result = RunKl7({"records", "--raw", Write("MANY.DAT", records)});
