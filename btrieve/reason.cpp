@@ -104,24 +104,23 @@ std::string_view Phrase(Check check) {
     case Check::kDuplicateChainBroken:
       return "key {key}: the duplicate chain of {found} equal values breaks at record slot {slot}";
     case Check::kVariablePage:
-      return "variable part: pointer {found:x} names no variable page";
+      return "pointer {found:x} names no variable page";
     case Check::kFragmentTable:
-      return "variable part: a fragment table of {found} entries does not fit the page";
+      return "a fragment table of {found} entries does not fit the page";
     case Check::kFragmentIndex:
-      return "variable part: fragment {found} of a page with {bound} fragments";
+      return "fragment {found} of a page with {bound} fragments";
     case Check::kFragmentFree:
-      return "variable part: fragment {found} is free";
+      return "fragment {found} is free";
     case Check::kFragmentEnd:
-      return "variable part: fragment {found} has no end in the fragment table";
+      return "fragment {found} has no end in the fragment table";
     case Check::kFragmentOutside:
-      return "variable part: fragment {found} (offset {offset}) lies outside its page";
+      return "fragment {found} (offset {offset}) lies outside its page";
     case Check::kFragmentLoop:
-      return "variable part: the fragment chain runs in a circle after {found} fragments";
+      return "the fragment chain runs in a circle after {found} fragments";
     case Check::kFragmentTooLong:
-      return "variable part: the fragment chain holds more than the file's {bound} bytes";
+      return "the fragment chain holds more than the file's {bound} bytes";
     case Check::kFragmentShared:
-      return "variable part: pointer {found:x} names a fragment that another record's chain "
-             "also holds";
+      return "pointer {found:x} names a fragment that another record's chain also holds";
   }
   return "unknown check";
 }

@@ -27,6 +27,8 @@ inline constexpr std::string_view kReferenceJoint = " ---> ";
 // An entry whose text ends up empty is stored between these two marks.
 inline constexpr std::string_view kEmptyOpenMark = "-###";
 inline constexpr std::string_view kEmptyCloseMark = "###-";
+// The name that both programs show for library 0, the catalogue, in place of its placeholder.
+inline constexpr std::string_view kCatalogueHeading = "Bibliotheksnamen";
 
 // The file name of library `number`: the utilities directory (with its trailing separator, or
 // empty for the bare name), "KL7", the number as two upper-case hexadecimal digits, ".DAT".

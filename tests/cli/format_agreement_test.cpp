@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,23 @@ Table ParseCsv(const std::string& text) {
   return table;
 }
 
+// Whether field `name` of a json row must be a number (null where it is empty): the numeric
+// columns, and info's value where the property is a count or a size.
+bool IsNumberField(const nlohmann::json& object, const std::string& name) {
+  static const std::set<std::string> kColumns = {"library", "entry", "entries", "status"};
+  static const std::set<std::string> kInfoProperties = {
+      "page-size",         "record-length", "physical-record-length",
+      "records",           "pages",         "keys",
+      "data-length",       "entry-length",  "header-records",
+      "records-per-entry", "entries",       "entries-in-file"};
+  if (name == "value") {
+    const auto property = object.find("property");
+    return property != object.end() && property->is_string() &&
+           kInfoProperties.count(property->get<std::string>()) > 0;
+  }
+  return kColumns.count(name) > 0;
+}
+
 std::vector<std::string> JsonRow(const nlohmann::json& object,
                                  const std::vector<std::string>& names) {
   EXPECT_TRUE(object.is_object()) << object;
@@ -113,7 +131,11 @@ std::vector<std::string> JsonRow(const nlohmann::json& object,
     if (value == object.end()) {
       ADD_FAILURE() << "no member " << name << " in " << object;
       row.push_back("");
-    } else if (value->is_number_integer()) {
+      continue;
+    }
+    EXPECT_EQ(value->is_number_integer() || value->is_null(), IsNumberField(object, name))
+        << name << " in " << object;
+    if (value->is_number_integer()) {
       row.push_back(std::to_string(value->get<std::int64_t>()));
     } else if (value->is_null()) {
       row.push_back("");

@@ -35,7 +35,10 @@ class RecordsTest : public ::testing::TestWithParam<writer::Format> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Formats, RecordsTest,
-                         ::testing::Values(writer::Format::kPre6, writer::Format::kV6));
+                         ::testing::Values(writer::Format::kPre6, writer::Format::kV6),
+                         [](const ::testing::TestParamInfo<writer::Format>& info) {
+                           return std::string(info.param == writer::Format::kV6 ? "V6" : "Pre6");
+                         });
 
 TEST_P(RecordsTest, HexInKeyOrderWithOffsets) {
   // Inserted out of key order, and a key above 65,535 and a negative one: key-0 order is signed.
@@ -61,10 +64,10 @@ TEST_P(RecordsTest, RawIsTheRecordsBytesInKeyOrder) {
   std::string expected;
   for (int i = 0; i < 300; ++i) {
     const int key = (i * 37) % 300;  // every key once, out of order
-    records.push_back(Record(key, "r" + std::to_string(key)));
+    records.push_back(Record(key, std::string("r").append(std::to_string(key))));
   }
   for (int key = 0; key < 300; ++key) {
-    const std::vector<std::byte> record = Record(key, "r" + std::to_string(key));
+    const std::vector<std::byte> record = Record(key, std::string("r").append(std::to_string(key)));
     expected.append(reinterpret_cast<const char*>(record.data()), record.size());
   }
   const RunResult result = RunKl7({"records", "--raw", Write("MANY.DAT", records)});
@@ -82,9 +85,10 @@ TEST_P(RecordsTest, EmptyFilesAndUnreadableFiles) {
   const RunResult text = RunKl7({"records", m_dir.Path() + "/TEXT.DAT"});
   EXPECT_EQ(text.exitStatus, 1);
   EXPECT_EQ(text.out, "");
-  EXPECT_EQ(text.err, "kl7: " + m_dir.Path() +
-                          "/TEXT.DAT: not a Btrieve file, or a variant this reader does not read "
-                          "(status 30)\n");
+  EXPECT_EQ(text.err,
+            "kl7: " + m_dir.Path() +
+                "/TEXT.DAT: not a record file this reader reads: no record-file signature "
+                "at the start of the file (status 30)\n");
 
   const RunResult missing = RunKl7({"records", m_dir.Path() + "/NONE.DAT"});
   EXPECT_EQ(missing.exitStatus, 1);
