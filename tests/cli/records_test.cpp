@@ -95,5 +95,33 @@ TEST_P(RecordsTest, EmptyFilesAndUnreadableFiles) {
   EXPECT_EQ(missing.err, "kl7: " + m_dir.Path() + "/NONE.DAT: file not found (status 12)\n");
 }
 
+// A record whose variable part is damaged is reported with the record manager's reason, and the
+// walk goes on.
+TEST_P(RecordsTest, DamagedVariablePartNamesItsCheck) {
+  std::vector<std::vector<std::byte>> records;
+  for (int key = 1; key <= 3; ++key) {
+    std::vector<std::byte> record = Record(key, "v");
+    record.resize(record.size() + 30, std::byte{'x'});
+    records.push_back(std::move(record));
+  }
+  writer::FileSpec spec = writer::LibrarySpec(GetParam(), 512, 20, 16, std::move(records));
+  spec.fileFlags = writer::file_flag::kVariableLength;
+  writer::BuiltFile built = writer::Build(spec);
+  // Record 2's variable-part pointer, after its fixed part, names a page far beyond the file.
+  const std::size_t pointer =
+      built.layout.recordSlots.at(1) + (GetParam() == writer::Format::kV6 ? 2 : 0) + 20;
+  const std::byte damaged[] = {std::byte{0x7F}, std::byte{0xFF}, std::byte{0xFF}, std::byte{0}};
+  for (std::size_t i = 0; i < 4; ++i)
+    built.bytes.at(pointer + i) = damaged[i];
+  const std::string path = m_dir.Path() + "/VAR.DAT";
+  writer::WriteFile(path, built.bytes);
+  const RunResult result = RunKl7({"records", path});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.err, "kl7: " + path +
+                            ": record 2: variable part of a record damaged: pointer 0xFFFF7F "
+                            "names no variable page (status 54)\n");
+  EXPECT_NE(result.out.find("record 3 (50 bytes)"), std::string::npos) << result.out;
+}
+
 }  // namespace
 }  // namespace cli::testing
