@@ -63,7 +63,11 @@ ParseResult OpenParsedFile(const std::string& name) {
     LoadResult loaded =
         judged.readLimit <= head.image.Size() ? std::move(head) : file.Load(judged.readLimit);
     if (loaded.status != status::kSuccess) {
-      refuse(loaded.status, Check::kCannotRead);
+      if (loaded.outOfMemory) {
+        refuse(loaded.status, Check::kNoMemory).Values(judged.readLimit);
+      } else {
+        refuse(loaded.status, Check::kCannotRead);
+      }
       return result;
     }
     result = ParseFile(std::move(loaded.image));

@@ -20,6 +20,8 @@ std::string_view Phrase(Check check) {
       return "the file cannot be read, or it changed while it was read";
     case Check::kChangedWhileRead:
       return "the file changed each time it was read";
+    case Check::kNoMemory:
+      return "not enough memory to read its {found} bytes";
     case Check::kTooLarge:
       return "the file has {found} bytes, more than the {bound} this reader takes";
     case Check::kTooShort:

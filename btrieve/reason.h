@@ -19,6 +19,7 @@ enum class Check : std::uint8_t {
   kCannotOpen,
   kCannotRead,
   kChangedWhileRead,
+  kNoMemory,
   kTooLarge,
   // recognition
   kTooShort,

@@ -2,6 +2,8 @@
 #include "cli/kl7.h"
 
 #include <exception>
+#include <new>
+#include <string>
 #include <string_view>
 
 #include "cli/status_text.h"
@@ -123,6 +125,13 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
   } catch (const UsageError& error) {
     err << "kl7: " << error.message << " (see kl7 --help)\n";
     return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    // The usual line, naming what was being read, never the exception's name.
+    const std::size_t target = options.verb == "find" ? 1 : 0;
+    const std::string path =
+        target < options.operands.size() ? options.operands[target] : std::string("kl7");
+    err << "kl7: " << path << ": not enough memory\n";
+    return kExitTrouble;
   } catch (const std::exception& error) {
     err << "kl7: " << error.what() << '\n';
     return kExitTrouble;

@@ -19,6 +19,8 @@ std::string StatusMessage(std::uint16_t status, const std::optional<btrieve::Rea
   std::string kind;
   switch (reason->check) {
     case btrieve::Check::kCannotRead:
+    case btrieve::Check::kChangedWhileRead:
+    case btrieve::Check::kNoMemory:
     case btrieve::Check::kTooLarge:
       kind = "cannot read the file";
       break;
