@@ -70,9 +70,11 @@ ParseResult OpenParsedFile(const std::string& name) {
       }
       return result;
     }
+    // Fewer bytes than the file had when the read began: it was cut short meanwhile.
+    const bool whole = loaded.image.Size() == judged.readLimit;
     result = ParseFile(std::move(loaded.image));
     const std::optional<FileIdentity> after = file.Identity();
-    const bool stable = after && *after == *before;
+    const bool stable = whole && after && *after == *before;
     // What was read while the file changed may mix two versions of it: it is never served, and
     // a file that changes during every read is refused.
     if (stable) {

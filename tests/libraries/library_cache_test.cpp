@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -432,6 +437,101 @@ TEST(LoaderReuseTest, OneLoadReadsEachTargetOnceWhateverCameOfItAndCopiesNoTarge
   const tcodelist& list = *cache.LibraryLists(1);
   EXPECT_EQ(list[3].tail.data(), list[6].tail.data()) << "both show the one stored target text";
   EXPECT_EQ(list[3].tail.size(), longText.size());
+}
+
+// A file rewritten, cut short, replaced or removed between two loads gives its new contents or a
+// failure, never the old list; and loads while another thread rewrites and replaces the file give
+// one of its two versions or a failure, never a mixture or a crash. The files have settled first,
+// so that the record manager's reuse of unchanged files is what is put to the test.
+TEST(LoaderChangingFilesTest, NeverServesOldOrMixedContents) {
+  const std::vector<std::string> before = {"alt eins", "alt zwei", "alt drei"};
+  const std::vector<std::string> after = {"neu eins", "neu zwei", "neu drei"};  // the same sizes
+  const std::vector<std::string> longer = {"neu eins", "neu zwei", "neu drei", "neu vier"};
+  const auto bytesOf = [](const std::vector<std::string>& texts) {
+    UtilsDirectory scratch;
+    scratch.WriteCurrent(1, texts);
+    std::ifstream in(scratch.FileOf(1), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string bytesBefore = bytesOf(before);
+  const std::string bytesAfter = bytesOf(after);
+  ASSERT_EQ(bytesBefore.size(), bytesAfter.size());
+  const auto withPlaceholder = [](std::vector<std::string> texts) {
+    texts.insert(texts.begin(), "*");
+    return texts;
+  };
+  namespace fs = std::filesystem;
+  struct Change {
+    const char* name;
+    std::function<void(const UtilsDirectory&)> apply;
+    bool loads;  // false: the documented failure
+  };
+  const Change changes[] = {
+      {"rewritten in place at the same size, its modification time put back",
+       [&](const UtilsDirectory& dir) {
+         const auto time = fs::last_write_time(dir.FileOf(1));
+         std::fstream file(dir.FileOf(1), std::ios::in | std::ios::out | std::ios::binary);
+         file.write(bytesAfter.data(), static_cast<std::streamsize>(bytesAfter.size()));
+         file.close();
+         fs::last_write_time(dir.FileOf(1), time);
+       },
+       true},
+      {"replaced by rename",
+       [&](const UtilsDirectory& dir) {
+         std::ofstream(dir.Path() + "/new.tmp", std::ios::binary) << bytesAfter;
+         fs::rename(dir.Path() + "/new.tmp", dir.FileOf(1));
+       },
+       true},
+      {"cut short", [&](const UtilsDirectory& dir) { fs::resize_file(dir.FileOf(1), 700); }, false},
+      {"removed", [&](const UtilsDirectory& dir) { fs::remove(dir.FileOf(1)); }, false},
+  };
+  std::vector<std::unique_ptr<UtilsDirectory>> dirs;
+  for (std::size_t i = 0; i < std::size(changes); ++i) {
+    dirs.push_back(std::make_unique<UtilsDirectory>());
+    dirs.back()->WriteCurrent(1, before);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  libfile::NativeRecordManager native;
+  bool is16Bit = false;
+  for (std::size_t i = 0; i < std::size(changes); ++i) {
+    LibraryCache cache(native, dirs[i]->Utils());
+    ASSERT_TRUE(cache.LoadLibraryList(1, true, false, is16Bit)) << changes[i].name;
+    changes[i].apply(*dirs[i]);
+    EXPECT_EQ(cache.LoadLibraryList(1, true, false, is16Bit), changes[i].loads) << changes[i].name;
+    EXPECT_EQ(ListOf(cache, 1),
+              changes[i].loads ? withPlaceholder(after) : std::vector<std::string>{})
+        << changes[i].name;
+  }
+
+  // During loads: a writer rewrites the file in place and replaces it, alternating two versions.
+  UtilsDirectory dir;
+  dir.WriteCurrent(1, before);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int round = 0; !stop; ++round) {
+      const std::string& bytes = round % 2 == 0 ? bytesOf(longer) : bytesBefore;
+      if (round % 4 < 2) {
+        std::ofstream(dir.FileOf(1), std::ios::binary | std::ios::trunc) << bytes;
+      } else {
+        std::ofstream(dir.Path() + "/new.tmp", std::ios::binary) << bytes;
+        fs::rename(dir.Path() + "/new.tmp", dir.FileOf(1));
+      }
+      // As a program saving its file would: not twice within the clock tick of file times.
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  LibraryCache cache(native, dir.Utils());
+  int loaded = 0;
+  for (int i = 0; i < 300; ++i) {
+    if (!cache.LoadLibraryList(1, true, false, is16Bit)) continue;
+    const std::vector<std::string> list = ListOf(cache, 1);
+    EXPECT_TRUE(list == withPlaceholder(before) || list == withPlaceholder(longer))
+        << ::testing::PrintToString(list);
+    ++loaded;
+  }
+  stop = true;
+  writer.join();
+  RecordProperty("loaded", loaded);
 }
 
 }  // namespace
