@@ -71,7 +71,7 @@ ParseResult OpenParsedFile(const std::string& name) {
       return result;
     }
     // Fewer bytes than the file had when the read began: it was cut short meanwhile.
-    const bool whole = loaded.image.Size() == judged.readLimit;
+    const bool whole = loaded.image.Size() >= judged.readLimit;
     result = ParseFile(std::move(loaded.image));
     const std::optional<FileIdentity> after = file.Identity();
     const bool stable = whole && after && *after == *before;
