@@ -48,7 +48,11 @@ ParseResult OpenParsedFile(const std::string& name) {
     // nothing more is read for a file refused from its header.
     LoadResult head = file.Load(std::min(before->size, kHeaderBytes));
     if (head.status != status::kSuccess) {
-      refuse(head.status, Check::kCannotRead);
+      if (head.outOfMemory) {
+        refuse(head.status, Check::kNoMemory).Values(before->size);
+      } else {
+        refuse(head.status, Check::kCannotRead);
+      }
       return result;
     }
     const HeaderJudgement judged = JudgeHeader(head.image.Bytes(), before->size);

@@ -8,6 +8,7 @@
 
 #include "cli_fixture.h"
 #include "libfile/writer/library_writer.h"
+#include "support/allocation_probe.h"
 
 namespace cli::testing {
 namespace {
@@ -211,6 +212,20 @@ TEST_F(ErrorsTest, TargetsNumbersAndSpellings) {
                      "Kl701.DAT, kl701.dat; KL701.DAT is read\t\n"),
       std::string::npos)
       << check.out;
+}
+
+// Memory that runs out gives the usual line naming what was read, never an exception's name.
+TEST_F(ErrorsTest, RunningOutOfMemoryGivesTheUsualLine) {
+  for (const char* verb : {"info", "dump", "records"}) {
+    kl7test::FailAllocationsAbove(1024);
+    const RunResult result = Run({verb, "{DIR}/KL701.DAT"});
+    kl7test::FailAllocationsAbove(SIZE_MAX);
+    EXPECT_EQ(result.exitStatus, 1) << verb;
+    EXPECT_TRUE(result.err.starts_with("kl7: {DIR}/KL701.DAT: ")) << verb << ": " << result.err;
+    EXPECT_NE(result.err.find("not enough memory"), std::string::npos)
+        << verb << ": " << result.err;
+    EXPECT_EQ(result.err.find("alloc"), std::string::npos) << verb << ": " << result.err;
+  }
 }
 
 }  // namespace

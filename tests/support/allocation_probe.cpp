@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -12,7 +13,12 @@ namespace kl7test {
 namespace {
 std::atomic<std::size_t> g_largest{0};
 std::atomic<long> g_count{0};
+std::atomic<std::size_t> g_failAbove{SIZE_MAX};
 }  // namespace
+
+void FailAllocationsAbove(std::size_t bytes) {
+  g_failAbove = bytes;
+}
 
 void ResetLargestAllocation() {
   g_largest = 0;
@@ -32,6 +38,7 @@ void* TryAllocate(std::size_t size) noexcept {
   std::size_t seen = kl7test::g_largest.load();
   while (size > seen && !kl7test::g_largest.compare_exchange_weak(seen, size)) {
   }
+  if (size > kl7test::g_failAbove) return nullptr;
   return std::malloc(size == 0 ? 1 : size);
 }
 void* Allocate(std::size_t size) {
@@ -43,6 +50,7 @@ void* TryAllocateAligned(std::size_t size, std::align_val_t alignment) noexcept 
   std::size_t seen = kl7test::g_largest.load();
   while (size > seen && !kl7test::g_largest.compare_exchange_weak(seen, size)) {
   }
+  if (size > kl7test::g_failAbove) return nullptr;
   const auto align = static_cast<std::size_t>(alignment);
   const std::size_t rounded = (std::max<std::size_t>(size, 1) + align - 1) / align * align;
   return std::aligned_alloc(align, rounded);

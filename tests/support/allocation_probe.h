@@ -9,6 +9,9 @@
 namespace kl7test {
 
 void ResetLargestAllocation();
+// From now on every single request above `bytes` fails (nullptr or std::bad_alloc), as when memory
+// runs out; SIZE_MAX restores the default.
+void FailAllocationsAbove(std::size_t bytes);
 [[nodiscard]] std::size_t LargestAllocation();
 [[nodiscard]] long AllocationCount();
 
