@@ -143,8 +143,12 @@ LoadOutcome LoadLibrary(core::LibraryCache& cache, libfile::RecordManager& manag
 std::vector<std::string> CatalogueNames(core::LibraryCache& cache,
                                         libfile::RecordManager& manager) {
   if (!LoadLibrary(cache, manager, 0, true).loaded) return {};
+  // Only lines 0 to 255 name libraries: a catalogue of many long lines costs no more.
   const core::tcodelist& list = *cache.LibraryLists(0);
-  std::vector<std::string> names = list.Items();
+  std::vector<std::string> names;
+  names.reserve(std::min<std::size_t>(list.Count(), 256));
+  for (std::size_t k = 0; k < list.Count() && k < 256; ++k)
+    names.push_back(list[k].String());
   names[0] = std::string(core::kCatalogueHeading);
   return names;
 }

@@ -1,0 +1,97 @@
+// The tool behind hostile_files.sh: writes the crafted and damaged utils directories and files that
+// the script times kl7 and kl7view on.
+//
+//   hostile_files write <dir>
+//       <dir>/amplify: a catalogue of 65,535 entries LIB[1,1] whose target holds 4,073 bytes
+//       <dir>/damaged: 65,535 references into a library whose FCR claims one record more than it
+//       has <dir>/missing: 65,535 references into a library that does not exist, beside 5,000 files
+//       <dir>/shared/SHARED.DAT: 8,000 variable-length records whose chains all run into one chain
+//                                of 6,250 small fragments
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "btrieve/writer/writer.h"
+#include "libfile/writer/library_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using libfile::writer::LibraryContents;
+
+void WriteLibrary(const fs::path& dir, std::uint8_t number, LibraryContents contents) {
+  fs::create_directories(dir);
+  libfile::writer::WriteLibraryFile(dir / libfile::writer::LibraryFileNameFor(number), contents);
+}
+
+LibraryContents References(const std::string& reference) {
+  LibraryContents contents;
+  contents.texts.assign(65535, reference);
+  return contents;
+}
+
+void WriteShared(const fs::path& dir) {
+  using namespace btrieve::writer;
+  fs::create_directories(dir);
+  FileSpec spec;
+  spec.format = Format::kV6;
+  spec.pageSize = 4096;
+  spec.recordLength = 8;
+  spec.fileFlags = file_flag::kVariableLength;
+  spec.maxFragmentData = 16;
+  spec.keys = {Key{{{0, 4, key_type::kInteger, key_flag::kExtendedType, 0}}}};
+  for (int id = 0; id < 8000; ++id) {
+    std::vector<std::byte> record(8, std::byte{0});
+    for (int i = 0; i < 4; ++i)
+      record[static_cast<std::size_t>(i)] = static_cast<std::byte>((id >> (8 * i)) & 0xFF);
+    if (id == 0) record.resize(8 + 100000, std::byte{'v'});
+    spec.records.push_back(std::move(record));
+  }
+  BuiltFile built = Build(spec);
+  // Every slot's variable-part pointer (after the usage count and the fixed part) is record 0's.
+  const std::size_t first = built.layout.recordSlots[0] + 2 + spec.recordLength;
+  for (const std::size_t slot : built.layout.recordSlots) {
+    for (std::size_t i = 0; i < 4; ++i)
+      built.bytes[slot + 2 + spec.recordLength + i] = built.bytes[first + i];
+  }
+  WriteFile(dir / "SHARED.DAT", built.bytes);
+}
+
+int Write(const fs::path& root) {
+  LibraryContents target;
+  target.format = btrieve::writer::Format::kPre6;
+  target.recordLength = 4090;
+  target.texts = {std::string(4073, 'T')};
+  WriteLibrary(root / "amplify", 0, References("LIB[1,1]"));
+  WriteLibrary(root / "amplify", 1, target);
+
+  WriteLibrary(root / "damaged", 0, References("LIB[2,1]"));
+  LibraryContents damaged;
+  damaged.texts = {"eins", "zwei"};
+  btrieve::writer::FileSpec spec = libfile::writer::LibraryFileSpec(damaged);
+  spec.recordCountOverride = 3;
+  btrieve::writer::WriteFile(root / "damaged" / "KL702.DAT", btrieve::writer::Build(spec).bytes);
+
+  WriteLibrary(root / "missing", 0, References("LIB[3,1]"));
+  for (int i = 0; i < 5000; ++i)
+    std::ofstream(root / "missing" / ("note" + std::to_string(i) + ".txt")) << i;
+
+  WriteShared(root / "shared");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    if (argc == 3 && std::string(argv[1]) == "write") return Write(argv[2]);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "hostile_files: %s\n", error.what());
+    return 1;
+  }
+  std::fprintf(stderr, "usage: hostile_files write <dir>\n");
+  return 2;
+}
