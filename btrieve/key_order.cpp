@@ -226,13 +226,15 @@ struct ComparatorLess {
   }
 };
 
-// Puts each run of equal values of a linked-duplicate key into the order of its chain. `same`
-// tells whether two neighbours in `all` hold equal values. Answers the reason of the first run
-// whose chain is broken.
+// Puts each run of equal values of a linked-duplicate key in `result` into the order of its chain
+// (nothing to do for other keys). `same` tells whether two neighbours hold equal values. A run
+// whose chain is broken makes the order that run's refusal.
 template <typename Same>
-Reason OrderDuplicateChains(std::span<std::uint32_t> all, Same same, const KeySpec& key,
-                            std::span<const std::byte> image, const FileFacts& facts,
-                            std::span<const RecordRef> records) {
+void OrderDuplicateChains(KeyOrder& result, Same same, const KeySpec& key,
+                          std::span<const std::byte> image, const FileFacts& facts,
+                          std::span<const RecordRef> records) {
+  if (!HasLinkedDuplicates(key)) return;
+  const std::span<std::uint32_t> all(result.records);
   std::size_t begin = 0;
   while (begin < all.size()) {
     std::size_t end = begin + 1;
@@ -240,11 +242,15 @@ Reason OrderDuplicateChains(std::span<std::uint32_t> all, Same same, const KeySp
       ++end;
     if (end - begin > 1) {
       Reason reason = OrderByChain(all.subspan(begin, end - begin), key, image, facts, records);
-      if (reason.status != status::kSuccess) return reason;
+      if (reason.status != status::kSuccess) {
+        result.status = reason.status;
+        result.reason = reason;
+        result.records.clear();
+        return;
+      }
     }
     begin = end;
   }
-  return {};
 }
 
 // The checks every order starts with; false when `result` already says why there is none.
@@ -366,18 +372,15 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
   result.records.resize(n);
   for (std::size_t m = 0; m < n; ++m)
     result.records[m] = members[items[m].record];
-  if (!HasLinkedDuplicates(key)) return result;
-  const auto same = [&](std::size_t a, std::size_t b) {
-    if (!sameForm(items[a], items[b])) return false;
-    return exact || CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
-                                      RecordData(image, facts, records[result.records[b]])) == 0;
-  };
-  if (Reason reason = OrderDuplicateChains(result.records, same, key, image, facts, records);
-      reason.status != status::kSuccess) {
-    result.status = reason.status;
-    result.reason = reason;
-    result.records.clear();
-  }
+  OrderDuplicateChains(
+      result,
+      [&](std::size_t a, std::size_t b) {
+        if (!sameForm(items[a], items[b])) return false;
+        return exact ||
+               CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
+                                 RecordData(image, facts, records[result.records[b]])) == 0;
+      },
+      key, image, facts, records);
   return result;
 }
 
@@ -391,17 +394,13 @@ KeyOrder BuildKeyOrderByComparison(const KeySpec& key, std::span<const std::byte
   }
   const ComparatorLess less{key, image, facts, records};
   std::sort(result.records.begin(), result.records.end(), less);
-  if (!HasLinkedDuplicates(key)) return result;
-  const auto same = [&](std::size_t a, std::size_t b) {
-    return CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
-                             RecordData(image, facts, records[result.records[b]])) == 0;
-  };
-  if (Reason reason = OrderDuplicateChains(result.records, same, key, image, facts, records);
-      reason.status != status::kSuccess) {
-    result.status = reason.status;
-    result.reason = reason;
-    result.records.clear();
-  }
+  OrderDuplicateChains(
+      result,
+      [&](std::size_t a, std::size_t b) {
+        return CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
+                                 RecordData(image, facts, records[result.records[b]])) == 0;
+      },
+      key, image, facts, records);
   return result;
 }
 
