@@ -296,9 +296,31 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
   items.reserve(records.size());
   std::vector<std::uint8_t> forms;
   std::vector<std::uint8_t> whole(std::max<std::size_t>(width, 8), 0);
+  // The common key, one integer segment of 1, 2, 4 or 8 bytes, is its own sortable number.
+  const SegmentSpec& first = key.segments.front();
+  const bool integer =
+      key.segments.size() == 1 &&
+      (first.order == SegmentOrder::kSigned || first.order == SegmentOrder::kUnsigned) &&
+      (first.length == 1 || first.length == 2 || first.length == 4 || first.length == 8);
+  const std::uint64_t mask = integer && first.length < 8
+                                 ? (std::uint64_t{1} << (8 * first.length)) - 1
+                                 : ~std::uint64_t{0};
+  const std::uint64_t flip = first.order == SegmentOrder::kSigned && integer
+                                 ? std::uint64_t{1} << (8 * first.length - 1)
+                                 : 0;
+  const std::uint64_t invert = first.descending ? mask : 0;
   for (std::uint32_t i = 0; i < records.size(); ++i) {
     const auto data = RecordData(image, facts, records[i]);
     if (mayBeNull && IsNullKey(key, data)) continue;
+    if (integer) {
+      std::uint64_t value = 0;
+      const std::byte* bytes = data.data() + first.recordOffset;
+      for (std::size_t b = first.length; b > 0; --b)
+        value = (value << 8) | std::to_integer<std::uint64_t>(bytes[b - 1]);
+      items.push_back({(value ^ flip) ^ invert, static_cast<std::uint32_t>(members.size())});
+      members.push_back(i);
+      continue;
+    }
     std::uint8_t* out = whole.data();
     for (const SegmentSpec& segment : key.segments) {
       WriteSortable(segment, data.subspan(segment.recordOffset, segment.length), out);

@@ -66,26 +66,34 @@ class ByteTranslation {
       // A string_view, not a std::string: GCC 12 at -O3 warns falsely inside std::string::copy.
       std::memcpy(m_sequences[byte], sequence.data(),
                   std::min(sequence.size(), sizeof m_sequences[byte]));
-      if (byte < 0x80 && !m_plain[byte]) m_specials.push_back(static_cast<std::uint8_t>(byte));
+      if (byte < 0x80 && !m_plain[byte]) {
+        m_anyAsciiSpecial = true;
+        if (byte >= 0x20) m_printableSpecials.push_back(static_cast<std::uint8_t>(byte));
+      }
     }
   }
 
   void Append(std::string& out, std::string_view bytes) const {
-    std::size_t from = 0;
-    std::size_t i = 0;
-    for (;;) {
+    // Written through a pointer into room made beforehand: every byte becomes at most four.
+    const std::size_t start = out.size();
+    out.resize(start + 4 * bytes.size());
+    char* to = out.data() + start;
+    const char* from = bytes.data();
+    const char* const end = from + bytes.size();
+    while (from != end) {
       // Eight plain bytes at a time: ASCII (most of any text) holding none of the few ASCII bytes
       // that are translated.
-      while (i + 8 <= bytes.size() && AllPlainAscii(bytes.data() + i))
-        i += 8;
-      if (i >= bytes.size()) break;
-      const auto byte = static_cast<std::uint8_t>(bytes[i++]);
-      if (m_plain[byte]) continue;
-      out.append(bytes, from, i - 1 - from);
-      out.append(m_sequences[byte], m_lengths[byte]);
-      from = i;
+      if (end - from >= 8 && AllPlainAscii(from)) {
+        std::memcpy(to, from, 8);
+        to += 8;
+        from += 8;
+        continue;
+      }
+      const auto byte = static_cast<std::uint8_t>(*from++);
+      std::memcpy(to, m_sequences[byte], 4);
+      to += m_lengths[byte];
     }
-    out.append(bytes, from, std::string_view::npos);
+    out.resize(static_cast<std::size_t>(to - out.data()));
   }
 
  private:
@@ -98,17 +106,19 @@ class ByteTranslation {
     std::uint64_t word;
     std::memcpy(&word, at, sizeof word);
     if ((word & kHighs) != 0) return false;
-    if (m_specials.empty()) return true;
+    if (!m_anyAsciiSpecial) return true;
     if (((word - kOnes * 0x20) & kHighs) != 0) return false;  // a byte below 0x20
-    for (const std::uint8_t special : m_specials) {
-      if (special < 0x20) continue;
+    for (const std::uint8_t special : m_printableSpecials) {
       const std::uint64_t x = word ^ (kOnes * special);
       if (((x - kOnes) & ~x & kHighs) != 0) return false;  // a byte of x is zero
     }
     return true;
   }
 
-  std::vector<std::uint8_t> m_specials;  // ASCII bytes that are not copied as they are
+  // Whether any ASCII byte is translated, and those of them from 0x20 on (control bytes are
+  // checked all at once).
+  bool m_anyAsciiSpecial = false;
+  std::vector<std::uint8_t> m_printableSpecials;
   bool m_plain[256]{};
   char m_sequences[256][4]{};
   std::uint8_t m_lengths[256]{};
