@@ -78,6 +78,50 @@ bool LibraryCache::LoadLibraryList(std::uint8_t number, bool reload, bool resolv
   return loaded;
 }
 
+// Defined before Load, whose generic lambda is where the two instantiations are made.
+template <typename File>
+std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t count,
+                                                     std::uint8_t number, bool resolve,
+                                                     bool is16Bit) {
+  // An unresolved list depends on nothing but the file, so an unchanged file gives the list it
+  // gave before. Resolved lists depend on other files as well and are always built anew.
+  ReuseMemo& memo = (*m_memos)[number];
+  std::shared_ptr<const void> snapshot;
+  if (!resolve) {
+    snapshot = file.Snapshot();
+    if (snapshot != nullptr && memo.list != nullptr && memo.snapshot.lock() == snapshot &&
+        memo.is16Bit == is16Bit && memo.count == count) {
+      memo.checkedLoad = m_outerLoad;
+      return memo.list;
+    }
+  }
+
+  // The list is built privately and put into the cache only when complete: a reference into the
+  // library being loaded installs a list of its own meanwhile, which this one then replaces, so
+  // every entry stands at its position and no released list is ever touched.
+  auto list = std::make_shared<tcodelist>();
+  list->Reserve(static_cast<std::size_t>(count) + 1);
+  list->Add("*");
+  const std::span<std::byte> buffer(*m_recordBuffer);
+  for (std::uint32_t k = 1; k <= count; ++k) {
+    std::array<std::byte, File::kTrailerLength> trailer{};
+    const bool arrived = file.ReadEntry(static_cast<std::int32_t>(k), buffer, trailer);
+    // An entry that could not be read is empty, never the previous entry's text left in the
+    // buffer.
+    AddStoredText(arrived ? TextInBuffer(buffer, file.EntryDataLength()) : std::string_view(),
+                  resolve, *list);
+  }
+
+  if (!resolve) {
+    if (snapshot != nullptr) {
+      memo = ReuseMemo{snapshot, is16Bit, count, list, m_outerLoad};
+    } else {
+      memo = ReuseMemo{};
+    }
+  }
+  return list;
+}
+
 bool LibraryCache::Load(std::uint8_t number, bool reload, bool resolve, bool& is16Bit) {
   is16Bit = false;
   if (m_loaded[number]) {
@@ -121,49 +165,6 @@ bool LibraryCache::Load(std::uint8_t number, bool reload, bool resolve, bool& is
   if (list == nullptr) return false;
   Install(number, std::move(list));
   return true;
-}
-
-template <typename File>
-std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t count,
-                                                     std::uint8_t number, bool resolve,
-                                                     bool is16Bit) {
-  // An unresolved list depends on nothing but the file, so an unchanged file gives the list it
-  // gave before. Resolved lists depend on other files as well and are always built anew.
-  ReuseMemo& memo = (*m_memos)[number];
-  std::shared_ptr<const void> snapshot;
-  if (!resolve) {
-    snapshot = file.Snapshot();
-    if (snapshot != nullptr && memo.list != nullptr && memo.snapshot.lock() == snapshot &&
-        memo.is16Bit == is16Bit && memo.count == count) {
-      memo.checkedLoad = m_outerLoad;
-      return memo.list;
-    }
-  }
-
-  // The list is built privately and put into the cache only when complete: a reference into the
-  // library being loaded installs a list of its own meanwhile, which this one then replaces, so
-  // every entry stands at its position and no released list is ever touched.
-  auto list = std::make_shared<tcodelist>();
-  list->Reserve(static_cast<std::size_t>(count) + 1);
-  list->Add("*");
-  const std::span<std::byte> buffer(*m_recordBuffer);
-  for (std::uint32_t k = 1; k <= count; ++k) {
-    std::array<std::byte, File::kTrailerLength> trailer{};
-    const bool arrived = file.ReadEntry(static_cast<std::int32_t>(k), buffer, trailer);
-    // An entry that could not be read is empty, never the previous entry's text left in the
-    // buffer.
-    AddStoredText(arrived ? TextInBuffer(buffer, file.EntryDataLength()) : std::string_view(),
-                  resolve, *list);
-  }
-
-  if (!resolve) {
-    if (snapshot != nullptr) {
-      memo = ReuseMemo{snapshot, is16Bit, count, list, m_outerLoad};
-    } else {
-      memo = ReuseMemo{};
-    }
-  }
-  return list;
 }
 
 void LibraryCache::Install(std::uint8_t number, std::shared_ptr<tcodelist> list) {
