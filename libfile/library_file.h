@@ -28,12 +28,20 @@ template <typename Use>
 decltype(auto) OpenLibraryFile(LibraryFileContext& context, std::string_view fileName,
                                std::span<std::byte> header, std::int32_t& count, Use&& use) {
   // Each class closes its file when it goes out of scope.
-  {
-    TBasisDatei32 file(context, fileName, header, count, kReadOnlyOpenMode);
-    if (file.DataLength() >= kMinimumCurrentDataLength) return use(file, false);
+  for (int attempt = 0;; ++attempt) {
+    bool currentFailed = false;
+    {
+      TBasisDatei32 file(context, fileName, header, count, kReadOnlyOpenMode);
+      if (file.DataLength() >= kMinimumCurrentDataLength) return use(file, false);
+      currentFailed = file.Status() != 0 && file.DataLength() == 0;
+    }
+    TBasisDatei file(context, fileName, header, count, kReadOnlyOpenMode);
+    // A file that the current class could not read and the older class then could has changed
+    // between the two opens (another program was writing it): the choice is made once more, on
+    // the file as it is now, so that a file being rewritten is never read by the wrong class.
+    if (attempt == 0 && currentFailed && file.Status() == 0) continue;
+    return use(file, true);
   }
-  TBasisDatei file(context, fileName, header, count, kReadOnlyOpenMode);
-  return use(file, true);
 }
 
 }  // namespace libfile
