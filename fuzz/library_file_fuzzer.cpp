@@ -48,6 +48,7 @@ void ReadAll(libfile::LibraryFileContext& context, const std::string& name,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fuzz::HeapBudget budget(size, std::size_t{8} << 20, 16);
   const std::string name = (fuzz::ScratchFolder() / "KL700.DAT").string();
   fuzz::WriteBytes(name, fuzz::AsText(data, size));
   const std::size_t shortSize = size > 0 ? std::size_t{data[size - 1]} * 16 : 0;

@@ -46,6 +46,7 @@ std::size_t Walk(const core::LibraryCache& cache, int number) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fuzz::HeapBudget budget(size, std::size_t{8} << 20, 32);
   const std::vector<std::string_view> parts = fuzz::SplitParts(fuzz::AsText(data, size));
   const std::filesystem::path utils = fuzz::ScratchFolder() / "utils";
   std::error_code error;

@@ -196,6 +196,10 @@ void WriteUtilsDirectories(const fs::path& folder) {
             {1, false, build(current, Format::kV6, 48, manyReferences)},
             {2, false, build(sixteen, Format::kV6, 5000, {"lang", "LIB[1,1]"})},
             {3, false, build(current, Format::kPre6, 17, {"kurz"})}}),
+      // Amplification: a catalogue of short records that all refer to one long entry.
+      Pack(0, 0, "",
+           {{0, false, build(sixteen, Format::kV6, 12, std::vector<std::string>(4000, "LIB[1,1]"))},
+            {1, false, build(current, Format::kV6, 4000, {std::string(3980, 'x')})}}),
   };
   int n = 0;
   for (const std::string& input : inputs)
