@@ -101,8 +101,7 @@ std::uint16_t Deliver(Session& session, const KeySpec& key, const KeyOrder& orde
   // A walk through a file stored out of key order jumps around its image: ask for the record a
   // few steps ahead now, so that its bytes are at hand when Get Next reaches it.
   constexpr std::size_t kAhead = 8;
-  if (position + kAhead < order.records.size())
-    file.Prefetch(order.records[position + kAhead]);
+  if (position + kAhead < order.records.size()) file.Prefetch(order.records[position + kAhead]);
   const std::span<std::byte> out = available > 0
                                        ? std::span(static_cast<std::byte*>(dataBuffer), available)
                                        : std::span<std::byte>();

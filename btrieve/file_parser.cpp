@@ -505,6 +505,28 @@ void ResolveCollations(ByteReader& reader, const FileFacts& facts,
 
 }  // namespace
 
+HeaderJudgement JudgeHeader(std::span<const std::byte> head, std::uint64_t fileSize) {
+  HeaderJudgement result;
+  result.readLimit = fileSize;
+  ByteReader reader(head);
+  Recognised recognised = Recognise(reader);
+  if (recognised.reason.status != status::kSuccess) {
+    result.reason = recognised.reason;
+    return result;
+  }
+  FileFacts& facts = recognised.facts;
+  facts.physicalPages =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize / facts.pageSize, UINT32_MAX));
+  result.reason = ReadRecordShape(reader, recognised.fcrOffset, facts);
+  // Pre-6.0 pages are physical and counted in the FCR: nothing beyond them is ever read.
+  const std::uint64_t pageCount = reader.Ws32(layout::kFcrPageCount);
+  if (!facts.constants->pagesMappedThroughPat && pageCount > 0 &&
+      pageCount <= fileSize / facts.pageSize) {
+    result.readLimit = pageCount * facts.pageSize;
+  }
+  return result;
+}
+
 ParseResult ParseFile(std::vector<std::byte> image) {
   return ParseFile(FileImage(std::move(image)));
 }

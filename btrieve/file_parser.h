@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "btrieve/file_image.h"
@@ -34,6 +35,21 @@ struct ParseResult {
 // the FCR's, a pre-6.0 file that needs recovery, contradicting duplicate chains of key 0 or a
 // missing ACS of key 0). The parsed file keeps the image.
 [[nodiscard]] ParseResult ParseFile(FileImage image);
+
+// The bytes JudgeHeader needs from the start of a file: both FCR copies at the largest page size.
+inline constexpr std::uint64_t kHeaderBytes = 8192;
+
+struct HeaderJudgement {
+  Reason reason;                // status 0, or what ParseFile would answer for the whole file
+  std::uint64_t readLimit = 0;  // how many bytes from the start the parse can use
+};
+
+// Judges a file of `fileSize` bytes from its first min(fileSize, kHeaderBytes) bytes, before the
+// rest is read: the format is recognised and the record shape checked, as ParseFile does first.
+// A file refused here answers the same status from ParseFile; one accepted may still be refused
+// by the parse of its pages. The limit is the file's size, or less where the header says that
+// nothing after it is read (the pages of a pre-6.0 file).
+[[nodiscard]] HeaderJudgement JudgeHeader(std::span<const std::byte> head, std::uint64_t fileSize);
 [[nodiscard]] ParseResult ParseFile(std::vector<std::byte> image);
 
 }  // namespace btrieve

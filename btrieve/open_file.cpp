@@ -1,6 +1,7 @@
 // Open's road from a file name to a parsed file (see open_file.h).
 #include "btrieve/open_file.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -43,8 +44,24 @@ ParseResult OpenParsedFile(const std::string& name) {
       refuse(status::kIoError, Check::kTooLarge).Values(before->size, kMaxImageSize);
       return result;
     }
+    // The first pages tell whether the file is one at all, and how much of it a parse can use:
+    // nothing more is read for a file refused from its header.
+    LoadResult head = file.Load(std::min(before->size, kHeaderBytes));
+    if (head.status != status::kSuccess) {
+      refuse(head.status, Check::kCannotRead);
+      return result;
+    }
+    const HeaderJudgement judged = JudgeHeader(head.image.Bytes(), before->size);
+    if (judged.reason.status != status::kSuccess) {
+      result.status = judged.reason.status;
+      result.reason = judged.reason;
+      const std::optional<FileIdentity> after = file.Identity();
+      if (result.status != status::kIoError || (after && *after == *before)) return result;
+      continue;  // refused as damaged while it changed: read it again
+    }
     // Read into memory of our own: a session keeps the bytes it opened whatever the host does next.
-    LoadResult loaded = file.Load(before->size);
+    LoadResult loaded =
+        judged.readLimit <= head.image.Size() ? std::move(head) : file.Load(judged.readLimit);
     if (loaded.status != status::kSuccess) {
       refuse(loaded.status, Check::kCannotRead);
       return result;

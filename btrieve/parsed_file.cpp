@@ -19,7 +19,16 @@ ParsedFile::ParsedFile(FileImage image, FileFacts facts, std::vector<KeySpec> ke
       m_keys(std::move(keys)),
       m_records(std::move(records)),
       m_pageMap(std::move(pageMap)),
-      m_orders(std::make_unique<LazyOrder[]>(m_keys.size())) {}
+      m_orders(std::make_unique<LazyOrder[]>(m_keys.size())) {
+  if (!m_facts.variable) return;
+  ByteReader reader(m_image.Bytes());
+  std::vector<std::uint32_t> pointers(m_records.size());
+  for (std::size_t i = 0; i < m_records.size(); ++i) {
+    pointers[i] = reader.U32(std::uint64_t{m_records[i].slotOffset} +
+                             m_facts.constants->dataOffsetInSlot + m_facts.recordLength);
+  }
+  m_shared = FindSharedFragments(VariablePages{m_image.Bytes(), &m_facts, m_pageMap}, pointers);
+}
 
 std::span<const std::byte> ParsedFile::Record(std::size_t index) const {
   return m_image.Bytes().subspan(m_records[index].slotOffset + m_facts.constants->dataOffsetInSlot,
@@ -40,7 +49,8 @@ RecordCopy ParsedFile::CopyRecord(std::size_t index, std::span<std::byte> out) c
         reader.U32(std::uint64_t{m_records[index].slotOffset} +
                    m_facts.constants->dataOffsetInSlot + m_facts.recordLength);
     const VariablePages pages{m_image.Bytes(), &m_facts, m_pageMap};
-    const VariablePart part = ReadVariablePart(pages, pointer, out.subspan(fixedCopied));
+    const VariablePart part = ReadVariablePart(pages, pointer, out.subspan(fixedCopied),
+                                               m_shared.empty() ? nullptr : &m_shared);
     whole += part.length;
     damaged = part.damaged;
     if (damaged) result.reason = part.reason;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 #include "btrieve/file_image.h"
@@ -107,6 +108,9 @@ class ParsedFile {
   std::vector<RecordRef> m_records;
   std::vector<std::uint32_t> m_pageMap;
   std::unique_ptr<LazyOrder[]> m_orders;
+  // The fragments that more than one record's chain reaches (variable-length files), found in one
+  // walk of every chain when the file is parsed.
+  std::unordered_set<std::uint64_t> m_shared;
 };
 
 }  // namespace btrieve

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <new>
 
 #include "btrieve/btrieve.h"
 
@@ -15,6 +16,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
 #else
 #include <filesystem>
 #include <fstream>
@@ -44,13 +48,44 @@ char FoldAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualIgnoringAsciiCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size(); ++i) {
-    if (b[i] == '\0' || FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return b[i] == '\0';
+std::int64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
+
+FileIdentity IdentityOf(const struct stat& info) {
+  FileIdentity identity;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.inode = static_cast<std::uint64_t>(info.st_ino);
+  identity.size = static_cast<std::uint64_t>(info.st_size);
+#if defined(__APPLE__)
+  identity.modifiedNs = Nanoseconds(info.st_mtimespec);
+  identity.changedNs = Nanoseconds(info.st_ctimespec);
+#else
+  identity.modifiedNs = Nanoseconds(info.st_mtim);
+  identity.changedNs = Nanoseconds(info.st_ctim);
+#endif
+  return identity;
+}
+
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded)
+    c = FoldAscii(c);
+  return folded;
+}
+
+// The last directory listed for a case-insensitive lookup: per name folded to lower case, the name
+// first in byte order. Reused while the directory's identity and times stay the same, so that many
+// lookups of missing files in one large directory read it once.
+struct DirectoryListing {
+  std::string directory;
+  std::optional<FileIdentity> identity;
+  std::unordered_map<std::string, std::string> names;
+};
+
+constexpr std::int64_t kListingSettleNs = 2'000'000'000;
+std::mutex g_listingMutex;
+DirectoryListing g_listing;
 
 // The name in path's directory that equals its last component ignoring ASCII case, first in byte
 // order; empty when there is none.
@@ -61,17 +96,35 @@ std::string FindCaseInsensitive(const std::string& path) {
                                     : (slash == 0 ? std::string("/") : path.substr(0, slash));
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty()) return {};
-  DIR* dir = ::opendir(directory.c_str());
-  if (dir == nullptr) return {};
-  std::string best;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (EqualIgnoringAsciiCase(name, entry->d_name) && (best.empty() || entry->d_name < best)) {
-      best = entry->d_name;
+  struct stat info {};
+  if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
+  const std::lock_guard lock(g_listingMutex);
+  DirectoryListing& listing = g_listing;
+  const FileIdentity identity = IdentityOf(info);
+  if (listing.directory != directory || listing.identity != identity) {
+    listing = DirectoryListing{};
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) return {};
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string_view found = entry->d_name;
+      std::string& best = listing.names[Folded(found)];
+      if (best.empty() || found < best) best = found;
+    }
+    ::closedir(dir);
+    // A directory changed while it was read is listed again next time.
+    // Kept only for a directory that has not changed for two seconds (file times may be coarser
+    // than they look) and did not change while it was read.
+    struct stat after {};
+    const bool settled =
+        std::max(identity.modifiedNs, identity.changedNs) <= NowNs() - kListingSettleNs;
+    if (settled && ::stat(directory.c_str(), &after) == 0 && IdentityOf(after) == identity) {
+      listing.directory = directory;
+      listing.identity = identity;
     }
   }
-  ::closedir(dir);
-  if (best.empty()) return {};
-  return slash == std::string::npos ? best : path.substr(0, slash + 1) + best;
+  const auto found = listing.names.find(Folded(name));
+  if (found == listing.names.end()) return {};
+  return slash == std::string::npos ? found->second : path.substr(0, slash + 1) + found->second;
 }
 
 std::uint16_t StatusOfErrno(int error) {
@@ -96,10 +149,6 @@ int OpenReadOnly(const std::string& path) {
     fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   return fd;
-}
-
-std::int64_t Nanoseconds(const timespec& time) {
-  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
 }  // namespace
@@ -140,25 +189,6 @@ OpenFileResult ReadOnlyFile::Open(const std::string& path) {
   return result;
 }
 
-namespace {
-
-FileIdentity IdentityOf(const struct stat& info) {
-  FileIdentity identity;
-  identity.device = static_cast<std::uint64_t>(info.st_dev);
-  identity.inode = static_cast<std::uint64_t>(info.st_ino);
-  identity.size = static_cast<std::uint64_t>(info.st_size);
-#if defined(__APPLE__)
-  identity.modifiedNs = Nanoseconds(info.st_mtimespec);
-  identity.changedNs = Nanoseconds(info.st_ctimespec);
-#else
-  identity.modifiedNs = Nanoseconds(info.st_mtim);
-  identity.changedNs = Nanoseconds(info.st_ctim);
-#endif
-  return identity;
-}
-
-}  // namespace
-
 std::optional<FileIdentity> ReadOnlyFile::Identity() const {
   struct stat info {};
   if (::fstat(m_handle->fd, &info) != 0 || info.st_size < 0) return std::nullopt;
@@ -188,18 +218,21 @@ Buffer Allocate(std::size_t size) {
   Buffer buffer;
   if (size >= kHugePage) {
     const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-    if (void* memory = std::aligned_alloc(kHugePage, rounded)) {
+    constexpr std::align_val_t kAlignment{kHugePage};
+    if (void* memory = ::operator new(rounded, kAlignment, std::nothrow)) {
 #ifdef MADV_HUGEPAGE
       // Advice only: where the system refuses it, ordinary pages serve.
       (void)::madvise(memory, rounded, MADV_HUGEPAGE);
 #endif
-      buffer.memory = std::shared_ptr<void>(memory, std::free);
+      buffer.memory = std::shared_ptr<void>(
+          memory, [](void* p) { ::operator delete(p, kAlignment, std::nothrow); });
       buffer.held = rounded;
-      return buffer;
     }
+    return buffer;
   }
-  if (void* memory = std::malloc(std::max<std::size_t>(size, 1))) {
-    buffer.memory = std::shared_ptr<void>(memory, std::free);
+  if (void* memory = ::operator new(std::max<std::size_t>(size, 1), std::nothrow)) {
+    buffer.memory =
+        std::shared_ptr<void>(memory, [](void* p) { ::operator delete(p, std::nothrow); });
     buffer.held = size;
   }
   return buffer;

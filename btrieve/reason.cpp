@@ -117,6 +117,9 @@ std::string_view Phrase(Check check) {
       return "variable part: the fragment chain runs in a circle after {found} fragments";
     case Check::kFragmentTooLong:
       return "variable part: the fragment chain holds more than the file's {bound} bytes";
+    case Check::kFragmentShared:
+      return "variable part: pointer {found:x} names a fragment that another record's chain "
+             "also holds";
   }
   return "unknown check";
 }

@@ -70,6 +70,7 @@ enum class Check : std::uint8_t {
   kFragmentOutside,
   kFragmentLoop,
   kFragmentTooLong,
+  kFragmentShared,
 };
 
 struct Reason {

@@ -132,7 +132,8 @@ struct ChainCount {
   Reason reason;
 };
 
-ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t limit) {
+ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t limit,
+                      const SharedFragments* shared) {
   ChainCount result;
   std::uint32_t pointer = first;
   std::uint32_t tortoise = first;
@@ -143,6 +144,11 @@ ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t li
     if (!fragment) {
       result.damaged = true;
       result.reason = walker.Failure();
+      return result;
+    }
+    if (shared != nullptr && shared->contains(FragmentKey(pointer))) {
+      result.damaged = true;
+      result.reason = Refusal(status::kVariablePartDamaged, Check::kFragmentShared).Values(pointer);
       return result;
     }
     if (result.length + fragment->dataLength > limit) {
@@ -200,14 +206,35 @@ ChainCount CountChain(ChainWalker& walker, std::uint32_t first, std::uint64_t li
 
 }  // namespace
 
+SharedFragments FindSharedFragments(const VariablePages& pages,
+                                    std::span<const std::uint32_t> pointers) {
+  SharedFragments shared;
+  std::unordered_map<std::uint64_t, std::uint32_t> owners;  // fragment -> the record claiming it
+  ChainWalker walker(pages);
+  for (std::uint32_t record = 0; record < pointers.size(); ++record) {
+    std::uint32_t pointer = pointers[record];
+    while (pointer != layout::kNoPointer) {
+      const std::optional<Fragment> fragment = walker.Locate(pointer);
+      if (!fragment) break;  // a fault of this chain alone: reading the record reports it
+      const auto [owner, claimed] = owners.try_emplace(FragmentKey(pointer), record);
+      if (!claimed) {
+        if (owner->second != record) shared.insert(owner->first);
+        break;  // another record's fragment, or a loop in this chain
+      }
+      pointer = fragment->next;
+    }
+  }
+  return shared;
+}
+
 VariablePart ReadVariablePart(const VariablePages& pages, std::uint32_t pointer,
-                              std::span<std::byte> out) {
+                              std::span<std::byte> out, const SharedFragments* shared) {
   VariablePart result;
   if (pointer == layout::kNoPointer) return result;
   ChainWalker walker(pages);
   // No chain can hold more than every variable page full.
   const std::uint64_t limit = std::uint64_t{pages.facts->physicalPages} * pages.facts->pageSize;
-  const ChainCount count = CountChain(walker, pointer, limit);
+  const ChainCount count = CountChain(walker, pointer, limit, shared);
   result.length = count.length;
   result.damaged = count.damaged;
   result.reason = count.reason;

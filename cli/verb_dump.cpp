@@ -66,7 +66,8 @@ void RunDump(VerbContext& context) {
   std::array<std::string, 2> row;
   for (std::size_t k = 1; k < list.Count(); ++k) {
     row[0] = std::to_string(k);
-    row[1] = list[k];
+    row[1].clear();
+    list[k].AppendTo(row[1]);
     writer.Row(row);
   }
   writer.Finish();

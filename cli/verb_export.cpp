@@ -17,7 +17,8 @@ void RunExport(VerbContext& context) {
                    row[1] = name;
                    for (std::size_t k = 1; k < list.Count(); ++k) {
                      row[2] = std::to_string(k);
-                     row[3] = list[k];
+                     row[3].clear();
+                     list[k].AppendTo(row[3]);
                      writer.Row(row);
                    }
                  });

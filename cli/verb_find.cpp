@@ -16,11 +16,13 @@ void RunFind(VerbContext& context) {
   VisitLibraries(context, context.CommandLine().operands[1], true,
                  [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
                    for (std::size_t k = 1; k < list.Count(); ++k) {
-                     if (!needle.FoundIn(list[k])) continue;
+                     // The text as shown: a reference with its target's text joined on.
+                     row[3].clear();
+                     list[k].AppendTo(row[3]);
+                     if (!needle.FoundIn(row[3])) continue;
                      row[0] = std::to_string(number);
                      row[1] = name;
                      row[2] = std::to_string(k);
-                     row[3] = list[k];
                      writer.Row(row);
                    }
                  });

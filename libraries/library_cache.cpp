@@ -21,7 +21,7 @@ constexpr std::uint16_t kMinimumCurrentDataLength = 39;
 
 // The entry text in `buffer`: from its second byte up to the first zero byte, and never beyond
 // the entry's data part.
-std::string_view EntryText(std::span<const std::byte> buffer, std::size_t dataLength) {
+std::string_view TextInBuffer(std::span<const std::byte> buffer, std::size_t dataLength) {
   const std::size_t end = std::min(dataLength, buffer.size());
   if (end <= 1) return {};
   const char* const first = reinterpret_cast<const char*>(buffer.data()) + 1;
@@ -56,7 +56,8 @@ LibraryCache::LibraryCache(libfile::RecordManager& recordManager, std::string ut
     : m_fileContext(recordManager),
       m_utilsDirectory(std::move(utilsDirectory)),
       m_recordBuffer(std::make_unique<std::array<std::byte, kRecordBufferSize>>()),
-      m_memos(std::make_unique<std::array<ReuseMemo, 256>>()) {}
+      m_memos(std::make_unique<std::array<ReuseMemo, 256>>()),
+      m_targets(std::make_unique<std::array<TargetOutcome, 256>>()) {}
 
 LibraryCache::~LibraryCache() = default;
 
@@ -64,7 +65,20 @@ bool LibraryCache::LoadLibraryList(std::uint8_t number, bool reload, bool resolv
   // Loads nest (a reference loads its library in the middle of a load); the outermost call counts.
   if (m_loadDepth == 0) ++m_outerLoad;
   ++m_loadDepth;
-  const bool loaded = Load(number, reload, resolve, is16Bit);
+  bool loaded = false;
+  TargetOutcome& target = (*m_targets)[number];
+  if (!resolve && reload && target.load == m_outerLoad) {
+    // Read before in this load: the same outcome, without touching the file again.
+    ReleaseLibraryList(number);
+    is16Bit = target.is16Bit;
+    loaded = target.loaded;
+    if (loaded) Install(number, target.list);
+  } else {
+    loaded = Load(number, reload, resolve, is16Bit);
+    if (!resolve && reload) {
+      target = {m_outerLoad, loaded, is16Bit, loaded ? m_lists[number] : nullptr};
+    }
+  }
   --m_loadDepth;
   return loaded;
 }
@@ -157,8 +171,8 @@ std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t c
     const bool arrived = file.ReadEntry(static_cast<std::int32_t>(k), buffer, trailer);
     // An entry that could not be read is empty, never the previous entry's text left in the
     // buffer.
-    AddStoredText(arrived ? EntryText(buffer, file.EntryDataLength()) : std::string_view(), resolve,
-                  *list);
+    AddStoredText(arrived ? TextInBuffer(buffer, file.EntryDataLength()) : std::string_view(),
+                  resolve, *list);
   }
 
   if (!resolve) {
@@ -192,11 +206,17 @@ const tcodelist* LibraryCache::LibraryLists(int number) const {
   return m_lists[static_cast<std::size_t>(number)].get();
 }
 
+std::shared_ptr<const tcodelist> LibraryCache::SharedList(int number) const {
+  if (!LibraryLoaded(number)) return nullptr;
+  return m_lists[static_cast<std::size_t>(number)];
+}
+
 bool LibraryCache::SetText(int number, std::size_t index, std::string text) {
   if (!LibraryLoaded(number)) return false;
   std::shared_ptr<tcodelist>& list = m_lists[static_cast<std::size_t>(number)];
   if (index >= list->Count()) return false;
-  // Copy on write: the memo (and nobody else) may share this list.
+  // Copy on write: the memos, the lists whose references show its texts and the holders of
+  // SharedList may share this list, and none of them sees it change.
   if (list.use_count() > 1) list = std::make_shared<tcodelist>(*list);
   list->Set(index, text);
   return true;
@@ -210,14 +230,15 @@ LibraryCache::Resolution LibraryCache::Resolve(std::string_view text) {
   // The low 8 bits name the file: -1 reads library 255, 259 reads library 3.
   bool is16Bit = false;
   if (!LoadLibraryList(static_cast<std::uint8_t>(reference->library), true, false, is16Bit)) {
-    return {Outcome::kUnreadable, {}};
+    return {Outcome::kUnreadable, {}, nullptr};
   }
   // The full number decides whether the target is cached, so 256 and above leave the text alone.
   if (reference->entry <= 0 || !LibraryLoaded(reference->library)) return {};
-  const tcodelist& target = *LibraryLists(reference->library);
+  std::shared_ptr<const tcodelist> target = SharedList(reference->library);
   const auto entry = static_cast<std::size_t>(reference->entry);
-  if (target.Count() <= entry) return {Outcome::kEmptied, {}};
-  return {Outcome::kJoined, target[entry]};
+  if (target->Count() <= entry) return {Outcome::kEmptied, {}, nullptr};
+  const EntryText shown = (*target)[entry];
+  return {Outcome::kJoined, shown, std::move(target)};
 }
 
 void LibraryCache::ResolveReference(std::string& text) {
@@ -228,7 +249,7 @@ void LibraryCache::ResolveReference(std::string& text) {
       break;
     case Outcome::kJoined:
       text += kReferenceJoint;
-      text += resolution.target;
+      resolution.target.AppendTo(text);
       break;
     case Outcome::kUnreadable:
       text += kUnreadableMark;
@@ -258,10 +279,15 @@ void LibraryCache::AddStoredText(std::string_view read, bool resolve, tcodelist&
       }
       break;
     case Outcome::kJoined:
+      // The target's text is not copied: the list keeps a view of it and its list alive.
       text.assign(read);
       text += kReferenceJoint;
-      text += resolution.target;
-      list.Add(text);
+      if (resolution.target.tail.empty()) {
+        list.AddJoined(text, resolution.target.head, resolution.list);
+      } else {
+        resolution.target.AppendTo(text);
+        list.Add(text);
+      }
       return;
     case Outcome::kUnreadable:
       text.assign(read);

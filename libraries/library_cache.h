@@ -58,6 +58,9 @@ class LibraryCache {
   // The cached list of `number`, or null when it is not cached. The pointer stays valid until the
   // library is released, reloaded or changed through SetText.
   [[nodiscard]] const tcodelist* LibraryLists(int number) const;
+  // The same list, shared: it never changes, whatever the cache does later (SetText copies a list
+  // that anyone else holds before changing it).
+  [[nodiscard]] std::shared_ptr<const tcodelist> SharedList(int number) const;
 
   // Replaces the text at `index` of the cached list of `number` (the window's catalogue heading);
   // a list shared with the reuse memo is copied first. Returns false when there is no such
@@ -67,8 +70,10 @@ class LibraryCache {
   // Resolves a reference in place: unchanged when `text` is no reference, or its entry number is
   // 0 or less, or its library number is negative or outside the tables; `text` + " ---> " + the
   // target entry's text when the entry exists; `text` + " ---> ?????" when the library cannot be
-  // read; empty when the entry lies beyond the library's last entry. Every reference reads its
-  // target library again (without resolution).
+  // read; empty when the entry lies beyond the library's last entry. A reference reads its target
+  // library again (without resolution), but within one outermost load each target file is read
+  // at most once, whatever came of it: a load sees each file as it was at its first reference
+  // into it, and a file that failed fails for the rest of that load without being read again.
   void ResolveReference(std::string& text);
 
   [[nodiscard]] const std::string& UtilsDirectory() const { return m_utilsDirectory; }
@@ -80,7 +85,8 @@ class LibraryCache {
   // the unreadable mark, or emptied.
   struct Resolution {
     enum class Outcome { kUnchanged, kJoined, kUnreadable, kEmptied } outcome = Outcome::kUnchanged;
-    std::string_view target;  // kJoined: the target entry's text in the cache
+    EntryText target;                       // kJoined: the target entry's text in the cache
+    std::shared_ptr<const tcodelist> list;  // kJoined: the list that holds it
   };
   Resolution Resolve(std::string_view text);
   // Appends to `list` the text stored for an entry read as `read` (in the record buffer): resolved
@@ -100,6 +106,14 @@ class LibraryCache {
   std::array<std::shared_ptr<tcodelist>, kLibraryTablePositions> m_lists{};
   std::array<bool, kLibraryTablePositions> m_loaded{};
   std::unique_ptr<std::array<ReuseMemo, 256>> m_memos;
+  // What the unresolved load of each library file gave in the outermost load numbered `load`.
+  struct TargetOutcome {
+    std::uint64_t load = 0;
+    bool loaded = false;
+    bool is16Bit = false;
+    std::shared_ptr<tcodelist> list;
+  };
+  std::unique_ptr<std::array<TargetOutcome, 256>> m_targets;
   std::string m_textScratch;  // where a joined or marked text is put together before it is stored
   int m_loadDepth = 0;
   std::uint64_t m_outerLoad = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace core {
 
@@ -12,10 +13,10 @@ constexpr std::size_t kBlockSize = 64 * 1024;
 
 }  // namespace
 
-tcodelist::tcodelist(const tcodelist& other) {
+tcodelist::tcodelist(const tcodelist& other) : m_keepers(other.m_keepers) {
   m_items.reserve(other.m_items.size());
-  for (const std::string_view text : other.m_items)
-    Add(text);
+  for (const EntryText& entry : other.m_items)
+    m_items.push_back({Store(entry.head), entry.tail});
 }
 
 tcodelist& tcodelist::operator=(const tcodelist& other) {
@@ -23,16 +24,58 @@ tcodelist& tcodelist::operator=(const tcodelist& other) {
   return *this;
 }
 
+tcodelist::tcodelist(tcodelist&& other) noexcept
+    : m_items(std::move(other.m_items)),
+      m_blocks(std::move(other.m_blocks)),
+      m_keepers(std::move(other.m_keepers)),
+      m_free(std::exchange(other.m_free, nullptr)),
+      m_freeLength(std::exchange(other.m_freeLength, 0)) {
+  other.m_items.clear();
+  other.m_blocks.clear();
+  other.m_keepers.clear();
+}
+
+tcodelist& tcodelist::operator=(tcodelist&& other) noexcept {
+  if (this != &other) {
+    m_items = std::move(other.m_items);
+    m_blocks = std::move(other.m_blocks);
+    m_keepers = std::move(other.m_keepers);
+    m_free = std::exchange(other.m_free, nullptr);
+    m_freeLength = std::exchange(other.m_freeLength, 0);
+    other.m_items.clear();
+    other.m_blocks.clear();
+    other.m_keepers.clear();
+  }
+  return *this;
+}
+
 void tcodelist::Add(std::string_view text) {
-  m_items.push_back(Store(text));
+  m_items.push_back({Store(text), {}});
+}
+
+void tcodelist::AddJoined(std::string_view head, std::string_view tail,
+                          std::shared_ptr<const tcodelist> keeper) {
+  if (!tail.empty() && keeper != nullptr &&
+      std::find(m_keepers.rbegin(), m_keepers.rend(), keeper) == m_keepers.rend()) {
+    m_keepers.push_back(std::move(keeper));
+  }
+  m_items.push_back({Store(head), tail});
 }
 
 void tcodelist::Set(std::size_t index, std::string_view text) {
-  m_items[index] = Store(text);
+  m_items[index] = {Store(text), {}};
 }
 
 std::vector<std::string> tcodelist::Items() const {
-  return std::vector<std::string>(m_items.begin(), m_items.end());
+  std::vector<std::string> items;
+  items.reserve(m_items.size());
+  for (const EntryText& entry : m_items)
+    items.push_back(entry.String());
+  return items;
+}
+
+bool operator==(const tcodelist& a, const tcodelist& b) {
+  return a.Count() == b.Count() && std::equal(a.begin(), a.end(), b.begin());
 }
 
 std::string_view tcodelist::Store(std::string_view text) {

@@ -16,8 +16,8 @@ void EntryModel::Replace(const core::tcodelist& list) {
   beginResetModel();
   m_texts.clear();
   m_texts.reserve(list.Count());
-  for (const std::string_view entry : list) {
-    m_texts.push_back(QString::fromStdU16String(text::Cp1252ToUtf16(entry)));
+  for (const core::EntryText& entry : list) {
+    m_texts.push_back(QString::fromStdU16String(text::Cp1252ToUtf16(entry.String())));
   }
   m_widestWidth = -1;
   endResetModel();

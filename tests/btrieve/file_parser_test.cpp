@@ -1,10 +1,13 @@
 // Damaged and hostile files: every one must answer 2 or 30 (or read correctly where the damage is
 // harmless), never crash, hang or allocate much more than the file's size.
 #include "btrieve/file_parser.h"
+#include "btrieve/open_file.h"
 #include "btrieve/reason.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -393,6 +396,33 @@ TEST_P(FileParser, AbsurdCountsAllocateLittle) {
     EXPECT_NE(result.status, status::kSuccess) << offset;
     EXPECT_LE(kl7test::LargestAllocation(), 4 * size + 4096) << offset;
   }
+}
+
+// A file is judged by its first pages before the rest is read: a gigabyte of zeros is refused with
+// 30 after reading no more than the header, and a pre-6.0 file followed by a gigabyte of anything
+// is read only as far as its page count goes (both files sparse: they take no disk).
+TEST_P(FileParser, HeaderIsJudgedBeforeTheRestIsRead) {
+  const TempDir dir;
+  const std::uint64_t gigabyte = std::uint64_t{1} << 30;
+  const auto path = dir.Path() / "LARGE.DAT";
+  std::ofstream(path, std::ios::binary).close();
+  std::filesystem::resize_file(path, gigabyte);
+  kl7test::ResetLargestAllocation();
+  ParseResult opened = OpenParsedFile(path.string());
+  EXPECT_EQ(opened.status, status::kNotBtrieveFile);
+  EXPECT_LE(kl7test::LargestAllocation(), kHeaderBytes + 4096);
+
+  // 6.x pages are placed through the PAT anywhere in the file, which is then read whole.
+  if (IsV6()) return;
+  const std::vector<std::byte> bytes = writer::Build(RichSpec(GetParam())).bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  std::filesystem::resize_file(path, gigabyte);
+  kl7test::ResetLargestAllocation();
+  opened = OpenParsedFile(path.string());
+  ASSERT_EQ(opened.status, status::kSuccess);
+  EXPECT_LE(kl7test::LargestAllocation(), 2 * bytes.size() + 4096);
 }
 
 }  // namespace

@@ -183,7 +183,24 @@ TEST_P(VariableRecords, DamagedChainFailsOnlyItsRecord) {
     return std::to_integer<std::size_t>(f.Bytes()[at]) |
            (std::to_integer<std::size_t>(f.Bytes()[at + 1]) << 8);
   };
+  // The slot pointer of a record (in insertion order) other than kLongest whose fragments share a
+  // page with kLongest's chain, so that the check of untouched records below leaves it out.
+  const auto neighbourSlot = [&](const WrittenFile& f, const writer::Layout::Fragment* chain) {
+    const auto& fragments = f.Layout().recordFragments;
+    for (std::size_t r = 0; r < fragments.size(); ++r) {
+      if (r == InsertionIndex(Spec(), kLongest)) continue;
+      for (const auto& fragment : fragments[r]) {
+        if (fragment.page == chain[0].page || fragment.page == chain[1].page)
+          return f.Layout().recordSlots[r] + (IsV6() ? 2 : 0) + kFixed;
+      }
+    }
+    return std::size_t{0};
+  };
   const Damage damages[] = {
+      {"another record's chain joins it at its second fragment", 1, Check::kFragmentShared,
+       [&](WrittenFile& f, auto chain, std::size_t) {
+         pointer(f, neighbourSlot(f, chain), pageNumber(f, chain[1].page), chain[1].index);
+       }},
       {"pointer to page 0", 0, Check::kVariablePage,
        [&](WrittenFile& f, auto, std::size_t slot) { pointer(f, slot, 0, 0); }},
       {"pointer beyond the file", 0, Check::kVariablePage,
@@ -342,6 +359,38 @@ TEST_P(VariableRecords, VariantsThisReaderDoesNotReadAreRefused) {
     refusal.apply(file, file.PageOffset(file.Layout().currentFcrPage));
     EXPECT_EQ(file.OpenStatus(), refusal.expected) << refusal.name;
   }
+}
+
+// Every record's chain is the same long chain of small fragments (a crafted file that would cost
+// records times chain length): each record answers 54 with its fixed part, and only the first
+// fragment is ever looked at per record.
+TEST_P(VariableRecords, ChainsThatShareFragmentsAreDamage) {
+  writer::FileSpec spec = Spec();
+  spec.maxFragmentData = 8;
+  WrittenFile file(spec);
+  const std::size_t longest = InsertionIndex(spec, kLongest);
+  const auto& layout = file.Layout();
+  const std::size_t at = layout.recordSlots[longest] + (IsV6() ? 2 : 0) + kFixed;
+  std::vector<std::byte> pointer(file.Bytes().begin() + static_cast<std::ptrdiff_t>(at),
+                                 file.Bytes().begin() + static_cast<std::ptrdiff_t>(at + 4));
+  for (std::size_t r = 0; r < layout.recordSlots.size(); ++r) {
+    const std::size_t slot = layout.recordSlots[r] + (IsV6() ? 2 : 0) + kFixed;
+    for (std::size_t i = 0; i < 4; ++i)
+      file.SetByte(slot + i, std::to_integer<std::uint8_t>(pointer[i]));
+  }
+  Handle handle;
+  ASSERT_EQ(handle.Open(file.Path()), status::kSuccess);
+  GetResult result = handle.Get(kOpGetFirst, Le(0, 4), 4000);
+  int records = 0;
+  while (result.status != status::kEndOfFile) {
+    ASSERT_EQ(result.status, status::kVariablePartDamaged);
+    EXPECT_EQ(result.data.size(), kFixed);
+    ++records;
+    result = handle.Get(kOpGetNext, Le(0, 4), 4000);
+  }
+  EXPECT_EQ(records, kCount);
+  const std::optional<Reason> reason = LastRefusal(file.Path(), status::kVariablePartDamaged);
+  EXPECT_EQ(reason ? reason->check : Check::kNone, Check::kFragmentShared);
 }
 
 }  // namespace

@@ -402,5 +402,37 @@ TEST(LoaderReuseTest, ASettledFileIsCheckedWithoutOpeningIt) {
   EXPECT_FALSE(cache.LibraryLoaded(3));
 }
 
+// Within one load each target file is opened and read at most once, whatever came of it: a
+// missing and a damaged target fail for every later reference without being opened again; and
+// references share their target's text instead of copying it.
+TEST(LoaderReuseTest, OneLoadReadsEachTargetOnceWhateverCameOfItAndCopiesNoTargetText) {
+  UtilsDirectory dir;
+  const std::string longText(60, 'L');
+  dir.WriteCurrent(1, {"LIB[7,1]", "LIB[8,1]", "LIB[3,1]", "LIB[7,2]", "LIB[8,1]", "LIB[3,1]"});
+  dir.WriteCurrent(3, {longText});
+  dir.WriteBytes(8, std::string(4096, '\x5A'));
+  libfile::NativeRecordManager native;
+  CountingRecordManager counter(native);
+  LibraryCache cache(counter, dir.Utils());
+  bool is16Bit = false;
+
+  ASSERT_TRUE(cache.LoadLibraryList(1, true, true, is16Bit));
+  const int opensOfOneLoad = counter.Count(btrieve::kOpOpen);
+  const std::string joined = "LIB[3,1] ---> " + longText;
+  EXPECT_EQ(ListOf(cache, 1),
+            (std::vector<std::string>{"*", "LIB[7,1] ---> ?????", "LIB[8,1] ---> ?????", joined,
+                                      "LIB[7,2] ---> ?????", "LIB[8,1] ---> ?????", joined}));
+  // Library 1 once, library 3 once, and each failing target once per class that tries it.
+  counter.Reset();
+  ASSERT_TRUE(cache.LoadLibraryList(7, true, false, is16Bit) == false);
+  ASSERT_TRUE(cache.LoadLibraryList(8, true, false, is16Bit) == false);
+  const int opensOfBothFailures = counter.Count(btrieve::kOpOpen);
+  EXPECT_EQ(opensOfOneLoad, 2 + opensOfBothFailures);
+
+  const tcodelist& list = *cache.LibraryLists(1);
+  EXPECT_EQ(list[3].tail.data(), list[6].tail.data()) << "both show the one stored target text";
+  EXPECT_EQ(list[3].tail.size(), longText.size());
+}
+
 }  // namespace
 }  // namespace core

@@ -27,7 +27,7 @@ TEST_F(SamplesTest, EveryCatalogueLibraryLoadsInItsLayout) {
   ASSERT_TRUE(m_cache.LoadLibraryList(0, true, true, is16Bit));
   const tcodelist catalogue = *m_cache.LibraryLists(0);
   ASSERT_GE(catalogue.Count(), 7u);
-  EXPECT_EQ(Utf8(catalogue[3]), "Maßeinheiten");
+  EXPECT_EQ(Utf8(catalogue[3].String()), "Maßeinheiten");
 
   const std::vector<bool> older = {false, false, true, false, false, true, false, false};
   for (std::uint8_t number = 1; number < catalogue.Count(); ++number) {

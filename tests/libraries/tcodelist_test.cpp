@@ -43,5 +43,32 @@ TEST(TcodelistTest, KeepsEveryTextAcrossBlocksCopiesAndReplacements) {
   EXPECT_EQ(assigned.Items(), expected);
 }
 
+// A moved-from list is empty and owns nothing of the list it was moved into: adding to it never
+// writes into the other's blocks. A joined entry keeps the list its tail shows alive.
+TEST(TcodelistTest, MovesLeaveBothListsSoundAndJoinedEntriesKeepTheirTarget) {
+  tcodelist from;
+  from.Add("eins");
+  tcodelist to(std::move(from));
+  from.Add("zwei");  // NOLINT(bugprone-use-after-move): the moved-from state is what is tested
+  to.Add("drei");
+  EXPECT_EQ(to.Items(), (std::vector<std::string>{"eins", "drei"}));
+  EXPECT_EQ(from.Items(), (std::vector<std::string>{"zwei"}));
+  tcodelist assigned;
+  assigned = std::move(to);
+  to.Add("vier");  // NOLINT(bugprone-use-after-move)
+  assigned.Add("fünf");
+  EXPECT_EQ(assigned.Items(), (std::vector<std::string>{"eins", "drei", "fünf"}));
+  EXPECT_EQ(to.Items(), (std::vector<std::string>{"vier"}));
+
+  auto target = std::make_shared<tcodelist>();
+  target->Add("Ziel");
+  tcodelist joined;
+  joined.AddJoined("LIB[1,1] ---> ", (*target)[0].head, target);
+  const tcodelist copy = joined;
+  target.reset();
+  EXPECT_EQ(joined[0], "LIB[1,1] ---> Ziel");
+  EXPECT_EQ(copy.Items(), (std::vector<std::string>{"LIB[1,1] ---> Ziel"}));
+}
+
 }  // namespace
 }  // namespace core

@@ -3,6 +3,7 @@
 // so that no caller sees malloc and free paired with new and delete.
 #include "allocation_probe.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -37,7 +38,51 @@ void* Allocate(std::size_t size) {
   if (void* p = TryAllocate(size)) return p;
   throw std::bad_alloc();
 }
+void* TryAllocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
+  ++kl7test::g_count;
+  std::size_t seen = kl7test::g_largest.load();
+  while (size > seen && !kl7test::g_largest.compare_exchange_weak(seen, size)) {
+  }
+  const auto align = static_cast<std::size_t>(alignment);
+  const std::size_t rounded = (std::max<std::size_t>(size, 1) + align - 1) / align * align;
+  return std::aligned_alloc(align, rounded);
+}
+void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
+  if (void* p = TryAllocateAligned(size, alignment)) return p;
+  throw std::bad_alloc();
+}
 }  // namespace
+
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  return AllocateAligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return AllocateAligned(size, alignment);
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return TryAllocateAligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return TryAllocateAligned(size, alignment);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
 
 void* operator new(std::size_t size) {
   return Allocate(size);
