@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -31,14 +32,19 @@ std::string FileName(std::uint8_t number, bool lowerCase) {
   return name;
 }
 
-// Touches every byte of every text of the cached list of `number`.
+// Touches every byte of every text of the cached list of `number`, and makes each joined text as
+// the window does when it draws a row.
 std::size_t Walk(const core::LibraryCache& cache, int number) {
-  const core::tcodelist* list = cache.LibraryLists(number);
+  const std::shared_ptr<const core::tcodelist> list = cache.SharedList(number);
   if (list == nullptr) return 0;
   std::size_t sum = 0;
   for (std::size_t i = 0; i < list->Count(); ++i) {
-    for (const char c : (*list)[i])
+    const core::EntryText entry = (*list)[i];
+    for (const char c : entry.head)
       sum += static_cast<unsigned char>(c);
+    for (const char c : entry.tail)
+      sum += static_cast<unsigned char>(c);
+    sum += entry.String().size();
   }
   return sum;
 }
