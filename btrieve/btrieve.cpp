@@ -11,21 +11,15 @@
 #include "btrieve/open_file.h"
 #include "btrieve/reason.h"
 #include "btrieve/session_registry.h"
+#include "btrieve/stat_reply.h"
 
 namespace btrieve {
 namespace {
 
-constexpr std::size_t kStatHeaderSize = 16;
-constexpr std::size_t kStatSegmentSize = 16;
-
-void PutU16(std::byte* out, std::uint32_t value) {
-  out[0] = static_cast<std::byte>(value & 0xFF);
-  out[1] = static_cast<std::byte>((value >> 8) & 0xFF);
-}
-
-void PutU32(std::byte* out, std::uint32_t value) {
-  PutU16(out, value & 0xFFFF);
-  PutU16(out + 2, value >> 16);
+// Writes `value` little-endian into `field` of the entry at `out`.
+void Put(std::byte* out, stat_reply::Field field, std::uint32_t value) {
+  for (std::size_t i = 0; i < field.size; ++i)
+    out[field.offset + i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
 }
 
 std::uint32_t Available(const void* dataBuffer, const std::uint32_t* dataLength) {
@@ -58,7 +52,7 @@ std::uint16_t Stat(const ParsedFile& file, void* dataBuffer, std::uint32_t* data
   std::size_t segments = 0;
   for (const KeySpec& key : file.Keys())
     segments += key.segments.size();
-  const std::size_t needed = kStatHeaderSize + kStatSegmentSize * segments;
+  const std::size_t needed = stat_reply::kHeaderSize + stat_reply::kSegmentSize * segments;
   if (Available(dataBuffer, dataLength) < needed) {
     SetDataLength(dataLength, 0);
     return status::kDataBufferTooShort;
@@ -66,23 +60,23 @@ std::uint16_t Stat(const ParsedFile& file, void* dataBuffer, std::uint32_t* data
   auto* out = static_cast<std::byte*>(dataBuffer);
   std::memset(out, 0, needed);
   const FileFacts& facts = file.Facts();
-  PutU16(out + 0, facts.recordLength);
-  PutU16(out + 2, facts.pageSize);
-  PutU16(out + 4, static_cast<std::uint32_t>(file.Keys().size()));
-  PutU32(out + 6, static_cast<std::uint32_t>(file.RecordCount()));
-  PutU16(out + 10, facts.fileFlags);
-  std::byte* entry = out + kStatHeaderSize;
+  Put(out, stat_reply::kRecordLength, facts.recordLength);
+  Put(out, stat_reply::kPageSize, facts.pageSize);
+  Put(out, stat_reply::kKeyCount, static_cast<std::uint32_t>(file.Keys().size()));
+  Put(out, stat_reply::kRecordCount, static_cast<std::uint32_t>(file.RecordCount()));
+  Put(out, stat_reply::kFileFlags, facts.fileFlags);
+  std::byte* entry = out + stat_reply::kHeaderSize;
   for (std::size_t k = 0; k < file.Keys().size(); ++k) {
     const KeySpec& key = file.Keys()[k];
     for (const SegmentSpec& segment : key.segments) {
-      PutU16(entry + 0, segment.recordOffset + 1);
-      PutU16(entry + 2, segment.length);
-      PutU16(entry + 4, segment.flags);
-      PutU32(entry + 6, key.uniqueCount);
-      entry[10] = static_cast<std::byte>(segment.type);
-      entry[11] = static_cast<std::byte>(segment.nullValue);
-      entry[14] = static_cast<std::byte>(k & 0xFF);
-      entry += kStatSegmentSize;
+      Put(entry, stat_reply::kSegmentPosition, segment.recordOffset + 1);
+      Put(entry, stat_reply::kSegmentLength, segment.length);
+      Put(entry, stat_reply::kSegmentFlags, segment.flags);
+      Put(entry, stat_reply::kSegmentUniqueCount, key.uniqueCount);
+      Put(entry, stat_reply::kSegmentType, segment.type);
+      Put(entry, stat_reply::kSegmentNullValue, segment.nullValue);
+      Put(entry, stat_reply::kSegmentKeyNumber, static_cast<std::uint32_t>(k));
+      entry += stat_reply::kSegmentSize;
     }
   }
   SetDataLength(dataLength, static_cast<std::uint32_t>(needed));

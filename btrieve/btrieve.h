@@ -59,8 +59,9 @@ inline constexpr std::size_t kPositionBlockSize = 128;
 //   block that still holds an open file of its own closes that file first (also when the new Open
 //   then fails): nothing leaks, and the block then refers to the new file or to none. An unknown or
 //   zeroed block answers 3.
-// - Stat fills 16 + 16 per key segment bytes and sets the data length to that; only the first byte
-//   of the key buffer is written (0). A shorter data buffer answers 22 with nothing copied.
+// - Stat fills the reply that stat_reply.h lays out (16 + 16 per key segment bytes) and sets the
+//   data length to that; only the first byte of the key buffer is written (0). A shorter data
+//   buffer answers 22 with nothing copied.
 // - Get Equal, Get Next, Get First and Get Last copy the record and its key; a data buffer longer
 //   than the record is fine (the data length becomes the record length). A shorter one gets what
 //   fits, 22, and the data length says how much was copied; the position moves to that record all

@@ -8,6 +8,7 @@
 
 #include "btrieve/btrieve.h"
 #include "btrieve/byte_reader.h"
+#include "btrieve/key_order.h"
 
 namespace btrieve {
 namespace {
@@ -178,10 +179,7 @@ Reason CheckVariableSlot(const FileFacts& facts, const std::vector<KeySpec>& key
   const std::uint32_t rest = facts.physicalLength - FixedEnd(facts);
   std::uint32_t linked = 0;
   for (const KeySpec& key : keys) {
-    if (key.duplicatePointerOffset != 0 && (key.flags & key_flags::kDuplicates) != 0 &&
-        (key.flags & key_flags::kRepeatingDuplicates) == 0) {
-      ++linked;
-    }
+    if (HasLinkedDuplicates(key)) ++linked;
   }
   if (rest % 8 == 2 || rest % 8 == 4) {
     return Refusal(kUnsupported, Check::kSlotOverheadUnannounced).Values(rest);
@@ -265,11 +263,8 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, std::uint64_t fcrPageNum
       offset += layout::kKeySpecSize;
     }
     next = offset;
-    const bool linked = (key.flags & key_flags::kDuplicates) != 0 &&
-                        (key.flags & key_flags::kRepeatingDuplicates) == 0 &&
-                        key.duplicatePointerOffset != 0;
-    if (linked && (key.duplicatePointerOffset < FixedEnd(facts) ||
-                   key.duplicatePointerOffset + 8U > facts.physicalLength)) {
+    if (HasLinkedDuplicates(key) && (key.duplicatePointerOffset < FixedEnd(facts) ||
+                                     key.duplicatePointerOffset + 8U > facts.physicalLength)) {
       result.reason = refuse(Check::kDuplicatePointersOutside)
                           .Values(key.duplicatePointerOffset, facts.physicalLength);
       result.reason.key = k;

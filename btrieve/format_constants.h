@@ -128,6 +128,12 @@ inline constexpr std::uint16_t kRepeatingDuplicates = 0x0080;
 inline constexpr std::uint16_t kExtendedType = 0x0100;
 inline constexpr std::uint16_t kNullAny = 0x0200;
 inline constexpr std::uint16_t kCaseInsensitive = 0x0400;
+
+// Whether a key with these flags links its equal values through a pointer pair in each slot:
+// duplicates allowed, and not the repeating kind.
+[[nodiscard]] constexpr bool LinksDuplicates(std::uint16_t flags) {
+  return (flags & kDuplicates) != 0 && (flags & kRepeatingDuplicates) == 0;
+}
 }  // namespace key_flags
 
 // Extended key types (segment spec +0x1C, with key_flags::kExtendedType).

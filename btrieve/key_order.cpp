@@ -247,11 +247,6 @@ Reason OrderDuplicateChains(std::span<std::uint32_t> all, Same same, const KeySp
   return {};
 }
 
-bool HasLinkedDuplicates(const KeySpec& key) {
-  return (key.flags & key_flags::kDuplicates) != 0 &&
-         (key.flags & key_flags::kRepeatingDuplicates) == 0 && key.duplicatePointerOffset != 0;
-}
-
 // The checks every order starts with; false when `result` already says why there is none.
 bool Orderable(const KeySpec& key, KeyOrder& result) {
   if (!key.comparable) {

@@ -8,6 +8,12 @@
 
 namespace btrieve {
 
+// Whether `key` has linked duplicates: its flags link them (key_flags::LinksDuplicates) and the
+// slot has a pointer pair for them.
+[[nodiscard]] inline bool HasLinkedDuplicates(const KeySpec& key) {
+  return key_flags::LinksDuplicates(key.flags) && key.duplicatePointerOffset != 0;
+}
+
 // Equal values keep their physical order unless the key has linked duplicates (flag 0x01 without
 // 0x80, with a pointer pair in the slot); then each group of two or more equal values must form
 // exactly one chain through the (previous, next) record addresses, from the member whose previous

@@ -63,18 +63,25 @@ ParseResult OpenParsedFile(const std::string& name) {
     LoadResult loaded =
         judged.readLimit <= head.image.Size() ? std::move(head) : file.Load(judged.readLimit);
     if (loaded.status != status::kSuccess) {
-      refuse(loaded.status, Check::kCannotRead);
+      if (loaded.outOfMemory) {
+        refuse(loaded.status, Check::kNoMemory).Values(judged.readLimit);
+      } else {
+        refuse(loaded.status, Check::kCannotRead);
+      }
       return result;
     }
     result = ParseFile(std::move(loaded.image));
     const std::optional<FileIdentity> after = file.Identity();
     const bool stable = after && *after == *before;
-    if (result.status == status::kSuccess) {
-      if (stable) cache.Store(*before, result.file, now);
+    // What was read while the file changed may mix two versions of it: it is never served, and
+    // a file that changes during every read is refused.
+    if (stable) {
+      if (result.status == status::kSuccess) cache.Store(*before, result.file, now);
       return result;
     }
-    if (result.status != status::kIoError || stable) return result;
   }
+  result = ParseResult{};
+  refuse(status::kIoError, Check::kChangedWhileRead);
   return result;
 }
 

@@ -249,7 +249,8 @@ LoadResult ReadOnlyFile::Load(std::uint64_t limit) const {
   const auto size = static_cast<std::size_t>(limit);
   Buffer buffer = Allocate(size);
   if (buffer.memory == nullptr) {
-    result.status = status::kIoError;  // no memory for the image
+    result.status = status::kIoError;
+    result.outOfMemory = true;
     return result;
   }
   auto* bytes = static_cast<std::byte*>(buffer.memory.get());

@@ -33,6 +33,7 @@ struct OpenFileResult {
 
 struct LoadResult {
   std::uint16_t status = 0;  // 0 or 2
+  bool outOfMemory = false;  // status 2 because no memory could be had for the image
   FileImage image;
 };
 

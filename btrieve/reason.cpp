@@ -18,6 +18,10 @@ std::string_view Phrase(Check check) {
       return "the file cannot be opened for reading";
     case Check::kCannotRead:
       return "the file cannot be read, or it changed while it was read";
+    case Check::kChangedWhileRead:
+      return "the file changed each time it was read";
+    case Check::kNoMemory:
+      return "not enough memory to read its {found} bytes";
     case Check::kTooLarge:
       return "the file has {found} bytes, more than the {bound} this reader takes";
     case Check::kTooShort:
@@ -102,24 +106,23 @@ std::string_view Phrase(Check check) {
     case Check::kDuplicateChainBroken:
       return "key {key}: the duplicate chain of {found} equal values breaks at record slot {slot}";
     case Check::kVariablePage:
-      return "variable part: pointer {found:x} names no variable page";
+      return "pointer {found:x} names no variable page";
     case Check::kFragmentTable:
-      return "variable part: a fragment table of {found} entries does not fit the page";
+      return "a fragment table of {found} entries does not fit the page";
     case Check::kFragmentIndex:
-      return "variable part: fragment {found} of a page with {bound} fragments";
+      return "fragment {found} of a page with {bound} fragments";
     case Check::kFragmentFree:
-      return "variable part: fragment {found} is free";
+      return "fragment {found} is free";
     case Check::kFragmentEnd:
-      return "variable part: fragment {found} has no end in the fragment table";
+      return "fragment {found} has no end in the fragment table";
     case Check::kFragmentOutside:
-      return "variable part: fragment {found} (offset {offset}) lies outside its page";
+      return "fragment {found} (offset {offset}) lies outside its page";
     case Check::kFragmentLoop:
-      return "variable part: the fragment chain runs in a circle after {found} fragments";
+      return "the fragment chain runs in a circle after {found} fragments";
     case Check::kFragmentTooLong:
-      return "variable part: the fragment chain holds more than the file's {bound} bytes";
+      return "the fragment chain holds more than the file's {bound} bytes";
     case Check::kFragmentShared:
-      return "variable part: pointer {found:x} names a fragment that another record's chain "
-             "also holds";
+      return "pointer {found:x} names a fragment that another record's chain also holds";
   }
   return "unknown check";
 }

@@ -18,6 +18,8 @@ enum class Check : std::uint8_t {
   // the file system
   kCannotOpen,
   kCannotRead,
+  kChangedWhileRead,
+  kNoMemory,
   kTooLarge,
   // recognition
   kTooShort,

@@ -2,6 +2,8 @@
 #include "cli/kl7.h"
 
 #include <exception>
+#include <new>
+#include <string>
 #include <string_view>
 
 #include "cli/status_text.h"
@@ -27,14 +29,17 @@ Verbs:
   list DIR          one row per library file in DIR: number, hex, file,
                     layout, entries, catalogue name, status and its meaning
   dump TARGET [N]   the entries of one library as the viewer shows them;
-                    TARGET is a utils directory (N: library number in decimal,
-                    default 0) or a KL7xx.DAT file (then without N)
-  export DIR        the entries of every library in DIR, with number and name
-  find TEXT DIR     the entries of any library in DIR whose shown text
+                    TARGET is a utils directory (N: library number, 26, 0x1A
+                    or $1A, 0 to 255, default 0) or a KL7xx.DAT file (then
+                    without N)
+  export TARGET     the entries of every library of TARGET (a utils directory,
+                    or one KL7xx.DAT file), with number and name
+  find TEXT TARGET  the entries of any library of TARGET whose shown text
                     contains TEXT, compared by Unicode case folding
   check PATH...     validates library files and utils directories: files that
-                    do not load, entries the loader marked, entry counts
-                    beyond 65,535
+                    do not load (and why), entries the loader marked, entry
+                    counts beyond 65,535, catalogue names without a file,
+                    files of one library differing only in letter case
   records FILE      any Btrieve file's records in key-0 order, as hex
 
 Options:
@@ -56,17 +61,25 @@ Columns:
   list: library, hex, file, layout, entries, name, status, message
   check: file, library, entry, problem, text
 
+A file that cannot be read is reported as "kl7: PATH: message (status N)";
+for a damaged or unsupported file the message names the check that failed
+and where, e.g. "damaged file: page 17 of 120: record slot 40 lies beyond
+the page (status 2)".
+
 Exit status:
   0  all went well
-  1  a file could not be read ("kl7: PATH: message (status N)" on stderr; the
-     rest is printed), check found a problem, or the output failed
+  1  a file could not be read (one line on stderr; the rest is printed), a
+     directory holds no library file, check found a problem, or the output
+     failed
   2  usage error (one line on stderr)
 )HELP";
 
 }  // namespace
 
-void VerbContext::ReportStatus(std::string_view path, std::uint16_t status) {
-  m_err << "kl7: " << path << ": " << StatusMeaning(status) << " (status " << status << ")\n";
+void VerbContext::ReportStatus(std::string_view path, std::uint16_t status,
+                               const std::optional<btrieve::Reason>& reason) {
+  m_err << "kl7: " << path << ": " << StatusMessage(status, reason) << " (status " << status
+        << ")\n";
   m_trouble = true;
 }
 
@@ -112,6 +125,13 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
   } catch (const UsageError& error) {
     err << "kl7: " << error.message << " (see kl7 --help)\n";
     return kExitUsage;
+  } catch (const std::bad_alloc&) {
+    // The usual line, naming what was being read, never the exception's name.
+    const std::size_t target = options.verb == "find" ? 1 : 0;
+    const std::string path =
+        target < options.operands.size() ? options.operands[target] : std::string("kl7");
+    err << "kl7: " << path << ": not enough memory\n";
+    return kExitTrouble;
   } catch (const std::exception& error) {
     err << "kl7: " << error.what() << '\n';
     return kExitTrouble;

@@ -1,21 +1,20 @@
 // Library files of a utils directory, and loads through the viewer's cache.
 #include "cli/library_access.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <map>
 #include <system_error>
+#include <type_traits>
+#include <utility>
 
-#include "libfile/basis_datei.h"
-#include "libfile/basis_datei32.h"
-#include "libfile/library_file_context.h"
+#include "btrieve/reason.h"
+#include "libfile/library_file.h"
 
 namespace cli {
 
 namespace {
-
-constexpr std::int16_t kReadOnlyOpenMode = -2;
-constexpr std::uint16_t kMinimumCurrentDataLength = 39;
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -73,7 +72,7 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
     error = "cannot list the directory: " + code.message();
     return std::nullopt;
   }
-  std::map<std::uint8_t, std::string> chosen;
+  std::map<std::uint8_t, LibraryFile> chosen;
   for (; it != fs::directory_iterator(); it.increment(code)) {
     if (code) break;
     const std::string name = it->path().filename().string();
@@ -82,9 +81,13 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
     std::error_code statusCode;
     if (it->is_directory(statusCode)) continue;
     const std::string exact = core::LibraryFileName("", *number);
-    auto [place, inserted] = chosen.try_emplace(*number, name);
-    if (!inserted && place->second != exact && (name == exact || name < place->second)) {
-      place->second = name;
+    auto [place, inserted] = chosen.try_emplace(*number, LibraryFile{*number, name, {}});
+    if (inserted) continue;
+    LibraryFile& file = place->second;
+    if (file.fileName != exact && (name == exact || name < file.fileName)) {
+      file.otherNames.push_back(std::exchange(file.fileName, name));
+    } else {
+      file.otherNames.push_back(name);
     }
   }
   if (code) {
@@ -93,8 +96,10 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
   }
   std::vector<LibraryFile> files;
   files.reserve(chosen.size());
-  for (const auto& [number, name] : chosen)
-    files.push_back(LibraryFile{number, name});
+  for (auto& [number, file] : chosen) {
+    std::sort(file.otherNames.begin(), file.otherNames.end());
+    files.push_back(std::move(file));
+  }
   return files;
 }
 
@@ -103,27 +108,20 @@ LibraryFacts ProbeLibraryFile(libfile::RecordManager& manager, const std::string
   std::vector<std::byte> buffer(core::kRecordBufferSize);
   LibraryFacts facts;
   std::int32_t count = 0;
-  {
-    libfile::TBasisDatei32 file(context, path, buffer, count, kReadOnlyOpenMode);
-    if (file.DataLength() >= kMinimumCurrentDataLength) {
-      facts.status = file.Status();
-      facts.count = facts.status == 0 ? count : 0;
+  libfile::OpenLibraryFile(context, path, buffer, count, [&](auto& file, bool is16Bit) {
+    facts.is16Bit = is16Bit;
+    facts.status = file.Status();
+    if (facts.status != 0) facts.reason = btrieve::LastRefusal(path, facts.status);
+    facts.count = facts.status == 0 ? count : 0;
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(file)>, libfile::TBasisDatei32>) {
       facts.recordLength = file.RecordLength();
       facts.dataLength = file.DataLength();
-      (void)file.Close();
-      return facts;
+    } else {
+      facts.entryDataLength = file.EntryDataLength();
+      facts.headerRecords = file.HeaderRecords();
+      facts.partsPerEntry = file.PartsPerEntry();
     }
-    (void)file.Close();
-  }
-  facts.is16Bit = true;
-  count = 0;
-  libfile::TBasisDatei file(context, path, buffer, count, kReadOnlyOpenMode);
-  facts.status = file.Status();
-  facts.count = facts.status == 0 ? count : 0;
-  facts.entryDataLength = file.EntryDataLength();
-  facts.headerRecords = file.HeaderRecords();
-  facts.partsPerEntry = file.PartsPerEntry();
-  (void)file.Close();
+  });
   return facts;
 }
 
@@ -132,8 +130,10 @@ LoadOutcome LoadLibrary(core::LibraryCache& cache, libfile::RecordManager& manag
   LoadOutcome outcome;
   outcome.loaded = cache.LoadLibraryList(number, true, resolve, outcome.is16Bit);
   if (!outcome.loaded) {
-    outcome.status =
-        ProbeLibraryFile(manager, core::LibraryFileName(cache.UtilsDirectory(), number)).status;
+    const LibraryFacts facts =
+        ProbeLibraryFile(manager, core::LibraryFileName(cache.UtilsDirectory(), number));
+    outcome.status = facts.status;
+    outcome.reason = facts.reason;
     // The file changed between the two reads; the load's failure stands.
     if (outcome.status == 0) outcome.status = 2;
   }
@@ -145,7 +145,7 @@ std::vector<std::string> CatalogueNames(core::LibraryCache& cache,
   if (!LoadLibrary(cache, manager, 0, true).loaded) return {};
   const core::tcodelist& list = *cache.LibraryLists(0);
   std::vector<std::string> names = list.Items();
-  names[0] = std::string(kCatalogueHeading);
+  names[0] = std::string(core::kCatalogueHeading);
   return names;
 }
 

@@ -9,13 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "btrieve/reason.h"
 #include "libfile/record_manager.h"
 #include "libraries/library_cache.h"
 
 namespace cli {
-
-// The heading that the viewer puts in place of the catalogue's placeholder: the name of library 0.
-inline constexpr std::string_view kCatalogueHeading = "Bibliotheksnamen";
 
 // The library number of a file name "KL7" + two hexadecimal digits + ".DAT", in any letter case;
 // nothing for any other name.
@@ -30,7 +28,8 @@ inline constexpr std::string_view kCatalogueHeading = "Bibliotheksnamen";
 
 struct LibraryFile {
   std::uint8_t number = 0;
-  std::string fileName;  // as it stands in the directory
+  std::string fileName;                 // as it stands in the directory: the one that is read
+  std::vector<std::string> otherNames;  // other spellings of the same name (letter case only)
 };
 
 // The library files in `directory`, one per number, in number order. Of several spellings of one
@@ -42,7 +41,8 @@ struct LibraryFile {
 // A library file as the loader sees it: the class that reads it, the status that class ended its
 // opening with, and its layout figures.
 struct LibraryFacts {
-  std::uint16_t status = 0;  // 0: the loader reads the file
+  std::uint16_t status = 0;               // 0: the loader reads the file
+  std::optional<btrieve::Reason> reason;  // the record manager's reason for `status`, if it has one
   bool is16Bit = false;
   std::int32_t count = 0;  // entries before the loader takes the low 16 bits
   // Current layout.
@@ -64,6 +64,7 @@ struct LibraryFacts {
 struct LoadOutcome {
   bool loaded = false;
   std::uint16_t status = 0;
+  std::optional<btrieve::Reason> reason;
   bool is16Bit = false;
 };
 [[nodiscard]] LoadOutcome LoadLibrary(core::LibraryCache& cache, libfile::RecordManager& manager,

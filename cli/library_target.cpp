@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "cli/library_access.h"
+#include "text/number.h"
 
 namespace cli {
 
@@ -19,14 +20,33 @@ PathKind KindOfPath(const std::string& path) {
 }
 
 std::optional<std::uint8_t> ParseLibraryNumber(const std::string& text) {
-  if (text.empty() || text.size() > 3) return std::nullopt;
-  unsigned value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(c - '0');
+  const text::NumberConversion number = text::ConvertNumber(text);
+  if (!number.ok || number.value < 0 || number.value > 255) return std::nullopt;
+  return static_cast<std::uint8_t>(number.value);
+}
+
+std::optional<LibraryTarget> ReadLibraryTarget(VerbContext& context, const std::string& verb,
+                                               const std::string& target) {
+  LibraryTarget result;
+  switch (KindOfPath(target)) {
+    case PathKind::kDirectory:
+      result.directory = target;
+      return result;
+    case PathKind::kLibraryFile: {
+      const std::size_t slash = target.rfind('/');
+      result.directory = DirectoryOfFile(target);
+      result.file =
+          LibraryNumberFromFileName(slash == std::string::npos ? target : target.substr(slash + 1));
+      result.fileName = target;
+      return result;
+    }
+    case PathKind::kOtherFile:
+      throw UsageError{verb + ": '" + target + "' is neither a directory nor a KL7xx.DAT file"};
+    case PathKind::kMissing:
+      break;
   }
-  if (value > 255) return std::nullopt;
-  return static_cast<std::uint8_t>(value);
+  context.Report(target, "no such file or directory");
+  return std::nullopt;
 }
 
 }  // namespace cli

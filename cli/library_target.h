@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/verbs.h"
+
 namespace cli {
 
 enum class PathKind { kDirectory, kLibraryFile, kOtherFile, kMissing };
@@ -14,7 +16,29 @@ enum class PathKind { kDirectory, kLibraryFile, kOtherFile, kMissing };
 // record manager then reports it missing), another file, or nothing.
 [[nodiscard]] PathKind KindOfPath(const std::string& path);
 
-// A decimal library number 0 to 255; nothing for anything else.
+// A library number 0 to 255 as the viewer reads numbers: decimal, or hexadecimal after "$", "x",
+// "X", "0x" or "0X" ("26", "0x1A" and "$1A" alike); nothing for anything else.
 [[nodiscard]] std::optional<std::uint8_t> ParseLibraryNumber(const std::string& text);
+
+// The TARGET operand of dump, export and find: a utils directory (all its libraries) or a library
+// file (that one library, its directory being the utils directory).
+struct LibraryTarget {
+  std::string directory;             // as given, or the file's directory ("" for the current one)
+  std::optional<std::uint8_t> file;  // the library of a file target
+  std::string fileName;              // the file target's path, as given
+};
+
+// Reads `target` for `verb`. A file that is no library file is a usage error (thrown); a missing
+// path is reported through `context` (nothing returned).
+[[nodiscard]] std::optional<LibraryTarget> ReadLibraryTarget(VerbContext& context,
+                                                             const std::string& verb,
+                                                             const std::string& target);
+
+// The message for a directory where a verb takes a file (info, records).
+inline constexpr std::string_view kIsADirectory = "is a directory, not a file";
+
+// The message for a directory that holds no library file.
+inline constexpr std::string_view kNoLibraryFiles =
+    "no library files (KL7xx.DAT) in this directory";
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/library_access.h"
+#include "cli/library_target.h"
 #include "libfile/record_manager.h"
 #include "libraries/library_cache.h"
 
@@ -19,6 +20,10 @@ std::unique_ptr<UtilsDirectoryScan> ScanUtilsDirectory(VerbContext& context,
     context.Report(directory, error);
     return nullptr;
   }
+  if (files->empty()) {
+    context.Report(directory, kNoLibraryFiles);
+    return nullptr;
+  }
   auto scan = std::make_unique<UtilsDirectoryScan>();
   scan->files = std::move(*files);
   scan->utils = AsUtilsDirectory(directory);
@@ -27,15 +32,28 @@ std::unique_ptr<UtilsDirectoryScan> ScanUtilsDirectory(VerbContext& context,
   return scan;
 }
 
-void VisitLibraries(VerbContext& context, const std::string& directory, bool resolve,
-                    const LibraryVisitor& visit) {
-  const std::unique_ptr<UtilsDirectoryScan> scan = ScanUtilsDirectory(context, directory);
-  if (scan == nullptr) return;
+void VisitLibraries(VerbContext& context, const std::string& verb, const std::string& target,
+                    bool resolve, const LibraryVisitor& visit) {
+  const std::optional<LibraryTarget> read = ReadLibraryTarget(context, verb, target);
+  if (!read) return;
+  std::unique_ptr<UtilsDirectoryScan> scan;
+  if (read->file) {
+    // One library: its file need not be listed, but its directory's catalogue names it.
+    scan = std::make_unique<UtilsDirectoryScan>();
+    scan->files = {LibraryFile{*read->file, read->fileName, {}}};
+    scan->utils = AsUtilsDirectory(read->directory);
+    scan->cache = std::make_unique<core::LibraryCache>(scan->manager, scan->utils);
+    scan->names = CatalogueNames(*scan->cache, scan->manager);
+  } else {
+    scan = ScanUtilsDirectory(context, read->directory);
+    if (scan == nullptr) return;
+  }
   core::LibraryCache& cache = *scan->cache;
   for (const LibraryFile& file : scan->files) {
     const LoadOutcome outcome = LoadLibrary(cache, scan->manager, file.number, resolve);
     if (!outcome.loaded) {
-      context.ReportStatus(scan->utils + file.fileName, outcome.status);
+      context.ReportStatus(read->file ? file.fileName : scan->utils + file.fileName, outcome.status,
+                           outcome.reason);
       continue;
     }
     visit(file.number, NameOf(scan->names, file.number), *cache.LibraryLists(file.number));

@@ -27,18 +27,21 @@ struct UtilsDirectoryScan {
   std::vector<std::string> names;
 };
 
-// Opens `directory` for a walk; nothing (reported through `context`) when it cannot be listed.
+// Opens `directory` for a walk; nothing (reported through `context`) when it cannot be listed or
+// holds no library file.
 [[nodiscard]] std::unique_ptr<UtilsDirectoryScan> ScanUtilsDirectory(VerbContext& context,
                                                                      const std::string& directory);
 
-// Hands each library file of `directory` that loads to `visit` with its number, its name in the
-// catalogue and its list (position 0 is the placeholder). A file that does not load, or a
-// directory that cannot be listed, is reported through `context`. The list is valid only during
-// the call.
+// Hands each library of `target` that loads to `visit` with its number, its name in the
+// catalogue and its list (position 0 is the placeholder): every library file of a utils
+// directory, or the one library of a library file (named as its directory's catalogue names it).
+// A file that does not load, a missing target or a directory that cannot be listed or holds no
+// library file is reported through `context`; a target that is neither is a usage error of
+// `verb`. The list is valid only during the call.
 using LibraryVisitor =
     std::function<void(std::uint8_t number, const std::string& name, const core::tcodelist& list)>;
-void VisitLibraries(VerbContext& context, const std::string& directory, bool resolve,
-                    const LibraryVisitor& visit);
+void VisitLibraries(VerbContext& context, const std::string& verb, const std::string& target,
+                    bool resolve, const LibraryVisitor& visit);
 
 // The columns of a row that names an entry of some library (export, find).
 inline constexpr std::array<Column, 4> kLibraryEntryColumns{{

@@ -25,8 +25,8 @@ constexpr std::array<VerbRule, 7> kVerbs{{
     {"info", 1, kMany, "FILE...", true, false, false},
     {"list", 1, 1, "DIR", true, false, false},
     {"dump", 1, 2, "TARGET [N]", true, true, false},
-    {"export", 1, 1, "DIR", true, true, false},
-    {"find", 2, 2, "TEXT DIR", true, false, false},
+    {"export", 1, 1, "TARGET", true, true, false},
+    {"find", 2, 2, "TEXT TARGET", true, false, false},
     {"check", 1, kMany, "PATH...", true, false, false},
     {"records", 1, 1, "FILE", false, false, true},
 }};

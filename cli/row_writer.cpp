@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/codepage.h"
@@ -49,17 +51,21 @@ class ByteTranslation {
  public:
   ByteTranslation(bool toUtf8, bool tabEscaped) {
     for (int byte = 0; byte < 256; ++byte) {
-      std::string sequence(1, static_cast<char>(byte));
-      if (toUtf8 && byte >= 0x80) sequence = text::Cp1252ToUtf8(sequence);
+      const char self = static_cast<char>(byte);
+      std::string converted;
+      std::string_view sequence(&self, 1);
+      if (toUtf8 && byte >= 0x80) sequence = converted = text::Cp1252ToUtf8(sequence);
       if (tabEscaped) {
         if (byte == '\t') sequence = "\\t";
         if (byte == '\n') sequence = "\\n";
         if (byte == '\r') sequence = "\\r";
         if (byte == '\\') sequence = "\\\\";
       }
-      m_plain[byte] = sequence.size() == 1 && sequence[0] == static_cast<char>(byte);
+      m_plain[byte] = sequence.size() == 1 && sequence[0] == self;
       m_lengths[byte] = static_cast<std::uint8_t>(sequence.size());
-      sequence.copy(m_sequences[byte], sizeof m_sequences[byte]);
+      // A string_view, not a std::string: GCC 12 at -O3 warns falsely inside std::string::copy.
+      std::memcpy(m_sequences[byte], sequence.data(),
+                  std::min(sequence.size(), sizeof m_sequences[byte]));
       if (byte < 0x80 && !m_plain[byte]) m_specials.push_back(static_cast<std::uint8_t>(byte));
     }
   }
@@ -225,6 +231,16 @@ void RowWriter::Start() {
   if (m_format == Format::kJson) m_buffer += '[';
 }
 
+namespace {
+
+// Decimal digits without a superfluous leading zero: a json number as it stands.
+bool IsDecimal(std::string_view field) {
+  if (field.empty() || (field.size() > 1 && field[0] == '0')) return false;
+  return std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
 void RowWriter::Field(std::string_view field, ColumnKind kind) {
   // Entry texts are Windows-1252; everything else goes out as it came.
   const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
@@ -250,6 +266,8 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
     AppendCsvField(m_buffer, bytes);
   } else if (kind == ColumnKind::kNumber) {
     m_buffer += bytes.empty() ? std::string_view("null") : bytes;
+  } else if (kind == ColumnKind::kValue && IsDecimal(bytes)) {
+    m_buffer += bytes;
   } else {
     AppendJsonString(m_buffer, bytes);
   }

@@ -16,6 +16,7 @@ enum class ColumnKind {
   kNumber,  // decimal digits (a number in json; null when empty)
   kText,    // an entry text in Windows-1252: converted to UTF-8 unless cp1252 output is asked for
   kName,    // a path or a fixed word, bytes as the system gave them (UTF-8 expected)
+  kValue,   // a number in json when it is one (decimal digits), otherwise a kName
 };
 
 struct Column {

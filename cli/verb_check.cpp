@@ -69,8 +69,30 @@ class Checker {
     const std::string utils = AsUtilsDirectory(directory);
     libfile::NativeRecordManager manager;
     core::LibraryCache cache(manager, utils);
+    std::vector<bool> present(256, false);
     for (const LibraryFile& file : *files) {
+      present[file.number] = true;
+      if (!file.otherNames.empty()) {
+        std::string names = file.fileName;
+        for (const std::string& other : file.otherNames)
+          names += ", " + other;
+        Problem(
+            utils + file.fileName, std::to_string(file.number), "",
+            "files that differ only in letter case: " + names + "; " + file.fileName + " is read",
+            "");
+      }
       CheckLibrary(cache, manager, file.number, utils + file.fileName);
+    }
+    // Catalogue entry k names library k: a name without its file is a library the viewer lists
+    // but cannot open.
+    const std::vector<std::string> names = CatalogueNames(cache, manager);
+    const std::string emptyMark =
+        std::string(core::kEmptyOpenMark) + std::string(core::kEmptyCloseMark);
+    for (std::size_t k = 1; k < names.size() && k < present.size(); ++k) {
+      if (present[k] || names[k].empty() || names[k] == emptyMark) continue;
+      Problem(core::LibraryFileName(utils, static_cast<std::uint8_t>(k)), std::to_string(k),
+              std::to_string(k), "the catalogue names this library, but its file is missing",
+              names[k]);
     }
   }
 
@@ -80,9 +102,9 @@ class Checker {
     const LibraryFacts facts =
         ProbeLibraryFile(manager, core::LibraryFileName(cache.UtilsDirectory(), number));
     if (facts.status != 0) {
-      m_context.ReportStatus(path, facts.status);
+      m_context.ReportStatus(path, facts.status, facts.reason);
       Problem(path, library, "",
-              "does not load: " + StatusMeaning(facts.status) + " (status " +
+              "does not load: " + StatusMessage(facts.status, facts.reason) + " (status " +
                   std::to_string(facts.status) + ")",
               "");
       return;
@@ -98,13 +120,13 @@ class Checker {
     // What the file holds, and what the viewer shows: an entry is marked when the loader had to.
     LoadOutcome outcome = LoadLibrary(cache, manager, number, false);
     if (!outcome.loaded) {
-      m_context.ReportStatus(path, outcome.status);
+      m_context.ReportStatus(path, outcome.status, outcome.reason);
       return;
     }
     std::vector<std::string> stored = cache.LibraryLists(number)->Items();
     outcome = LoadLibrary(cache, manager, number, true);
     if (!outcome.loaded) {
-      m_context.ReportStatus(path, outcome.status);
+      m_context.ReportStatus(path, outcome.status, outcome.reason);
       return;
     }
     const core::tcodelist& shown = *cache.LibraryLists(number);

@@ -1,6 +1,8 @@
 // kl7 dump TARGET [N]: the entries of one library exactly as the viewer's list shows them.
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/library_access.h"
 #include "cli/library_target.h"
@@ -14,38 +16,30 @@ namespace cli {
 void RunDump(VerbContext& context) {
   const Options& options = context.CommandLine();
   const std::string& target = options.operands[0];
-  std::string utils;
-  std::string fileForMessages;
-  std::uint8_t number = 0;
-  switch (KindOfPath(target)) {
-    case PathKind::kDirectory:
-      utils = AsUtilsDirectory(target);
-      if (options.operands.size() == 2) {
-        const std::optional<std::uint8_t> parsed = ParseLibraryNumber(options.operands[1]);
-        if (!parsed) {
-          throw UsageError{"dump: library number '" + options.operands[1] +
-                           "' is not a decimal number from 0 to 255"};
-        }
-        number = *parsed;
-      }
-      break;
-    case PathKind::kLibraryFile: {
-      if (options.operands.size() == 2) {
-        throw UsageError{"dump: a library number goes with a directory, not with a file"};
-      }
-      utils = DirectoryOfFile(target);
-      fileForMessages = target;
-      const std::size_t slash = target.rfind('/');
-      number = *LibraryNumberFromFileName(slash == std::string::npos ? target
-                                                                     : target.substr(slash + 1));
-      break;
-    }
-    case PathKind::kOtherFile:
-      throw UsageError{"dump: '" + target + "' is neither a directory nor a KL7xx.DAT file"};
-    case PathKind::kMissing:
-      context.Report(target, "no such file or directory");
-      return;
+  const std::optional<LibraryTarget> read = ReadLibraryTarget(context, "dump", target);
+  if (!read) return;
+  const std::string utils = AsUtilsDirectory(read->directory);
+  std::uint8_t number = read->file.value_or(0);
+  if (read->file && options.operands.size() == 2) {
+    throw UsageError{"dump: a library number goes with a directory, not with a file"};
   }
+  if (!read->file) {
+    if (options.operands.size() == 2) {
+      const std::optional<std::uint8_t> parsed = ParseLibraryNumber(options.operands[1]);
+      if (!parsed) {
+        throw UsageError{"dump: library number '" + options.operands[1] +
+                         "' is not a number from 0 to 255 (26, 0x1A or $1A)"};
+      }
+      number = *parsed;
+    }
+    std::string error;
+    const std::optional<std::vector<LibraryFile>> files = FindLibraryFiles(read->directory, error);
+    if (!files || files->empty()) {
+      context.Report(read->directory, files ? std::string(kNoLibraryFiles) : error);
+      return;
+    }
+  }
+  const std::string& fileForMessages = read->fileName;
 
   libfile::NativeRecordManager manager;
   core::LibraryCache cache(manager, utils);
@@ -53,7 +47,7 @@ void RunDump(VerbContext& context) {
   if (!outcome.loaded) {
     context.ReportStatus(
         fileForMessages.empty() ? core::LibraryFileName(utils, number) : fileForMessages,
-        outcome.status);
+        outcome.status, outcome.reason);
     return;
   }
 

@@ -11,7 +11,8 @@ namespace cli {
 void RunExport(VerbContext& context) {
   RowWriter writer(context.Out(), context.CommandLine(), kLibraryEntryColumns);
   std::array<std::string, 4> row;
-  VisitLibraries(context, context.CommandLine().operands[0], context.CommandLine().resolve,
+  VisitLibraries(context, "export", context.CommandLine().operands[0],
+                 context.CommandLine().resolve,
                  [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
                    row[0] = std::to_string(number);
                    row[1] = name;

@@ -13,7 +13,7 @@ void RunFind(VerbContext& context) {
   const FoldedNeedle needle(context.CommandLine().operands[0]);
   RowWriter writer(context.Out(), context.CommandLine(), kLibraryEntryColumns);
   std::array<std::string, 4> row;
-  VisitLibraries(context, context.CommandLine().operands[1], true,
+  VisitLibraries(context, "find", context.CommandLine().operands[1], true,
                  [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
                    for (std::size_t k = 1; k < list.Count(); ++k) {
                      // The text as shown: a reference with its target's text joined on.

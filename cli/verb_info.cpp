@@ -1,6 +1,7 @@
 // kl7 info FILE...: what each file is, as the record manager sees it and as the library loader
 // sees it.
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -8,7 +9,9 @@
 
 #include "btrieve/btrieve.h"
 #include "btrieve/file_description.h"
+#include "btrieve/stat_reply.h"
 #include "cli/library_access.h"
+#include "cli/library_target.h"
 #include "cli/row_writer.h"
 #include "cli/status_text.h"
 #include "cli/verbs.h"
@@ -21,11 +24,13 @@ namespace {
 constexpr std::array<Column, 3> kColumns{{
     {"file", ColumnKind::kName},
     {"property", ColumnKind::kName},
-    {"value", ColumnKind::kName},
+    {"value", ColumnKind::kValue},  // counts and sizes are numbers, everything else text
 }};
 
-// Stat answers 16 bytes and 16 per key segment; a file has at most a few hundred segments.
-constexpr std::size_t kStatBufferSize = 16 + 16 * 1024;
+namespace reply = btrieve::stat_reply;
+
+// A file has at most a few hundred key segments.
+constexpr std::size_t kStatBufferSize = reply::kHeaderSize + reply::kSegmentSize * 1024;
 
 std::string Hex4(unsigned value) {
   std::array<char, 8> digits{};
@@ -33,8 +38,12 @@ std::string Hex4(unsigned value) {
   return digits.data();
 }
 
-unsigned Word(const std::vector<std::byte>& bytes, std::size_t at) {
-  return std::to_integer<unsigned>(bytes[at]) | (std::to_integer<unsigned>(bytes[at + 1]) << 8);
+// Field `field` of the Stat reply entry that starts at `at`.
+unsigned Field(const std::vector<std::byte>& bytes, std::size_t at, reply::Field field) {
+  unsigned value = 0;
+  for (std::size_t i = 0; i < field.size; ++i)
+    value |= std::to_integer<unsigned>(bytes[at + field.offset + i]) << (8 * i);
+  return value;
 }
 
 using FlagNames = std::span<const std::pair<unsigned, const char*>>;
@@ -137,7 +146,7 @@ bool DescribeRecordFile(VerbContext& context, const std::string& path, InfoRows&
   const std::uint16_t opened = btrieve::BTRCALL(btrieve::kOpOpen, positionBlock.data(), &ownerName,
                                                 &length, name.data(), 0, -2);
   if (opened != 0) {
-    context.ReportStatus(path, opened);
+    context.ReportStatus(path, opened, btrieve::LastRefusal(path, opened));
     return false;
   }
   const std::optional<btrieve::FileDescription> description =
@@ -161,24 +170,27 @@ bool DescribeRecordFile(VerbContext& context, const std::string& path, InfoRows&
     rows.Add("keys", std::to_string(description->keyCount));
   }
   if (statStatus != 0) {
-    rows.Add("key-segments", "unknown: " + StatusMeaning(statStatus) + " (status " +
-                                 std::to_string(statStatus) + ")");
+    rows.Add("key-segments",
+             "unknown: " + StatusMessage(statStatus, btrieve::LastRefusal(path, statStatus)) +
+                 " (status " + std::to_string(statStatus) + ")");
   } else {
-    // Segments follow the 16-byte header, 16 bytes each, numbered per key from 1.
-    const std::size_t segments = statLength < 16 ? 0 : (statLength - 16) / 16;
-    int previousKey = -1;
+    // Segments follow the header, numbered per key from 1.
+    const std::size_t segments = statLength < reply::kHeaderSize
+                                     ? 0
+                                     : (statLength - reply::kHeaderSize) / reply::kSegmentSize;
+    unsigned previousKey = UINT_MAX;
     int segmentNumber = 0;
     for (std::size_t s = 0; s < segments; ++s) {
-      const std::size_t at = 16 + 16 * s;
-      const int keyNumber = std::to_integer<int>(stat[at + 14]);
+      const std::size_t at = reply::kHeaderSize + reply::kSegmentSize * s;
+      const unsigned keyNumber = Field(stat, at, reply::kSegmentKeyNumber);
       segmentNumber = keyNumber == previousKey ? segmentNumber + 1 : 1;
       previousKey = keyNumber;
-      const unsigned flags = Word(stat, at + 4);
+      const unsigned flags = Field(stat, at, reply::kSegmentFlags);
       rows.Add("key-" + std::to_string(keyNumber) + "-segment-" + std::to_string(segmentNumber),
-               "position " + std::to_string(Word(stat, at)) + ", length " +
-                   std::to_string(Word(stat, at + 2)) + ", type " +
-                   KeyTypeText(flags, std::to_integer<unsigned>(stat[at + 10])) + ", flags " +
-                   KeyFlagsText(flags));
+               "position " + std::to_string(Field(stat, at, reply::kSegmentPosition)) +
+                   ", length " + std::to_string(Field(stat, at, reply::kSegmentLength)) +
+                   ", type " + KeyTypeText(flags, Field(stat, at, reply::kSegmentType)) +
+                   ", flags " + KeyFlagsText(flags));
     }
   }
   if (description) rows.Add("file-flags", FileFlagsText(description->fileFlags));
@@ -191,7 +203,7 @@ void DescribeLibraryView(const std::string& path, InfoRows& rows) {
   if (facts.status != 0) {
     rows.Add("layout", std::string("none: the loader cannot read it (") +
                            (facts.is16Bit ? "16Bit" : "current") +
-                           " layout: " + StatusMeaning(facts.status) + ", status " +
+                           " layout: " + StatusMessage(facts.status, facts.reason) + ", status " +
                            std::to_string(facts.status) + ")");
     return;
   }
@@ -204,11 +216,9 @@ void DescribeLibraryView(const std::string& path, InfoRows& rows) {
     rows.Add("layout", "current");
     rows.Add("data-length", std::to_string(facts.dataLength));
   }
-  std::string entries = std::to_string(static_cast<std::uint16_t>(facts.count));
-  if (facts.count > 0xFFFF) {
-    entries += " (the file has " + std::to_string(facts.count) + "; the count wraps at 65,536)";
-  }
-  rows.Add("entries", entries);
+  // The loader takes the low 16 bits of the count; a larger count is shown beside it.
+  rows.Add("entries", std::to_string(static_cast<std::uint16_t>(facts.count)));
+  if (facts.count > 0xFFFF) rows.Add("entries-in-file", std::to_string(facts.count));
 }
 
 }  // namespace
@@ -216,6 +226,10 @@ void DescribeLibraryView(const std::string& path, InfoRows& rows) {
 void RunInfo(VerbContext& context) {
   RowWriter writer(context.Out(), context.CommandLine(), kColumns);
   for (const std::string& path : context.CommandLine().operands) {
+    if (KindOfPath(path) == PathKind::kDirectory) {
+      context.Report(path, kIsADirectory);
+      continue;
+    }
     InfoRows rows(writer, path);
     if (!DescribeRecordFile(context, path, rows)) continue;
     DescribeLibraryView(path, rows);

@@ -62,8 +62,8 @@ void RunList(VerbContext& context) {
     } else {
       row[3] = "";
       row[4] = "";
-      row[7] = StatusMeaning(facts.status);
-      context.ReportStatus(path, facts.status);
+      row[7] = StatusMessage(facts.status, facts.reason);
+      context.ReportStatus(path, facts.status, facts.reason);
     }
     writer.Row(row);
   }

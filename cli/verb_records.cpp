@@ -8,6 +8,8 @@
 #include <string>
 
 #include "btrieve/btrieve.h"
+#include "btrieve/reason.h"
+#include "cli/library_target.h"
 #include "cli/verbs.h"
 
 namespace cli {
@@ -87,9 +89,13 @@ class RecordFile {
 
 void RunRecords(VerbContext& context) {
   const std::string& path = context.CommandLine().operands[0];
+  if (KindOfPath(path) == PathKind::kDirectory) {
+    context.Report(path, kIsADirectory);
+    return;
+  }
   RecordFile file(path);
   if (const std::uint16_t status = file.Open(); status != btrieve::status::kSuccess) {
-    context.ReportStatus(path, status);
+    context.ReportStatus(path, status, btrieve::LastRefusal(path, status));
     return;
   }
 
@@ -105,11 +111,12 @@ void RunRecords(VerbContext& context) {
     // A damaged variable part spoils only that record: the walk goes on after it.
     const bool damaged = status == btrieve::status::kVariablePartDamaged;
     if (status != btrieve::status::kSuccess && !damaged) {
-      context.ReportStatus(path, status);
+      context.ReportStatus(path, status, btrieve::LastRefusal(path, status));
       break;
     }
     if (damaged) {
-      context.ReportStatus(path + ": record " + std::to_string(number), status);
+      context.ReportStatus(path + ": record " + std::to_string(number), status,
+                           btrieve::LastRefusal(path, status));
     }
     if (raw) {
       out.append(reinterpret_cast<const char*>(record), length);

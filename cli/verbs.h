@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
+#include "btrieve/reason.h"
 #include "cli/options.h"
 
 namespace cli {
@@ -18,8 +20,10 @@ class VerbContext {
   [[nodiscard]] const Options& CommandLine() const { return m_options; }
   [[nodiscard]] std::ostream& Out() { return m_out; }
 
-  // "kl7: PATH: MESSAGE (status N)" on the error stream; the run then ends with exit status 1.
-  void ReportStatus(std::string_view path, std::uint16_t status);
+  // "kl7: PATH: MESSAGE (status N)" on the error stream, MESSAGE with the record manager's reason
+  // when there is one (StatusMessage); the run then ends with exit status 1.
+  void ReportStatus(std::string_view path, std::uint16_t status,
+                    const std::optional<btrieve::Reason>& reason = std::nullopt);
   // "kl7: PATH: MESSAGE"; the run then ends with exit status 1.
   void Report(std::string_view path, std::string_view message);
   // A problem that the verb shows in its own output (check); the run ends with exit status 1.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "btrieve/btrieve.h"
+#include "btrieve/stat_reply.h"
 
 namespace libfile {
 
@@ -30,9 +31,11 @@ TBasisDatei32::TBasisDatei32(LibraryFileContext& context, std::string_view fileN
   // layout.
   m_status = m_channel.Call(btrieve::kOpStat, Clamp16(header.size(), kMaxRecordLength),
                             header.data(), m_recordKey.data(), kKeyLength, kKeyNumber);
-  if (m_status == 0 && header.size() >= 2) {
-    const auto recordLength = static_cast<std::uint16_t>(
-        std::to_integer<unsigned>(header[0]) | (std::to_integer<unsigned>(header[1]) << 8));
+  constexpr btrieve::stat_reply::Field kLength = btrieve::stat_reply::kRecordLength;
+  if (m_status == 0 && header.size() >= kLength.offset + kLength.size) {
+    const auto recordLength =
+        static_cast<std::uint16_t>(std::to_integer<unsigned>(header[kLength.offset]) |
+                                   (std::to_integer<unsigned>(header[kLength.offset + 1]) << 8));
     if (recordLength <= kMaxRecordLength && recordLength >= kTrailerLength) {
       m_recordLength = recordLength;
       m_dataLength = static_cast<std::uint16_t>(recordLength - kTrailerLength);

@@ -5,19 +5,12 @@
 #include <span>
 #include <utility>
 
-#include "libfile/basis_datei.h"
-#include "libfile/basis_datei32.h"
+#include "libfile/library_file.h"
 #include "libraries/reference.h"
 
 namespace core {
 
 namespace {
-
-// The record manager's read-only open mode.
-constexpr std::int16_t kReadOnlyOpenMode = -2;
-
-// A data length below this means the file's records are too short for the current layout.
-constexpr std::uint16_t kMinimumCurrentDataLength = 39;
 
 // The entry text in `buffer`: from its second byte up to the first zero byte, and never beyond
 // the entry's data part.
@@ -80,6 +73,8 @@ bool LibraryCache::LoadLibraryList(std::uint8_t number, bool reload, bool resolv
     }
   }
   --m_loadDepth;
+  // A failed load opens nothing else after its own failed open, so the status it left stands.
+  if (loaded) m_lastLoadStatus = 0;
   return loaded;
 }
 
@@ -113,31 +108,17 @@ bool LibraryCache::Load(std::uint8_t number, bool reload, bool resolve, bool& is
   const std::string fileName = LibraryFileName(m_utilsDirectory, number);
   const std::span<std::byte> buffer(*m_recordBuffer);
   std::int32_t count = 0;
-  {
-    libfile::TBasisDatei32 file(m_fileContext, fileName, buffer, count, kReadOnlyOpenMode);
-    if (file.DataLength() >= kMinimumCurrentDataLength) {
-      if (file.Status() != 0) {
-        (void)file.Close();
-        return false;
-      }
-      std::shared_ptr<tcodelist> list =
-          ReadEntries(file, static_cast<std::uint16_t>(count), number, resolve, false);
-      (void)file.Close();
-      Install(number, std::move(list));
-      return true;
-    }
-    (void)file.Close();
-  }
-
-  is16Bit = true;
-  libfile::TBasisDatei file(m_fileContext, fileName, buffer, count, kReadOnlyOpenMode);
-  if (file.Status() != 0) {
-    (void)file.Close();
-    return false;
-  }
-  std::shared_ptr<tcodelist> list =
-      ReadEntries(file, static_cast<std::uint16_t>(count), number, resolve, true);
-  (void)file.Close();
+  std::shared_ptr<tcodelist> list = libfile::OpenLibraryFile(
+      m_fileContext, fileName, buffer, count,
+      [&](auto& file, bool sixteenBit) -> std::shared_ptr<tcodelist> {
+        is16Bit = sixteenBit;
+        if (file.Status() != 0) {
+          m_lastLoadStatus = file.Status();
+          return nullptr;
+        }
+        return ReadEntries(file, static_cast<std::uint16_t>(count), number, resolve, sixteenBit);
+      });
+  if (list == nullptr) return false;
   Install(number, std::move(list));
   return true;
 }

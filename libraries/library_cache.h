@@ -27,6 +27,8 @@ inline constexpr std::string_view kReferenceJoint = " ---> ";
 // An entry whose text ends up empty is stored between these two marks.
 inline constexpr std::string_view kEmptyOpenMark = "-###";
 inline constexpr std::string_view kEmptyCloseMark = "###-";
+// The name that both programs show for library 0, the catalogue, in place of its placeholder.
+inline constexpr std::string_view kCatalogueHeading = "Bibliotheksnamen";
 
 // The file name of library `number`: the utilities directory (with its trailing separator, or
 // empty for the bare name), "KL7", the number as two upper-case hexadecimal digits, ".DAT".
@@ -49,6 +51,10 @@ class LibraryCache {
   // cached; a reload that fails leaves the library not cached. With `reload` false a cached library
   // is left as it is and the result is true.
   bool LoadLibraryList(std::uint8_t number, bool reload, bool resolve, bool& is16Bit);
+
+  // The status that made the last LoadLibraryList fail: the record manager's (or the file class's)
+  // status of the open that failed last; 0 after a load that succeeded.
+  [[nodiscard]] std::uint16_t LastLoadStatus() const { return m_lastLoadStatus; }
 
   // Destroys the list of `number` when it is cached; otherwise nothing.
   void ReleaseLibraryList(int number);
@@ -116,6 +122,7 @@ class LibraryCache {
   std::unique_ptr<std::array<TargetOutcome, 256>> m_targets;
   std::string m_textScratch;  // where a joined or marked text is put together before it is stored
   int m_loadDepth = 0;
+  std::uint16_t m_lastLoadStatus = 0;
   std::uint64_t m_outerLoad = 0;
 };
 

@@ -24,8 +24,32 @@ struct StartupValues {
   std::int32_t CurrentEntry = 0;    // entry selected when the window opens
 };
 
-// Runs the start-up sequence on `arguments` (without the program's own path). Empty means "end":
-// the program stops at once, without a window or message, with exit status 0.
+// Why an argument list cannot be used; each kind has its own line for the user.
+enum class StartupFailure {
+  kNone,
+  kNoArguments,
+  kTooManyArguments,      // more than two
+  kUnknownForm,           // the first is neither a library file nor a reference
+  kMalformedFileName,     // not exactly two characters between "KL7" and ".DAT", or more after it
+  kNotHexadecimal,        // the two characters are not hexadecimal digits
+  kReferenceWithoutPath,  // a reference without the second argument
+  kBadLibraryNumber,      // the reference's library number does not convert
+  kBadEntryNumber,        // the reference's entry number does not convert
+  kNoDirectoryPart,       // the second argument has no directory part
+  kWalkEndedEmpty,        // the walk up a relative path ran out of directories
+};
+
+// The result of start-up: the values when the window opens, otherwise why it does not.
+struct StartupOutcome {
+  std::optional<StartupValues> values;
+  StartupFailure failure = StartupFailure::kNone;
+  // One line (no line break, no control characters) that tells the user why, quoting the argument
+  // at fault; empty when `values` is set.
+  std::string reason;
+};
+
+// Runs the start-up sequence on `arguments` (without the program's own path). Without values the
+// program ends at once, without a window, with exit status 0.
 //
 // Two forms are accepted:
 // - A library file: one or two arguments, the first one's file name "KL7", two hexadecimal digits
@@ -43,7 +67,7 @@ struct StartupValues {
 // in "utils\". POSIX style: "/" separates, paths keep their letter case, the walk accepts a "utils"
 // directory in any letter case and UTILS takes its own spelling (plain "utils/" when none was
 // found). Numbers in the reference are read by text::ConvertNumber; any failure ends the program.
-[[nodiscard]] std::optional<StartupValues> RunStartup(const std::vector<std::string>& arguments,
-                                                      PathStyle style, DirectoryLookup& lookup);
+[[nodiscard]] StartupOutcome RunStartup(const std::vector<std::string>& arguments, PathStyle style,
+                                        DirectoryLookup& lookup);
 
 }  // namespace startup

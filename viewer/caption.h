@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "libraries/library_cache.h"
+
 namespace viewer {
 
 inline constexpr std::string_view kWindowCaption = "Bibliotheken 32 Bit-Version";
 inline constexpr std::string_view kInitialLabelCaption = "kk";
-inline constexpr std::string_view kCatalogueHeading = "Bibliotheksnamen";
+using core::kCatalogueHeading;
 // The layout marker that every caption carries after its head.
 inline constexpr std::string_view kCurrentLayoutMarker = "  -  ";
 inline constexpr std::string_view kSixteenBitLayoutMarker = " -(16Bit) ";

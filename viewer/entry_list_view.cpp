@@ -37,13 +37,16 @@ MouseButton ButtonOf(Qt::MouseButton button) {
       return MouseButton::kRight;
     case Qt::MiddleButton:
       return MouseButton::kMiddle;
+    case Qt::BackButton:
+      return MouseButton::kBack;
     default:
       return MouseButton::kLeft;
   }
 }
 
 bool IsReportedButton(Qt::MouseButton button) {
-  return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
+  return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton ||
+         button == Qt::BackButton;
 }
 
 }  // namespace
@@ -78,8 +81,8 @@ EntryListView::EntryListView(int rowHeight, const QFont& selectedFont, QWidget* 
   horizontalScrollBar()->setStyle(style);
 }
 
-void EntryListView::SetEntries(const core::tcodelist& list) {
-  m_model->Replace(list);
+void EntryListView::SetEntries(std::shared_ptr<const core::tcodelist> list) {
+  m_model->Replace(std::move(list));
   m_dragging = false;
   scrollToTop();
   horizontalScrollBar()->setValue(0);
@@ -190,15 +193,17 @@ void EntryListView::keyPressEvent(QKeyEvent* event) {
     std::uint16_t key = virtualKey;
     emit keyDown(key, ShiftStateFromQt(event->modifiers()));
     // A consumed key goes no further; Enter and Esc do nothing in the list itself.
-    if (key != 0) (void)Navigate(event->key());
-    return;
+    if (key == 0 || Navigate(event->key())) return;
   }
-  // Typing a letter finds the next line that starts with it, as in a list box; no other key
-  // (Space, Ctrl+Space, Ctrl+A, Ctrl+C, F2) changes anything.
+  // Typing a letter finds the next line that starts with it, as in a list box, and the move is
+  // reported as a click, as an arrow key's is; no other key (Space, Ctrl+Space, Ctrl+A, F2)
+  // changes anything.
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::ShiftModifier;
   if (modifiers == Qt::NoModifier && !event->text().isEmpty() && event->text().at(0).isPrint() &&
       event->text() != QStringLiteral(" ")) {
+    const int before = ItemIndex();
     keyboardSearch(event->text());
+    if (ItemIndex() != before) emit click();
     return;
   }
   if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) event->ignore();

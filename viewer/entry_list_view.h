@@ -29,7 +29,7 @@ class EntryListView final : public QListView {
 
   // Replaces every entry by a copy of `list`; afterwards nothing is selected and the first entry
   // is at the top.
-  void SetEntries(const core::tcodelist& list);
+  void SetEntries(std::shared_ptr<const core::tcodelist> list);
   void ClearEntries();
 
   [[nodiscard]] int Count() const;

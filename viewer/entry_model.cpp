@@ -1,10 +1,9 @@
-// Entry texts for the list view, converted once when a list is copied in.
+// Entry texts for the list view, converted when a row needs them.
 #include "viewer/entry_model.h"
 
 #include <QFont>
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 
 #include "text/codepage.h"
 
@@ -12,26 +11,33 @@ namespace viewer {
 
 EntryModel::EntryModel(QObject* parent) : QAbstractListModel(parent) {}
 
-void EntryModel::Replace(const core::tcodelist& list) {
+void EntryModel::Replace(std::shared_ptr<const core::tcodelist> list) {
   beginResetModel();
-  m_texts.clear();
-  m_texts.reserve(list.Count());
-  for (const core::EntryText& entry : list) {
-    m_texts.push_back(QString::fromStdU16String(text::Cp1252ToUtf16(entry.String())));
-  }
+  m_list = std::move(list);
   m_widestWidth = -1;
   endResetModel();
 }
 
 void EntryModel::Clear() {
   beginResetModel();
-  m_texts.clear();
+  m_list.reset();
   m_widestWidth = -1;
   endResetModel();
 }
 
 int EntryModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(m_texts.size());
+  return parent.isValid() || m_list == nullptr ? 0 : static_cast<int>(m_list->Count());
+}
+
+QString EntryModel::Text(int row) const {
+  const core::EntryText entry = (*m_list)[static_cast<std::size_t>(row)];
+  QString text;
+  text.reserve(static_cast<qsizetype>(entry.size()));
+  for (const std::string_view part : {entry.head, entry.tail}) {
+    for (const char byte : part)
+      text += QChar(text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte)));
+  }
+  return text;
 }
 
 QVariant EntryModel::data(const QModelIndex& index, int role) const {
@@ -57,33 +63,29 @@ int EntryModel::WidestTextWidth(const QFontMetrics& metrics) const {
   // Windows-1252 characters only, so each text's width is estimated as the sum of its characters'
   // advances, and only the widest estimate is measured as a whole (kerning changes a width by a
   // pixel or two at most; the larger of both figures is taken).
-  std::array<int, 256> latin1{};
-  for (int code = 0; code < 256; ++code) {
-    latin1[static_cast<std::size_t>(code)] = metrics.horizontalAdvance(QChar(code));
+  // Every entry byte is a Windows-1252 character: its advance comes from a table of 256, and only
+  // the widest estimate is converted and measured.
+  std::array<int, 256> advances{};
+  for (int byte = 0; byte < 256; ++byte) {
+    advances[static_cast<std::size_t>(byte)] =
+        metrics.horizontalAdvance(QChar(text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte))));
   }
-  std::unordered_map<char16_t, int> others;
-  const auto advance = [&](QChar character) {
-    const char16_t code = character.unicode();
-    if (code < 256) return latin1[code];
-    auto found = others.find(code);
-    if (found == others.end()) {
-      found = others.emplace(code, metrics.horizontalAdvance(character)).first;
-    }
-    return found->second;
-  };
   int widestEstimate = 0;
-  const QString* widestText = nullptr;
-  for (const QString& entry : m_texts) {
+  int widestRow = -1;
+  for (int row = 0; row < rowCount(); ++row) {
+    const core::EntryText entry = (*m_list)[static_cast<std::size_t>(row)];
     int estimate = 0;
-    for (const QChar character : entry)
-      estimate += advance(character);
-    if (widestText == nullptr || estimate > widestEstimate) {
+    for (const std::string_view part : {entry.head, entry.tail}) {
+      for (const char byte : part)
+        estimate += advances[static_cast<std::uint8_t>(byte)];
+    }
+    if (widestRow < 0 || estimate > widestEstimate) {
       widestEstimate = estimate;
-      widestText = &entry;
+      widestRow = row;
     }
   }
   int widest = widestEstimate;
-  if (widestText != nullptr) widest = std::max(widest, metrics.horizontalAdvance(*widestText));
+  if (widestRow >= 0) widest = std::max(widest, metrics.horizontalAdvance(Text(widestRow)));
   m_measuredFont = fontKey;
   m_widestWidth = widest;
   return widest;

@@ -1,11 +1,12 @@
-// The list's own copy of a library's entries, as wide text: position k holds entry k (position 0
-// the placeholder or the catalogue's heading), converted from Windows-1252.
+// A library's entries for the list view: position k holds entry k (position 0 the placeholder or
+// the catalogue's heading). The model shares the cache's list, which never changes once shared,
+// and makes a row's wide text from Windows-1252 only when the row is drawn, measured or copied.
 #pragma once
 
 #include <QAbstractListModel>
 #include <QFontMetrics>
 #include <QString>
-#include <vector>
+#include <memory>
 
 #include "libraries/tcodelist.h"
 
@@ -17,8 +18,8 @@ class EntryModel final : public QAbstractListModel {
  public:
   explicit EntryModel(QObject* parent = nullptr);
 
-  // Replaces every entry by the texts of `list`; views lose their selection and start at the top.
-  void Replace(const core::tcodelist& list);
+  // Shows the entries of `list` instead; views lose their selection and start at the top.
+  void Replace(std::shared_ptr<const core::tcodelist> list);
   // Removes every entry.
   void Clear();
 
@@ -27,15 +28,13 @@ class EntryModel final : public QAbstractListModel {
   [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   // The text at `row`; the caller keeps `row` within rowCount().
-  [[nodiscard]] const QString& Text(int row) const {
-    return m_texts[static_cast<std::size_t>(row)];
-  }
+  [[nodiscard]] QString Text(int row) const;
 
   // The width of the widest entry in `metrics`, remembered until the entries or the font change.
   [[nodiscard]] int WidestTextWidth(const QFontMetrics& metrics) const;
 
  private:
-  std::vector<QString> m_texts;
+  std::shared_ptr<const core::tcodelist> m_list;
   mutable QString m_measuredFont;
   mutable int m_widestWidth = -1;
 };

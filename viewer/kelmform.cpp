@@ -7,13 +7,17 @@
 #include <QFrame>
 #include <QMoveEvent>
 #include <QResizeEvent>
+#include <QStringList>
+#include <cstdio>
 #include <exception>
 #include <utility>
 
+#include "btrieve/status_meaning.h"
 #include "text/codepage.h"
 #include "viewer/caption.h"
 #include "viewer/entry_list_view.h"
 #include "viewer/outlined_label.h"
+#include "viewer/window_placement.h"
 
 namespace viewer {
 
@@ -23,6 +27,8 @@ namespace {
 // list's line height.
 constexpr QPoint kWindowPosition(229, 106);
 constexpr QSize kClientSize(688, 554);
+// The frame that makes the window 696 by 581 pixels around that client area.
+constexpr QMargins kFrameMargins(4, 23, 4, 4);
 constexpr int kToolBarHeight = 32;
 constexpr int kLabelLeft = 4;
 constexpr int kLabelTop = 4;
@@ -30,8 +36,13 @@ constexpr int kLabelHeight = 24;
 constexpr int kLabelWidthShortfall = 2;  // 686 of 688
 constexpr int kLineHeight = 16;
 
+// "MS Sans Serif" where it is installed, otherwise DejaVu Sans (which the package requires), and
+// the system's sans-serif font only when neither is there: named, so that the look does not depend
+// on what the font configuration would substitute for the first name.
 QFont InterfaceFont(int pixelHeight, bool bold = false) {
-  QFont font(QStringLiteral("MS Sans Serif"));
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"),
+                    QStringLiteral("sans-serif")});
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelHeight);
   font.setBold(bold);
@@ -119,8 +130,7 @@ TKelmform::TKelmform(startup::StartupValues values, libfile::RecordManager& reco
             Guarded([&] { ListBox1MouseDown(m_list, button, shift, position); });
           });
 
-  move(kWindowPosition);
-  resize(kClientSize);
+  PlaceWindow(*this, kWindowPosition, kClientSize, kFrameMargins);
   ArrangeControls();
   DeliverPendingGeometry(*this);
   m_list->setFocus(Qt::OtherFocusReason);
@@ -170,6 +180,40 @@ void TKelmform::SetCaption(const std::string& head) {
   const QString shown = m_label->text();
   m_label->setText(shown + FromCp1252(m_state.LayoutMarker) +
                    DisplayPath(m_settings.Read(startup::kUtilsKey)));
+  UpdateToolTips();
+}
+
+void TKelmform::UpdateToolTips() {
+  // The whole caption, which the label may cut off, after the line about a library that could
+  // not be read.
+  m_label->setToolTip(m_problem.isEmpty() ? m_label->text()
+                                          : m_problem + QLatin1Char('\n') + m_label->text());
+  QStringList keys;
+  if (m_state.CurrentLibrary == 0) {
+    keys << QStringLiteral("Enter or double click: open the library");
+  } else {
+    keys << QStringLiteral("Enter, double click or Ctrl+C: copy the entry");
+    if (m_state.CatalogueLoaded) {
+      keys << QStringLiteral(
+          "Backspace, Shift+Enter, right or back mouse button: back to the catalogue");
+    }
+  }
+  keys << QStringLiteral("Esc: close");
+  m_list->setToolTip(keys.join(QLatin1Char('\n')));
+}
+
+void TKelmform::ReportUnreadable(std::uint8_t library) {
+  const std::uint16_t status = m_cache->LastLoadStatus();
+  std::string_view meaning = btrieve::StatusMeaning(status);
+  if (meaning.empty()) meaning = "unknown status";
+  const std::string line =
+      "kl7view: " + core::LibraryFileName(m_settings.Read(startup::kUtilsKey), library) +
+      ": cannot read the library: " + std::string(meaning) + " (status " + std::to_string(status) +
+      ")";
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  m_problem = DisplayPath(line);
+  UpdateToolTips();
 }
 
 const core::tcodelist* TKelmform::CatalogueList() {
@@ -206,13 +250,16 @@ void TKelmform::FormCreate(QObject*) {
   m_state.CatalogueLoaded = m_cache->LoadLibraryList(0, true, true, is16Bit);
 
   const std::uint8_t library = m_state.CurrentLibrary;
-  if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) return;
+  if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
+    ReportUnreadable(library);
+    return;
+  }
   m_state.LayoutMarker = is16Bit ? kSixteenBitLayoutMarker : kCurrentLayoutMarker;
   (void)CatalogueList();
 
   SetCaption(CaptionHead(CaptionOccasion::kCreation, Name(library), library, m_state.CurrentEntry));
-  const core::tcodelist* shown = library == 0 ? CatalogueList() : m_cache->LibraryLists(library);
-  if (shown != nullptr) m_list->SetEntries(*shown);
+  if (library == 0) (void)CatalogueList();
+  if (auto shown = m_cache->SharedList(library)) m_list->SetEntries(std::move(shown));
   if (m_state.CurrentEntry > 0) {
     m_list->SetItemIndex(m_state.CurrentEntry);
     CentreSelection();
@@ -247,11 +294,12 @@ void TKelmform::ListBox1DblClick(QObject*) {
   if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
     // The catalogue stays on screen, so the window stays in the catalogue.
     m_state.CurrentLibrary = 0;
+    ReportUnreadable(library);
     return;
   }
+  m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kOpened, Name(library), library, 0));
-  const core::tcodelist* opened = m_cache->LibraryLists(library);
-  if (opened != nullptr) m_list->SetEntries(*opened);
+  if (auto opened = m_cache->SharedList(library)) m_list->SetEntries(std::move(opened));
 }
 
 void TKelmform::BackToCatalogue() {
@@ -263,16 +311,17 @@ void TKelmform::BackToCatalogue() {
     if (CatalogueList() == nullptr) return;
   }
   m_state.CurrentLibrary = 0;
+  m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kBack, Name(0), left, 0));
-  m_list->SetEntries(*CatalogueList());
+  m_list->SetEntries(m_cache->SharedList(0));
   m_list->SetItemIndex(left);
   CentreSelection();
 }
 
 void TKelmform::ListBox1MouseDown(QObject*, MouseButton button, ShiftState, QPoint) {
-  if (!m_state.CatalogueLoaded || button != MouseButton::kRight || m_state.CurrentLibrary == 0) {
-    return;
-  }
+  // The back button does what the right button does.
+  const bool back = button == MouseButton::kRight || button == MouseButton::kBack;
+  if (!m_state.CatalogueLoaded || !back || m_state.CurrentLibrary == 0) return;
   BackToCatalogue();
 }
 
@@ -285,7 +334,19 @@ void TKelmform::ListBox1KeyDown(QObject* sender, std::uint16_t& key, ShiftState 
     ListBox1MouseDown(sender, MouseButton::kRight, shift, QPoint());
     key = 0;
   }
-  if (key == kVkEnter) ListBox1DblClick(sender);
+  if (key == kVkEnter) {
+    ListBox1DblClick(sender);
+    return;
+  }
+  // Beside those: Backspace goes back as the right button does, and Ctrl+C copies inside a library
+  // as Enter does (in the catalogue it does nothing).
+  if (key == kVkBack) {
+    ListBox1MouseDown(sender, MouseButton::kRight, shift, QPoint());
+    key = 0;
+  } else if (key == kVkC && shift.ctrl && !shift.alt) {
+    if (m_state.CurrentLibrary != 0) ListBox1DblClick(sender);
+    key = 0;
+  }
 }
 
 void TKelmform::ListBox1KeyUp(QObject* sender, std::uint16_t& key, ShiftState) {

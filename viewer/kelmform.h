@@ -62,6 +62,12 @@ class TKelmform final : public QWidget {
   void ArrangeControls();
   // Sets the label to `head` (8-bit text), then appends the layout marker and the "UTILS" value.
   void SetCaption(const std::string& head);
+  // The label's tool tip (the line about an unreadable library, then the whole caption) and the
+  // list's (the keys of the current view).
+  void UpdateToolTips();
+  // Names the library file that the last load could not read, with the status and its meaning: one
+  // line on stderr, and the same line at the head of the label's tool tip until the view changes.
+  void ReportUnreadable(std::uint8_t library);
   // The catalogue's list with its first line reading "Bibliotheksnamen"; null when the cache holds
   // no catalogue. Valid until the next load or the next call.
   const core::tcodelist* CatalogueList();
@@ -78,6 +84,7 @@ class TKelmform final : public QWidget {
   ErrorReport m_errorReport;
   WindowState m_state;
   std::unique_ptr<core::LibraryCache> m_cache;
+  QString m_problem;  // the line about the library that could not be read; empty when none
 
   QFrame* m_toolBar = nullptr;
   OutlinedLabel* m_label = nullptr;

@@ -4,7 +4,12 @@
 namespace viewer {
 
 std::uint16_t VirtualKeyFromQt(int qtKey) {
+  if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
+    return static_cast<std::uint16_t>('A' + (qtKey - Qt::Key_A));
+  }
   switch (qtKey) {
+    case Qt::Key_Backspace:
+      return kVkBack;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       return kVkEnter;

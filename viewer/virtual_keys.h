@@ -7,6 +7,7 @@
 
 namespace viewer {
 
+inline constexpr std::uint16_t kVkBack = 8;  // Backspace
 inline constexpr std::uint16_t kVkEnter = 13;
 inline constexpr std::uint16_t kVkEscape = 27;
 inline constexpr std::uint16_t kVkPageUp = 33;
@@ -17,6 +18,8 @@ inline constexpr std::uint16_t kVkLeft = 37;
 inline constexpr std::uint16_t kVkUp = 38;
 inline constexpr std::uint16_t kVkRight = 39;
 inline constexpr std::uint16_t kVkDown = 40;
+// The letters A to Z have the codes of their upper-case ASCII characters.
+inline constexpr std::uint16_t kVkC = 'C';
 
 struct ShiftState {
   bool shift = false;
@@ -24,10 +27,11 @@ struct ShiftState {
   bool alt = false;
 };
 
-enum class MouseButton { kLeft, kRight, kMiddle };
+// The mouse buttons that the list reports; kBack is the "back" side button.
+enum class MouseButton { kLeft, kRight, kMiddle, kBack };
 
-// The virtual-key code of a Qt key; both Return and the keypad's Enter give 13. Keys that no
-// handler looks at give 0.
+// The virtual-key code of a Qt key; both Return and the keypad's Enter give 13, the letters give
+// their upper-case ASCII codes. Keys that no handler looks at give 0.
 [[nodiscard]] std::uint16_t VirtualKeyFromQt(int qtKey);
 
 [[nodiscard]] ShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers);

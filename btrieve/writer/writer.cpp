@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "btrieve/format_constants.h"
+
 namespace btrieve::writer {
 namespace {
 
@@ -84,7 +86,7 @@ std::uint8_t JunkByte(std::size_t index) {
 // Key values: extraction, null test and index order.
 
 bool IsLinkedDuplicate(std::uint16_t flags) {
-  return (flags & key_flag::kDuplicates) != 0 && (flags & key_flag::kRepeatingDuplicates) == 0;
+  return btrieve::key_flags::LinksDuplicates(flags);
 }
 
 KeyBytes ExtractKey(const Key& key, const std::vector<std::byte>& record) {

@@ -30,7 +30,7 @@ std::vector<std::byte> VariableRecord(std::int32_t id) {
   std::vector<std::byte> record = Le(id, 4);
   for (const std::byte b : Le(id % 3, 2))
     record.push_back(b);
-  for (const std::byte b : Text("v" + std::to_string(id), 6))
+  for (const std::byte b : Text(std::string("v").append(std::to_string(id)), 6))
     record.push_back(b);
   const int length = id == kLongest ? 1200 : (id == 1 ? 0 : (id * 53) % 900);
   for (int i = 0; i < length; ++i)

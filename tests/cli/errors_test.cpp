@@ -2,6 +2,7 @@
 // cannot be read (1, "kl7: PATH: message (status N)", the rest still printed), and --help.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ class ErrorsTest : public ::testing::Test {
                      std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size() / 2));
     // Not a record file at all.
     m_dir.WriteBytes("KL703.DAT", std::string(600, 'a'));
+    m_dir.WriteBytes("notes.txt", "Notizen");
   }
 
   RunResult Run(std::vector<std::string> arguments) {
@@ -59,7 +61,7 @@ TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
        "kl7: json and jsonl are always UTF-8: --encoding cp1252 does not apply (see kl7 --help)\n"},
       {{"dump"}, "kl7: dump: expected TARGET [N] (see kl7 --help)\n"},
       {{"dump", "{DIR}", "1", "2"}, "kl7: dump: expected TARGET [N] (see kl7 --help)\n"},
-      {{"find", "{DIR}"}, "kl7: find: expected TEXT DIR (see kl7 --help)\n"},
+      {{"find", "{DIR}"}, "kl7: find: expected TEXT TARGET (see kl7 --help)\n"},
       {{"list", "{DIR}", "{DIR}"}, "kl7: list: expected DIR (see kl7 --help)\n"},
       {{"info"}, "kl7: info: expected FILE... (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--raw"}, "kl7: dump: --raw does not apply here (see kl7 --help)\n"},
@@ -68,9 +70,17 @@ TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
       {{"records", "{DIR}/KL701.DAT", "--format", "csv"},
        "kl7: records: --format, --encoding and --no-header do not apply here (see kl7 --help)\n"},
       {{"dump", "{DIR}", "256"},
-       "kl7: dump: library number '256' is not a decimal number from 0 to 255 (see kl7 --help)\n"},
-      {{"dump", "{DIR}", "0x1A"},
-       "kl7: dump: library number '0x1A' is not a decimal number from 0 to 255 (see kl7 --help)\n"},
+       "kl7: dump: library number '256' is not a number from 0 to 255 (26, 0x1A or $1A) (see kl7 "
+       "--help)\n"},
+      {{"dump", "{DIR}", "$100"},
+       "kl7: dump: library number '$100' is not a number from 0 to 255 (26, 0x1A or $1A) (see kl7 "
+       "--help)\n"},
+      {{"dump", "{DIR}", "--", "-1"},
+       "kl7: dump: library number '-1' is not a number from 0 to 255 (26, 0x1A or $1A) (see kl7 "
+       "--help)\n"},
+      {{"export", "{DIR}/notes.txt"},
+       "kl7: export: '{DIR}/notes.txt' is neither a directory nor a KL7xx.DAT file (see kl7 "
+       "--help)\n"},
       {{"dump", "{DIR}/KL701.DAT", "1"},
        "kl7: dump: a library number goes with a directory, not with a file (see kl7 --help)\n"},
   };
@@ -109,15 +119,29 @@ struct UnreadableCase {
 };
 
 TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
-  const std::string damaged = "kl7: {DIR}/KL702.DAT: I/O error or damaged file (status 2)\n";
+  const std::string damaged =
+      "kl7: {DIR}/KL702.DAT: damaged file: page 2 of 6: logical page 3 is mapped to physical page "
+      "6, beyond the file's 6 pages (status 2)\n";
   const std::string notBtrieve =
-      "kl7: {DIR}/KL703.DAT: not a Btrieve file, or a variant this reader does not read "
+      "kl7: {DIR}/KL703.DAT: not a record file this reader reads: no record-file signature at the "
+      "start of the file "
       "(status 30)\n";
+  const std::string noFiles = "no library files (KL7xx.DAT) in this directory\n";
+  std::filesystem::create_directory(m_dir.Path() + "/empty");
   const std::vector<UnreadableCase> cases = {
       {{"list", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such directory\n"},
       {{"list", "{DIR}/KL701.DAT"}, "", "kl7: {DIR}/KL701.DAT: not a directory\n"},
-      {{"export", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such directory\n"},
-      {{"find", "x", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such directory\n"},
+      {{"export", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such file or directory\n"},
+      {{"find", "x", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such file or directory\n"},
+      {{"info", "{DIR}"}, "", "kl7: {DIR}: is a directory, not a file\n"},
+      {{"records", "{DIR}"}, "", "kl7: {DIR}: is a directory, not a file\n"},
+      {{"list", "{DIR}/empty"}, "", "kl7: {DIR}/empty: " + noFiles},
+      {{"dump", "{DIR}/empty", "$1A"}, "", "kl7: {DIR}/empty: " + noFiles},
+      {{"export", "{DIR}/empty"}, "", "kl7: {DIR}/empty: " + noFiles},
+      {{"find", "x", "{DIR}/empty"}, "", "kl7: {DIR}/empty: " + noFiles},
+      {{"check", "{DIR}/empty"},
+       "{DIR}/empty\t\t\t" + noFiles.substr(0, noFiles.size() - 1) + "\t\n",
+       ""},
       {{"dump", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such file or directory\n"},
       {{"dump", "{DIR}", "2"}, "", damaged},
       {{"dump", "{DIR}/KL703.DAT"}, "", notBtrieve},
@@ -129,9 +153,10 @@ TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
       {{"list", "{DIR}"},
        "0\t00\tKL700.DAT\tcurrent\t4\tBibliotheksnamen\t0\t\n"
        "1\t01\tKL701.DAT\tcurrent\t2\tEins\t0\t\n"
-       "2\t02\tKL702.DAT\t\t\tZwei\t2\tI/O error or damaged file\n"
-       "3\t03\tKL703.DAT\t\t\tDrei\t30\tnot a Btrieve file, or a variant this reader does not "
-       "read\n",
+       "2\t02\tKL702.DAT\t\t\tZwei\t2\tdamaged file: page 2 of 6: logical page 3 is mapped to "
+       "physical page 6, beyond the file's 6 pages\n"
+       "3\t03\tKL703.DAT\t\t\tDrei\t30\tnot a record file this reader reads: no record-file "
+       "signature at the start of the file\n",
        damaged + notBtrieve},
       {{"export", "{DIR}"},
        "0\tBibliotheksnamen\t1\tEins\n0\tBibliotheksnamen\t2\tZwei\n0\tBibliotheksnamen\t3\tDrei\n"
@@ -139,9 +164,11 @@ TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
        damaged + notBtrieve},
       {{"check", "{DIR}"},
        "{DIR}/KL701.DAT\t1\t2\treference into a library that cannot be read\tLIB[2,1] ---> ?????\n"
-       "{DIR}/KL702.DAT\t2\t\tdoes not load: I/O error or damaged file (status 2)\t\n"
-       "{DIR}/KL703.DAT\t3\t\tdoes not load: not a Btrieve file, or a variant this reader does "
-       "not read (status 30)\t\n",
+       "{DIR}/KL702.DAT\t2\t\tdoes not load: damaged file: page 2 of 6: logical page 3 is mapped "
+       "to physical page 6, beyond the file's 6 pages (status 2)\t\n"
+       "{DIR}/KL703.DAT\t3\t\tdoes not load: not a record file this reader reads: no "
+       "record-file signature at the start of the file (status 30)\t\n"
+       "{DIR}/KL704.DAT\t4\t4\tthe catalogue names this library, but its file is missing\tVier\n",
        damaged + notBtrieve},
       {{"check", "{DIR}/missing", "{DIR}/KL700.DAT"},
        "",
@@ -157,6 +184,33 @@ TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
     }
     EXPECT_EQ(result.err, c.err) << ::testing::PrintToString(c.arguments);
   }
+}
+
+// Library numbers as the viewer reads them, a file as the target of every verb that reads
+// libraries, and files of one library whose names differ only in letter case.
+TEST_F(ErrorsTest, TargetsNumbersAndSpellings) {
+  const std::string one = Run({"dump", "{DIR}/KL701.DAT"}).out;
+  ASSERT_EQ(one, "1\tRot\n2\tLIB[2,1] ---> ?????\n");
+  for (const std::string number : {"1", "0x01", "$1", "X1", "001"}) {
+    const RunResult result = Run({"dump", "{DIR}", number});
+    EXPECT_EQ(result.exitStatus, 0) << number;
+    EXPECT_EQ(result.out, one) << number;
+  }
+  const RunResult found = Run({"find", "rot", "{DIR}/KL701.DAT"});
+  EXPECT_EQ(found.exitStatus, 0);
+  EXPECT_EQ(found.out, "1\tEins\t1\tRot\n");
+  const RunResult exported = Run({"export", "{DIR}/KL701.DAT"});
+  EXPECT_EQ(exported.exitStatus, 0);
+  EXPECT_EQ(exported.out, "1\tEins\t1\tRot\n1\tEins\t2\tLIB[2,1] ---> ?????\n");
+
+  m_dir.WriteBytes("kl701.dat", "");
+  m_dir.WriteBytes("Kl701.DAT", "");
+  const RunResult check = Run({"check", "{DIR}"});
+  EXPECT_NE(
+      check.out.find("{DIR}/KL701.DAT\t1\t\tfiles that differ only in letter case: KL701.DAT, "
+                     "Kl701.DAT, kl701.dat; KL701.DAT is read\t\n"),
+      std::string::npos)
+      << check.out;
 }
 
 }  // namespace

@@ -2,10 +2,8 @@
 // dump prints exactly what the viewer's cache holds.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -178,7 +176,9 @@ TEST_F(GoldenTest, CheckReportsEveryMarkedEntry) {
             "-###LIB[1,99]###-\n"
             "{DIR}/KL702.DAT\t2\t4\treference into a library that cannot be read\t"
             "LIB[9,1] ---> ?????\n"
-            "{DIR}/KL702.DAT\t2\t5\tempty or missing entry\t-######-\n");
+            "{DIR}/KL702.DAT\t2\t5\tempty or missing entry\t-######-\n"
+            "{DIR}/KL704.DAT\t4\t4\tthe catalogue names this library, but its file is missing\t"
+            "Leer\n");
   // Files without problems pass silently.
   EXPECT_EQ(Ok({"check", "{DIR}/KL701.DAT", "{DIR}/KL703.DAT"}), "");
 }
@@ -270,17 +270,14 @@ TEST_F(GoldenTest, DumpPrintsExactlyWhatTheCacheHolds) {
     const core::tcodelist& list = *cache.LibraryLists(number);
 
     const std::string json = Ok({"dump", "{DIR}", std::to_string(number), "--format", "json"});
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json));
-    ASSERT_TRUE(document.isArray());
-    const QJsonArray rows = document.array();
-    ASSERT_EQ(static_cast<std::size_t>(rows.size()) + 1, list.Count());
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-      const QJsonObject row = rows[i].toObject();
-      EXPECT_EQ(row["entry"].toInt(), i + 1);
-      const std::optional<std::string> text =
-          text::Utf8ToCp1252(row["text"].toString().toStdString());
+    const nlohmann::json rows = nlohmann::json::parse(json, nullptr, false);
+    ASSERT_TRUE(rows.is_array()) << json;
+    ASSERT_EQ(rows.size() + 1, list.Count());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(rows[i].value("entry", std::size_t{0}), i + 1);
+      const std::optional<std::string> text = text::Utf8ToCp1252(rows[i].value("text", ""));
       ASSERT_TRUE(text.has_value());
-      EXPECT_EQ(*text, list[static_cast<std::size_t>(i) + 1]);
+      EXPECT_EQ(*text, list[i + 1]);
     }
   }
 }
@@ -288,22 +285,21 @@ TEST_F(GoldenTest, DumpPrintsExactlyWhatTheCacheHolds) {
 TEST_F(GoldenTest, JsonAndJsonlParse) {
   for (const std::string verb : {"export", "list"}) {
     const std::string json = Ok({verb, "{DIR}", "--format", "json"});
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << verb;
-    EXPECT_TRUE(document.isArray()) << verb;
+    const nlohmann::json document = nlohmann::json::parse(json, nullptr, false);
+    EXPECT_TRUE(document.is_array()) << verb << ": " << json;
 
     std::istringstream lines(Ok({verb, "{DIR}", "--format", "jsonl"}));
     std::string line;
-    qsizetype count = 0;
+    std::size_t count = 0;
     while (std::getline(lines, line)) {
-      const QJsonDocument object = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
-      EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
-      EXPECT_TRUE(object.isObject()) << line;
-      EXPECT_EQ(object.object(), document.array()[count].toObject());
+      const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
+      EXPECT_TRUE(object.is_object()) << line;
+      if (document.is_array() && count < document.size()) {
+        EXPECT_EQ(object, document[count]);
+      }
       ++count;
     }
-    EXPECT_EQ(count, document.array().size()) << verb;
+    EXPECT_EQ(count, document.size()) << verb;
   }
   EXPECT_EQ(Ok({"find", "nirgends", "{DIR}", "--format", "json"}), "[]\n");
 }
@@ -367,7 +363,7 @@ TEST(WrappingCount, CheckInfoAndDumpAgreeWithTheViewer) {
   EXPECT_EQ(dump.exitStatus, 0);
   EXPECT_EQ(dump.out, "1\tA\n");
   const RunResult info = RunKl7({"info", path});
-  EXPECT_NE(info.out.find(path + "\tentries\t1 (the file has 65537; the count wraps at 65,536)\n"),
+  EXPECT_NE(info.out.find(path + "\tentries\t1\n" + path + "\tentries-in-file\t65537\n"),
             std::string::npos);
 }
 

@@ -35,7 +35,10 @@ class RecordsTest : public ::testing::TestWithParam<writer::Format> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Formats, RecordsTest,
-                         ::testing::Values(writer::Format::kPre6, writer::Format::kV6));
+                         ::testing::Values(writer::Format::kPre6, writer::Format::kV6),
+                         [](const ::testing::TestParamInfo<writer::Format>& info) {
+                           return std::string(info.param == writer::Format::kV6 ? "V6" : "Pre6");
+                         });
 
 TEST_P(RecordsTest, HexInKeyOrderWithOffsets) {
   // Inserted out of key order, and a key above 65,535 and a negative one: key-0 order is signed.
@@ -61,10 +64,10 @@ TEST_P(RecordsTest, RawIsTheRecordsBytesInKeyOrder) {
   std::string expected;
   for (int i = 0; i < 300; ++i) {
     const int key = (i * 37) % 300;  // every key once, out of order
-    records.push_back(Record(key, "r" + std::to_string(key)));
+    records.push_back(Record(key, std::string("r").append(std::to_string(key))));
   }
   for (int key = 0; key < 300; ++key) {
-    const std::vector<std::byte> record = Record(key, "r" + std::to_string(key));
+    const std::vector<std::byte> record = Record(key, std::string("r").append(std::to_string(key)));
     expected.append(reinterpret_cast<const char*>(record.data()), record.size());
   }
   const RunResult result = RunKl7({"records", "--raw", Write("MANY.DAT", records)});
@@ -82,13 +85,42 @@ TEST_P(RecordsTest, EmptyFilesAndUnreadableFiles) {
   const RunResult text = RunKl7({"records", m_dir.Path() + "/TEXT.DAT"});
   EXPECT_EQ(text.exitStatus, 1);
   EXPECT_EQ(text.out, "");
-  EXPECT_EQ(text.err, "kl7: " + m_dir.Path() +
-                          "/TEXT.DAT: not a Btrieve file, or a variant this reader does not read "
-                          "(status 30)\n");
+  EXPECT_EQ(text.err,
+            "kl7: " + m_dir.Path() +
+                "/TEXT.DAT: not a record file this reader reads: no record-file signature "
+                "at the start of the file (status 30)\n");
 
   const RunResult missing = RunKl7({"records", m_dir.Path() + "/NONE.DAT"});
   EXPECT_EQ(missing.exitStatus, 1);
   EXPECT_EQ(missing.err, "kl7: " + m_dir.Path() + "/NONE.DAT: file not found (status 12)\n");
+}
+
+// A record whose variable part is damaged is reported with the record manager's reason, and the
+// walk goes on.
+TEST_P(RecordsTest, DamagedVariablePartNamesItsCheck) {
+  std::vector<std::vector<std::byte>> records;
+  for (int key = 1; key <= 3; ++key) {
+    std::vector<std::byte> record = Record(key, "v");
+    record.resize(record.size() + 30, std::byte{'x'});
+    records.push_back(std::move(record));
+  }
+  writer::FileSpec spec = writer::LibrarySpec(GetParam(), 512, 20, 16, std::move(records));
+  spec.fileFlags = writer::file_flag::kVariableLength;
+  writer::BuiltFile built = writer::Build(spec);
+  // Record 2's variable-part pointer, after its fixed part, names a page far beyond the file.
+  const std::size_t pointer =
+      built.layout.recordSlots.at(1) + (GetParam() == writer::Format::kV6 ? 2 : 0) + 20;
+  const std::byte damaged[] = {std::byte{0x7F}, std::byte{0xFF}, std::byte{0xFF}, std::byte{0}};
+  for (std::size_t i = 0; i < 4; ++i)
+    built.bytes.at(pointer + i) = damaged[i];
+  const std::string path = m_dir.Path() + "/VAR.DAT";
+  writer::WriteFile(path, built.bytes);
+  const RunResult result = RunKl7({"records", path});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.err, "kl7: " + path +
+                            ": record 2: variable part of a record damaged: pointer 0xFFFF7F "
+                            "names no variable page (status 54)\n");
+  EXPECT_NE(result.out.find("record 3 (50 bytes)"), std::string::npos) << result.out;
 }
 
 }  // namespace

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# End-to-end test of the real kl7view under Xvfb: start it on a library file, type keys into its
-# window with xdotool, read the real X11 clipboard with xclip while the program runs, and check
-# that Esc ends it with exit status 0.
+# End-to-end test of the real kl7view: what it says on stdout and stderr when it opens no window,
+# then under Xvfb (a 1280x800 screen at twice the scale) that its window fits the screen, keys and
+# mouse buttons typed into it with xdotool, the real X11 clipboard read with xclip while the program
+# runs, the line about a library that cannot be read, and that Esc ends it with exit status 0.
 # Usage: kl7view_e2e.sh <kl7view> <make_e2e_utils>
 set -euo pipefail
 set -f  # no file-name patterns: LIB[3,12] is an argument, not a pattern
 
-viewer=$1
-make_utils=$2
+viewer=$(realpath "$1")
+make_utils=$(realpath "$2")
 skip=77
 
 for tool in Xvfb xdotool xclip; do
@@ -33,20 +34,53 @@ fail() {
 }
 
 "$make_utils" "$work/host/utils"
+cd "$work"
 
-# Unusable argument lists end the program at once with status 0, before any window exists: with
-# no display to connect to, creating the application would fail.
-for arguments in "" "a b c" "KL7G1.DAT" "LIB[3,12]" "LIB[3,12] Y.DAT"; do
-  status=0
-  # shellcheck disable=SC2086  # the arguments are meant to split
-  env -u DISPLAY QT_QPA_PLATFORM=xcb timeout 10 "$viewer" $arguments >"$work/early.log" 2>&1 ||
-    status=$?
-  [ "$status" -eq 0 ] || fail "kl7view '$arguments' exited with status $status"
-  [ ! -s "$work/early.log" ] || fail "kl7view '$arguments' printed: $(cat "$work/early.log")"
-done
+# Unusable argument lists end the program at once with status 0, before any window exists (with no
+# display to connect to, creating the application would fail), after one line on stderr that says
+# why and a usage line. Each case: the arguments, one to a line, then "=" and the start of the line
+# that follows "kl7view: ".
+check_refused() {
+  local arguments=() expected status=0
+  while [ "$#" -gt 0 ] && [ "${1:0:1}" != "=" ]; do
+    arguments+=("$1")
+    shift
+  done
+  expected=${1#=}
+  env -u DISPLAY QT_QPA_PLATFORM=xcb timeout 10 "$viewer" "${arguments[@]}" \
+    >"$work/out.log" 2>"$work/err.log" || status=$?
+  local what="kl7view ${arguments[*]}"
+  [ "$status" -eq 0 ] || fail "$what exited with status $status"
+  [ ! -s "$work/out.log" ] || fail "$what wrote on stdout: $(cat "$work/out.log")"
+  [ "$(wc -l <"$work/err.log")" -eq 2 ] || fail "$what wrote: $(cat "$work/err.log")"
+  local line
+  line=$(head -n 1 "$work/err.log")
+  [ "${line#"kl7view: $expected"}" != "$line" ] || fail "$what wrote '$line', expected '$expected'"
+  grep -q '^usage: kl7view ' "$work/err.log" || fail "$what wrote no usage line"
+}
+check_refused "=no library file or reference given"
+check_refused a b c "=3 arguments:"
+check_refused "$work/host/utils" "='$work/host/utils' is neither a library file"
+check_refused --help KL701.DAT "='--help' is neither a library file"
+check_refused KL71.DAT "='KL71.DAT' is no library file name"
+check_refused host/utils/kl7g1.dat "='kl7g1.dat': 'g1' is not a hexadecimal library number"
+check_refused 'LIB[3,12]' "=the reference 'LIB[3,12]' needs a second argument"
+check_refused 'LIB[,5]' "$work/host/x.txt" "=the reference 'LIB[,5]': no library number"
+check_refused 'lib[3,y]' "$work/host/x.txt" \
+  "=the reference 'lib[3,y]': the entry number 'y' is not a number"
+check_refused 'LIB[3,12]' Y.DAT "='Y.DAT' has no directory part"
+check_refused 'LIB[3,12]' ab/y.dat "=no utils directory found above 'ab/y.dat'"
+
+# --help and --version alone answer on stdout.
+env -u DISPLAY "$viewer" --help >"$work/out.log" 2>&1 || fail "--help failed"
+grep -q '^usage: kl7view \[DIRECTORY/\]KL7xx.DAT' "$work/out.log" || fail "--help: $(cat "$work/out.log")"
+grep -q "Backspace" "$work/out.log" || fail "--help names no keys"
+grep -q "man kl7view" "$work/out.log" || fail "--help names no manual page"
+env -u DISPLAY "$viewer" --version >"$work/out.log" 2>&1 || fail "--version failed"
+grep -qx "kl7view [0-9.]*" "$work/out.log" || fail "--version: $(cat "$work/out.log")"
 
 # Xvfb picks a free display itself and writes its number to the given descriptor.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [ -s "$work/display" ] && break
@@ -56,15 +90,48 @@ done
 [ -s "$work/display" ] || fail "Xvfb reported no display"
 export DISPLAY=":$(head -n 1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
+# At twice the scale the window as laid out (1392x1162 pixels) is larger than the screen.
+export QT_SCALE_FACTOR=2
 
-"$viewer" "$work/host/utils/KL701.DAT" >"$work/viewer.log" 2>&1 &
-viewer_pid=$!
+# Starts kl7view with the given arguments and waits until its window has the focus.
+window=""
+start_viewer() {
+  "$viewer" "$@" >"$work/viewer.log" 2>&1 &
+  viewer_pid=$!
+  window=$(timeout 30 xdotool search --sync --pid "$viewer_pid" \
+    --name '^Bibliotheken 32 Bit-Version$' | head -n 1) || fail "the window did not appear"
+  [ -n "$window" ] || fail "the window did not appear"
+  # There is no window manager: give the window the focus directly.
+  timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+}
 
-window=$(timeout 30 xdotool search --sync --name '^Bibliotheken 32 Bit-Version$' | head -n 1) ||
-  fail "the window did not appear"
-[ -n "$window" ] || fail "the window did not appear"
-# There is no window manager: give the window the focus directly.
-timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+alive() {
+  kill -0 "$viewer_pid" 2>/dev/null || fail "kl7view ended early: $(cat "$work/viewer.log")"
+}
+
+# Esc ends the program with status 0.
+close_viewer() {
+  alive
+  xdotool key Escape
+  for _ in $(seq 100); do
+    kill -0 "$viewer_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view still runs after Esc"
+  local status=0
+  wait "$viewer_pid" || status=$?
+  viewer_pid=""
+  [ "$status" -eq 0 ] || fail "kl7view exited with status $status: $(cat "$work/viewer.log")"
+}
+
+# kl7view's output holds the line $1 within a few seconds.
+expect_logged() {
+  for _ in $(seq 50); do
+    grep -qxF "$1" "$work/viewer.log" && return 0
+    sleep 0.1
+  done
+  fail "kl7view did not write '$1': $(cat "$work/viewer.log")"
+}
 
 # The clipboard's text once it equals $1, within a few seconds.
 expect_clipboard() {
@@ -77,9 +144,20 @@ expect_clipboard() {
   fail "clipboard holds '$actual', expected '$expected'"
 }
 
-alive() {
-  kill -0 "$viewer_pid" 2>/dev/null || fail "kl7view ended early: $(cat "$work/viewer.log")"
-}
+# A library named at start-up that cannot be read: the window opens, and stderr says why.
+start_viewer "$work/host/utils/KL705.DAT"
+expect_logged "kl7view: $work/host/utils/KL705.DAT: cannot read the library: file not found (status 12)"
+close_viewer
+
+# Anything after a library file is ignored, --help too. The window fits the screen.
+start_viewer "$work/host/utils/KL701.DAT" --help
+geometry=$(xdotool getwindowgeometry --shell "$window")
+x=$(sed -n 's/^X=//p' <<<"$geometry")
+y=$(sed -n 's/^Y=//p' <<<"$geometry")
+width=$(sed -n 's/^WIDTH=//p' <<<"$geometry")
+height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
+[ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le 1280 ] && [ $((y + height)) -le 800 ] ||
+  fail "the window (${width}x${height} at $x,$y) does not fit the 1280x800 screen"
 
 # Inside library 1: the first Down selects line 0, the second entry 1; Enter copies it.
 xdotool key --delay 50 Down Down Return
@@ -94,14 +172,32 @@ xdotool key --delay 50 Down Down Down Down Return
 expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
 alive
 
-xdotool key Escape
-for _ in $(seq 100); do
-  kill -0 "$viewer_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view still runs after Esc"
-status=0
-wait "$viewer_pid" || status=$?
-viewer_pid=""
-[ "$status" -eq 0 ] || fail "kl7view exited with status $status: $(cat "$work/viewer.log")"
+# Backspace goes back to the catalogue. Typed letters choose a line (after a pause well beyond the
+# list's 0.4 seconds, so that they start a new search): "fe" the missing library 3, which Enter
+# cannot open; then "w" library 2, which Enter opens, and "s" its entry, which Enter copies.
+xdotool key BackSpace
+sleep 0.8
+xdotool type --delay 50 fe
+xdotool key Return
+expect_logged "kl7view: $work/host/utils/KL703.DAT: cannot read the library: file not found (status 12)"
+sleep 0.8
+xdotool type w
+xdotool key Return
+sleep 0.8
+xdotool type s
+xdotool key Return
+expect_clipboard "Stahl verzinkt"
+alive
+
+# The mouse's back button goes back too; in library 1 Ctrl+C copies the entry chosen by "z".
+xdotool mousemove --window "$window" 100 100 click 8
+sleep 0.8
+xdotool type --delay 50 fa
+xdotool key Return
+sleep 0.8
+xdotool type z
+xdotool key ctrl+c
+expect_clipboard "Zweite Zeile"
+
+close_viewer
 echo "PASS"

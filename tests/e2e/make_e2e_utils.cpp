@@ -1,5 +1,6 @@
 // Writes the small utilities directory that the end-to-end test of kl7view runs on: a catalogue
-// and two libraries, one of them with umlauts, Windows-1252 punctuation and a reference.
+// and two libraries, one of them with umlauts, Windows-1252 punctuation and a reference; the
+// catalogue also names a library 3 whose file is missing.
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
       libfile::writer::WriteLibraryFile(utils / libfile::writer::LibraryFileNameFor(number),
                                         contents);
     };
-    write(0, {"Farben", "Werkstoffe"});
+    write(0, {"Farben", "Werkstoffe", "Fehlt"});
     // "Grüße – 5 €" and a reference to library 2, entry 1.
     write(1, {"Gr\xFC\xDF"
               "e \x96 5 \x80",

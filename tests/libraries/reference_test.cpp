@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace core {
@@ -14,7 +15,23 @@ struct ParseCase {
   std::optional<Reference> expected;
 };
 
+// What gtest shows for a row (and CTest puts beside its name): the text, not its bytes.
+void PrintTo(const ParseCase& row, std::ostream* out) {
+  *out << '"' << row.text << '"';
+}
+
 class ParseReferenceTest : public ::testing::TestWithParam<ParseCase> {};
+
+// "Case7_LIB_3_7_": the row's number and its text with every other character than a letter or a
+// digit as "_", so that a failing row names itself.
+std::string CaseName(const ::testing::TestParamInfo<ParseCase>& info) {
+  std::string name = "Case" + std::to_string(info.index) + "_";
+  for (const char c : info.param.text) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    name += plain ? c : '_';
+  }
+  return name;
+}
 
 TEST_P(ParseReferenceTest, ReadsLibraryAndEntry) {
   const ParseCase& row = GetParam();
@@ -50,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"LIB,[3,7]", std::nullopt},  // "[" after the first ",": empty piece
         ParseCase{"LIB[,7]", std::nullopt}, ParseCase{"LIB[x3,7]", Reference{3, 7}},
         ParseCase{"LIB[y3,7]", std::nullopt}, ParseCase{"LIB[99999999999,7]", std::nullopt},
-        ParseCase{"", std::nullopt}, ParseCase{"LI", std::nullopt}));
+        ParseCase{"", std::nullopt}, ParseCase{"LI", std::nullopt}),
+    CaseName);
 
 }  // namespace
 }  // namespace core

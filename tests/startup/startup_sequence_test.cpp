@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "temp_tree.h"
@@ -63,23 +65,32 @@ struct Outcome {
 
 struct Case {
   Strings arguments;
-  std::optional<Outcome> expected;    // empty: the program ends
-  Strings directories = {};           // directories that exist
+  std::variant<Outcome, StartupFailure> expected;  // a failure: the program ends
+  Strings directories = {};                        // directories that exist
   std::optional<Strings> asked = {};  // when given, exactly the questions the walk asks
 };
 
 void Check(const Case& c, PathStyle style) {
   FakeLookup lookup(c.directories);
-  const std::optional<StartupValues> values = RunStartup(c.arguments, style, lookup);
+  const StartupOutcome outcome = RunStartup(c.arguments, style, lookup);
   std::string label;
   for (const std::string& argument : c.arguments)
     label += "[" + argument + "] ";
   SCOPED_TRACE(label);
-  ASSERT_EQ(values.has_value(), c.expected.has_value());
-  if (values) {
-    EXPECT_EQ(values->CurrentLibrary, c.expected->library);
-    EXPECT_EQ(values->CurrentEntry, c.expected->entry);
-    EXPECT_EQ(values->settings.Lines(), c.expected->lines);
+  if (const auto* failure = std::get_if<StartupFailure>(&c.expected)) {
+    EXPECT_FALSE(outcome.values);
+    EXPECT_EQ(outcome.failure, *failure);
+    // One line, without anything a terminal would act on.
+    EXPECT_FALSE(outcome.reason.empty());
+    EXPECT_TRUE(std::ranges::none_of(
+        outcome.reason, [](char ch) { return static_cast<unsigned char>(ch) < 0x20; }));
+  } else {
+    const Outcome& expected = std::get<Outcome>(c.expected);
+    ASSERT_TRUE(outcome.values);
+    EXPECT_EQ(outcome.failure, StartupFailure::kNone);
+    EXPECT_EQ(outcome.values->CurrentLibrary, expected.library);
+    EXPECT_EQ(outcome.values->CurrentEntry, expected.entry);
+    EXPECT_EQ(outcome.values->settings.Lines(), expected.lines);
   }
   if (c.asked) {
     EXPECT_EQ(lookup.Asked(), *c.asked);
@@ -90,13 +101,13 @@ const Strings kHost = {"C:\\HOST\\utils"};
 
 TEST(StartupSequence, EndsOnArgumentCountOrUnknownForm) {
   const Case cases[] = {
-      {{}, std::nullopt},
-      {{"a", "b", "c"}, std::nullopt},
-      {{"KL71A.DAT", "x", "y"}, std::nullopt},
-      {{"LIB[3,12]", "C:\\HOST\\x.dat", "y"}, std::nullopt, kHost, Strings{}},
-      {{""}, std::nullopt},
-      {{"C:\\HOST\\README.TXT"}, std::nullopt},
-      {{"LI[3,12]", "C:\\HOST\\x.dat"}, std::nullopt, kHost, Strings{}},
+      {{}, StartupFailure::kNoArguments},
+      {{"a", "b", "c"}, StartupFailure::kTooManyArguments},
+      {{"KL71A.DAT", "x", "y"}, StartupFailure::kTooManyArguments},
+      {{"LIB[3,12]", "C:\\HOST\\x.dat", "y"}, StartupFailure::kTooManyArguments, kHost, Strings{}},
+      {{""}, StartupFailure::kUnknownForm},
+      {{"C:\\HOST\\README.TXT"}, StartupFailure::kUnknownForm},
+      {{"LI[3,12]", "C:\\HOST\\x.dat"}, StartupFailure::kUnknownForm, kHost, Strings{}},
   };
   for (const Case& c : cases)
     Check(c, PathStyle::kWindows);
@@ -122,10 +133,14 @@ TEST(StartupSequence, ReadsLibraryFileForm) {
 }
 
 TEST(StartupSequence, EndsOnMalformedLibraryFileName) {
-  for (const char* name :
-       {"KL71.DAT", "KL7123.DAT", "KL71A.DATX", "KL7G1.DAT", "KL7.DAT", "KL71A.DA", "KL7 1.DAT",
-        "KL7-1.DAT", "KL7$1.DAT", "KL71A.TXT", "C:\\HOST\\KL71A"}) {
-    Check({{name}, std::nullopt}, PathStyle::kWindows);
+  for (const char* name : {"KL71.DAT", "KL7123.DAT", "KL71A.DATX", "KL7.DAT", "KL71A.DA",
+                           "KL71A.TXT", "C:\\HOST\\KL71A"}) {
+    Check({{name}, StartupFailure::kMalformedFileName}, PathStyle::kWindows);
+  }
+  for (const char* name : {"KL7G1.DAT", "KL7 1.DAT", "KL7-1.DAT", "KL7$1.DAT",
+                           "kl7\x1b"
+                           "1.dat"}) {
+    Check({{name}, StartupFailure::kNotHexadecimal}, PathStyle::kWindows);
   }
 }
 
@@ -147,16 +162,16 @@ TEST(StartupSequence, ReadsLibraryReference) {
       {{"LIB[ 3, 4]", file}, Outcome{3, 4, utils}, kHost},
       {{"LIB[3,2147483647]", file}, Outcome{3, 2147483647, utils}, kHost},
       // Numbers that do not convert end the program, and so does a reference on its own.
-      {{"LIB[,5]", file}, std::nullopt, kHost},
-      {{"LIB[3,x]", file}, std::nullopt, kHost},
-      {{"LIB[]", file}, std::nullopt, kHost},
-      {{"LIB[3 ,4]", file}, std::nullopt, kHost},
-      {{"LIB[3,12]X", file}, std::nullopt, kHost},
-      {{"LIB(7,8)", file}, std::nullopt, kHost},
-      {{"LIB[3]]", file}, std::nullopt, kHost},
-      {{"LIB[3,2147483648]", file}, std::nullopt, kHost},
-      {{"LIB[3,12]"}, std::nullopt, kHost, Strings{}},
-      {{"LIB"}, std::nullopt, kHost, Strings{}},
+      {{"LIB[,5]", file}, StartupFailure::kBadLibraryNumber, kHost},
+      {{"LIB[3,x]", file}, StartupFailure::kBadEntryNumber, kHost},
+      {{"LIB[]", file}, StartupFailure::kBadLibraryNumber, kHost},
+      {{"LIB[3 ,4]", file}, StartupFailure::kBadLibraryNumber, kHost},
+      {{"LIB[3,12]X", file}, StartupFailure::kBadEntryNumber, kHost},
+      {{"LIB(7,8)", file}, StartupFailure::kBadEntryNumber, kHost},
+      {{"LIB[3]]", file}, StartupFailure::kBadLibraryNumber, kHost},
+      {{"LIB[3,2147483648]", file}, StartupFailure::kBadEntryNumber, kHost},
+      {{"LIB[3,12]"}, StartupFailure::kReferenceWithoutPath, kHost, Strings{}},
+      {{"LIB"}, StartupFailure::kReferenceWithoutPath, kHost, Strings{}},
   };
   for (const Case& c : cases)
     Check(c, PathStyle::kWindows);
@@ -204,9 +219,9 @@ TEST(StartupSequence, WalksUpToTheUtilsDirectory) {
        Strings{"\\\\SRV\\SHARE\\utils"}},
       // A directory part that empties during the walk, or is empty from the start, ends the
       // program.
-      {{"LIB[1,1]", "ABC\\Y.DAT"}, std::nullopt, {}, Strings{"ABC\\utils"}},
-      {{"LIB[1,1]", "Y.DAT"}, std::nullopt, {}, Strings{}},
-      {{"LIB[1,1]", ""}, std::nullopt, {}, Strings{}},
+      {{"LIB[1,1]", "ABC\\Y.DAT"}, StartupFailure::kWalkEndedEmpty, {}, Strings{"ABC\\utils"}},
+      {{"LIB[1,1]", "Y.DAT"}, StartupFailure::kNoDirectoryPart, {}, Strings{}},
+      {{"LIB[1,1]", ""}, StartupFailure::kNoDirectoryPart, {}, Strings{}},
       // A walk that cannot shorten its directory any further stops there instead of looping.
       {{"LIB[1,1]", "X\\AB:C\\Y.DAT"},
        Outcome{1, 1, {"UTILS=X\\AB:\\utils\\"}},
@@ -221,15 +236,15 @@ TEST(StartupSequence, PosixStyleKeepsCaseAndFindsUtilsVariant) {
   const Case cases[] = {
       {{"/srv/Host/utils/kl71a.dat"}, Outcome{26, 0, {"UTILS=/srv/Host/utils/"}}},
       {{"kl71a.dat"}, Outcome{26, 0, {}}},
-      {{"C:\\HOST\\KL71A.DAT"}, std::nullopt},
+      {{"C:\\HOST\\KL71A.DAT"}, StartupFailure::kUnknownForm},
       {{"lib[2,3]", "/srv/Host/data/x.dat"},
        Outcome{2, 3, {"UTILS=/srv/Host/UTILS/"}},
        {"/srv/Host/UTILS"},
        Strings{"/srv/Host/data/?utils", "/srv/Host/?utils"}},
       {{"LIB[2,3]", "/x/y.dat"}, Outcome{2, 3, {"UTILS=/utils/"}}, {}, Strings{"/x/?utils"}},
       {{"LIB[2,3]", "a/b/y.dat"}, Outcome{2, 3, {"UTILS=a/utils/"}}, {}, Strings{"a/b/?utils"}},
-      {{"LIB[2,3]", "y.dat"}, std::nullopt, {}, Strings{}},
-      {{"LIB[2,3]", "C:\\HOST\\y.dat"}, std::nullopt, {}, Strings{}},
+      {{"LIB[2,3]", "y.dat"}, StartupFailure::kNoDirectoryPart, {}, Strings{}},
+      {{"LIB[2,3]", "C:\\HOST\\y.dat"}, StartupFailure::kNoDirectoryPart, {}, Strings{}},
   };
   for (const Case& c : cases)
     Check(c, PathStyle::kPosix);
@@ -248,7 +263,7 @@ class StartupSequencePosixTest : public ::testing::Test {
 
   std::optional<StartupValues> Run(const Strings& arguments) {
     FileSystemLookup lookup;
-    return RunStartup(arguments, PathStyle::kPosix, lookup);
+    return RunStartup(arguments, PathStyle::kPosix, lookup).values;
   }
 
   std::string Root() const { return m_tree.Root().string(); }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QObject>
 #include <QScrollBar>
@@ -56,6 +58,8 @@ KeyStroke KeyOf(const QString& name) {
   if (name == "Esc") return {Qt::Key_Escape, {}};
   if (name == "Space") return {Qt::Key_Space, {}};
   if (name == "CtrlSpace") return {Qt::Key_Space, Qt::ControlModifier};
+  if (name == "CtrlC") return {Qt::Key_C, Qt::ControlModifier};
+  if (name == "Backspace") return {Qt::Key_Backspace, {}};
   qFatal("unknown key %s", qPrintable(name));
 }
 
@@ -64,9 +68,9 @@ QPoint LinePoint(EntryListView& list, int line) {
   return {20, (line - list.TopIndex()) * kLineHeight + kLineHeight / 2};
 }
 
-// Plays a script of user input: cN, dN, rN, mN, ^cN click, double-click (a press first, as a real
-// double click has one), right-click, middle-click, Ctrl+click on line N; a key name presses and
-// releases that key; ^Name releases it only.
+// Plays a script of user input: cN, dN, rN, mN, bN, ^cN click, double-click (a press first, as a
+// real double click has one), right-click, middle-click, back-button click, Ctrl+click on line N;
+// =text types the text; a key name presses and releases that key; ^Name releases it only.
 void Perform(EntryListView& list, const QString& script) {
   for (const QString& token : script.split(' ', Qt::SkipEmptyParts)) {
     QString action = token;
@@ -75,7 +79,12 @@ void Perform(EntryListView& list, const QString& script) {
       modifiers = Qt::ControlModifier;
       action = action.mid(1);
     }
-    if (action.size() > 1 && action.at(1).isDigit() && QStringLiteral("cdrm").contains(action[0])) {
+    if (action.startsWith('=')) {
+      QTest::keyClicks(&list, action.mid(1));
+      continue;
+    }
+    if (action.size() > 1 && action.at(1).isDigit() &&
+        QStringLiteral("cdrmb").contains(action[0])) {
       const QPoint at = LinePoint(list, action.mid(1).toInt());
       QWidget* viewport = list.viewport();
       switch (action.at(0).toLatin1()) {
@@ -88,6 +97,9 @@ void Perform(EntryListView& list, const QString& script) {
           break;
         case 'r':
           QTest::mouseClick(viewport, Qt::RightButton, modifiers, at);
+          break;
+        case 'b':
+          QTest::mouseClick(viewport, Qt::BackButton, modifiers, at);
           break;
         default:
           QTest::mouseClick(viewport, Qt::MiddleButton, modifiers, at);
@@ -151,6 +163,9 @@ class KelmformTest : public QObject {
   void horizontalScrollCoversLongestEntry();
   void catalogueReloadedByReference();
   void catalogueLostByReference();
+  void toolTips_data();
+  void toolTips();
+  void unreadableLibraryFromCatalogue();
 
  private:
   // Creates and shows the window on `library` with `entry` selected.
@@ -267,6 +282,20 @@ void KelmformTest::captions_data() {
                                               << "Farben  $1A LIB[26,5]" << cur;
   QTest::newRow("Enter in a library copies") << true << 26 << 0 << "c2 Enter"
                                              << "Farben  $1A LIB[26,2]" << cur;
+  QTest::newRow("a typed letter in the catalogue") << true << 0 << 0 << "=F"
+                                                   << "Bibliotheksnamen  KL707  LIB[0,7]" << cur;
+  QTest::newRow("typed letters, then Enter") << true << 0 << 0 << "=fa Enter"
+                                             << "Farben  $1A LIB[26,0]" << cur;
+  QTest::newRow("a typed letter in a library") << true << 26 << 0 << "=g"
+                                               << "Farben  $1A LIB[26,2]" << cur;
+  QTest::newRow("a letter that finds nothing") << true << 26 << 5 << "=q"
+                                               << "Farben  $1A LIB[26,5]" << cur;
+  QTest::newRow("back by Backspace") << true << 26 << 5 << "Backspace"
+                                     << "Bibliotheksnamen  $1A LIB[26,0]" << cur;
+  QTest::newRow("back by the back button") << true << 26 << 5 << "b2"
+                                           << "Bibliotheksnamen  $1A LIB[26,0]" << cur;
+  QTest::newRow("Ctrl+C in the catalogue") << true << 0 << 0 << "c5 CtrlC"
+                                           << "Bibliotheksnamen  KL705  LIB[0,5]" << cur;
 }
 
 void KelmformTest::captions() {
@@ -318,14 +347,19 @@ void KelmformTest::creationSelection() {
 
 void KelmformTest::creationOnLibraryThatFailsToLoad_data() {
   QTest::addColumn<QByteArray>("file");  // null: no file at all
-  QTest::newRow("missing file") << QByteArray();
-  QTest::newRow("empty file") << QByteArray("");
-  QTest::newRow("not a record file") << QByteArray("Farben\nRot\nGr\xFCn\n").repeated(200);
-  QTest::newRow("cut record file") << QByteArray("cut");
+  QTest::addColumn<QString>("reason");   // what the label's tool tip says of the file
+  QTest::newRow("missing file") << QByteArray() << "file not found (status 12)";
+  const QString notRecordFile =
+      "not a Btrieve file, or a variant this reader does not read (status 30)";
+  QTest::newRow("empty file") << QByteArray("") << notRecordFile;
+  QTest::newRow("not a record file")
+      << QByteArray("Farben\nRot\nGr\xFCn\n").repeated(200) << notRecordFile;
+  QTest::newRow("cut record file") << QByteArray("cut") << "I/O error or damaged file (status 2)";
 }
 
 void KelmformTest::creationOnLibraryThatFailsToLoad() {
   QFETCH(QByteArray, file);
+  QFETCH(QString, reason);
   if (file == "cut") {
     // The first page of a genuine library file, without the rest.
     LibrarySet donor;
@@ -340,6 +374,9 @@ void KelmformTest::creationOnLibraryThatFailsToLoad() {
   }
   Open(7, 3);
   QCOMPARE(Caption(), QStringLiteral("kk"));
+  QCOMPARE(
+      m_window->Label1().toolTip(),
+      "kl7view: " + m_set->UtilsShown() + "KL707.DAT: cannot read the library: " + reason + "\nkk");
   QCOMPARE(List().Count(), 0);
   QVERIFY(m_window->State().LayoutMarker.empty());
   QCOMPARE(m_window->State().CurrentLibrary, 7);
@@ -364,6 +401,12 @@ void KelmformTest::layout() {
   QCOMPARE(List().objectName(), QStringLiteral("ListBox1"));
   QCOMPARE(List().geometry(), QRect(0, 32, 688, 522));
   QCOMPARE(List().font().pixelSize(), 13);
+  // Without "MS Sans Serif" every font is DejaVu Sans, whatever the system would substitute.
+  if (!QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))) {
+    for (const QFont& font : {m_window->font(), m_window->Label1().font(), List().font()}) {
+      QCOMPARE(QFontInfo(font).family(), QStringLiteral("DejaVu Sans"));
+    }
+  }
   QCOMPARE(List().visualRect(List().model()->index(1, 0)).height(), kLineHeight);
   QCOMPARE(List().verticalScrollBar()->sizeHint().width(), 16);
 
@@ -468,6 +511,8 @@ void KelmformTest::wayBack_data() {
   QTest::newRow("Shift and the keypad's Enter") << 26 << "ShiftKeypadEnter";
   QTest::newRow("Ctrl+Shift+Enter") << 26 << "CtrlShiftEnter";
   QTest::newRow("right double click") << 26 << "r3 r3";
+  QTest::newRow("Backspace") << 26 << "Backspace";
+  QTest::newRow("back button") << 26 << "b3";
   QTest::newRow("from a library without catalogue line") << 80 << "r1";
   QTest::newRow("from the older layout") << 3 << "ShiftEnter";
 }
@@ -498,6 +543,8 @@ void KelmformTest::noWayBack_data() {
   QTest::newRow("Shift+Enter in the catalogue") << true << 0 << "c5 ShiftEnter";
   QTest::newRow("right button without catalogue") << false << 26 << "c5 r9";
   QTest::newRow("Shift+Enter without catalogue") << false << 26 << "c5 ShiftEnter";
+  QTest::newRow("Backspace in the catalogue") << true << 0 << "c5 Backspace";
+  QTest::newRow("back button without catalogue") << false << 26 << "c5 b9";
 }
 
 void KelmformTest::noWayBack() {
@@ -531,6 +578,9 @@ void KelmformTest::copy_data() {
                                         << "*";
   QTest::newRow("moved by keys") << "c1 Down Down Enter"
                                  << QString::fromUtf8("LIB[3,2] ---> Drei zwei");
+  QTest::newRow("moved by a typed letter") << "=g Enter" << QString::fromUtf8("Grün");
+  QTest::newRow("Ctrl+C") << "c1 CtrlC"
+                          << "Rot";
 }
 
 void KelmformTest::copy() {
@@ -616,18 +666,19 @@ void KelmformTest::selectionChangesOnlyByLeftButtonAndKeys() {
   Open(0, 0);
   Perform(List(), "c5");
   const QString caption = Caption();
-  Perform(List(), "r9 m9 ^c5 CtrlSpace Space");
+  Perform(List(), "r9 m9 b9 ^c5 CtrlSpace Space CtrlC");
   QCOMPARE(List().ItemIndex(), 5);
   QCOMPARE(Caption(), caption);
+  QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
   // A click below the last line chooses the last line, as in a list box.
   Perform(List(), "c3 Enter");
   QTest::mouseClick(List().viewport(), Qt::LeftButton, {},
                     QPoint(20, List().viewport()->height() - 2));
   QCOMPARE(List().ItemIndex(), 3);
   QCOMPARE(Caption(), Full("Drei  $03 LIB[3,3]", kCurrentMarker));
-  // Qt's item views would copy the current line on Ctrl+C; a list box does not.
+  // Ctrl+C copies the entry as Enter does.
   QTest::keyClick(&List(), Qt::Key_C, Qt::ControlModifier);
-  QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
+  QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Drei drei"));
 }
 
 void KelmformTest::dragReportsOneClickOnRelease() {
@@ -714,6 +765,50 @@ void KelmformTest::catalogueLostByReference() {
   QCOMPARE(List().ItemIndex(), 9);
   QCOMPARE(Caption(), Full("Bibliotheksnamen  $09 LIB[9,0]", kCurrentMarker));
   QVERIFY(m_errors.isEmpty());
+}
+
+void KelmformTest::toolTips_data() {
+  QTest::addColumn<bool>("catalogue");
+  QTest::addColumn<int>("library");
+  QTest::addColumn<QString>("input");
+  QTest::addColumn<QStringList>("actions");  // what the list's tool tip offers
+  const QStringList inCatalogue = {"open the library", "close"};
+  const QStringList inLibrary = {"copy the entry", "back to the catalogue", "close"};
+  QTest::newRow("catalogue") << true << 0 << "c5" << inCatalogue;
+  QTest::newRow("library") << true << 26 << "c5" << inLibrary;
+  QTest::newRow("opened from the catalogue") << true << 0 << "c26 Enter" << inLibrary;
+  QTest::newRow("back in the catalogue") << true << 26 << "Backspace" << inCatalogue;
+  QTest::newRow("library without the way back")
+      << false << 26 << "c5" << QStringList{"copy the entry", "close"};
+}
+
+void KelmformTest::toolTips() {
+  QFETCH(bool, catalogue);
+  QFETCH(int, library);
+  QFETCH(QString, input);
+  QFETCH(QStringList, actions);
+  if (!catalogue) std::filesystem::remove(m_set->FileOf(0));
+  Open(library, 0);
+  Perform(List(), input);
+  // The label's tool tip is the whole caption, which the label may cut off.
+  QCOMPARE(m_window->Label1().toolTip(), Caption());
+  QStringList offered;
+  for (const QString& line : List().toolTip().split('\n'))
+    offered << line.section(QStringLiteral(": "), 1);
+  QCOMPARE(offered, actions);
+}
+
+void KelmformTest::unreadableLibraryFromCatalogue() {
+  Open(0, 0);
+  Perform(List(), "c7 Enter");
+  const QString line = "kl7view: " + m_set->UtilsShown() +
+                       "KL707.DAT: cannot read the library: file not found (status 12)";
+  QCOMPARE(m_window->Label1().toolTip(), line + '\n' + Caption());
+  // A refresh keeps the line; the next view change drops it.
+  Perform(List(), "c8");
+  QCOMPARE(m_window->Label1().toolTip(), line + '\n' + Caption());
+  Perform(List(), "c26 Enter");
+  QCOMPARE(m_window->Label1().toolTip(), Caption());
 }
 
 QTEST_MAIN(KelmformTest)
