@@ -4,8 +4,9 @@
 // line to split) and the other parts are the arguments. On disk, start-up looks into a small tree
 // made once in the process's scratch folder, with utils folders in several letter cases, a file
 // named utils and a link; an argument's leading "@" stands for that folder's absolute path. Besides
-// crashes, sanitizer reports, hangs and huge allocations, a reference form that settles on a UTILS
-// directory not ending in "utils" and a separator is a finding.
+// crashes, sanitizer reports, hangs and huge allocations, a failure without its kind or its
+// one-line reason (or with control characters in it), and a reference form that settles on a UTILS
+// directory not ending in "utils" and a separator are findings.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -96,15 +97,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       arguments.push_back(Expand(parts[i]));
   }
 
-  std::optional<startup::StartupValues> values;
+  startup::StartupOutcome outcome;
   if ((flags & 2) != 0) {
     ListedLookup lookup(parts[0].empty() ? std::string_view() : parts[0].substr(1));
-    values = startup::RunStartup(arguments, style, lookup);
+    outcome = startup::RunStartup(arguments, style, lookup);
   } else {
     (void)Tree();
     startup::FileSystemLookup lookup;
-    values = startup::RunStartup(arguments, style, lookup);
+    outcome = startup::RunStartup(arguments, style, lookup);
   }
+  // A failure has its kind and one line without control characters; values have neither.
+  const bool failed = outcome.failure != startup::StartupFailure::kNone;
+  if (failed == outcome.values.has_value() || failed == outcome.reason.empty()) std::abort();
+  for (const char c : outcome.reason) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) std::abort();
+  }
+  const std::optional<startup::StartupValues>& values = outcome.values;
   if (!values) return 0;
 
   const std::string utils = values->settings.Read(startup::kUtilsKey);
