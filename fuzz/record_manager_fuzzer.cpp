@@ -13,6 +13,7 @@
 
 #include "btrieve/btrieve.h"
 #include "btrieve/file_parser.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ void WalkThroughBtrcall(std::uint8_t shortBy) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fuzz::HeapBudget budget(size, std::size_t{8} << 20, 16);
   std::vector<std::byte> image(size);
   for (std::size_t i = 0; i < size; ++i)
     image[i] = static_cast<std::byte>(data[i]);
