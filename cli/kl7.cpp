@@ -39,6 +39,9 @@ Verbs:
                     counts beyond 65,535, catalogue names without a file,
                     files of one library differing only in letter case
   records FILE      any Btrieve file's records in key-0 order, as hex
+  refs TARGET N [M] the entries of every library of TARGET's utils directory
+                    that refer to library N (entry M), with the outcome
+  refs --all TARGET every reference there, with its target and outcome
 
 Options:
   --format FORMAT   text (default: tab-separated, no header), tsv (with
@@ -49,6 +52,9 @@ Options:
   --encoding ENC    utf-8 (default) or cp1252: entry texts as the file's bytes
                     (text, tsv and csv only)
   --no-resolve      dump, export: references as written, not resolved
+  --detail          dump, export: add raw text, target library and entry, and
+                    the outcome of the reference's resolution
+  --all             refs: every reference, not those into one library
   --raw             records: the records' bytes one after another
   -h, --help        this help
   --version         the version
@@ -58,6 +64,11 @@ Columns:
   info: file, property, value
   list: library, hex, file, layout, entries, name, status, message
   check: file, library, entry, problem, text
+  refs: library, name, entry, text, target_library, target_entry, outcome
+  --detail adds: raw, target_library, target_entry, outcome
+Outcomes: resolved, target-unreadable, entry-beyond-library,
+  entry-not-positive, library-negative, library-above-255,
+  library-outside-tables, not-a-reference
 
 A file that cannot be read is reported as "kl7: PATH: message (status N)";
 for a damaged or unsupported file the message names the check that failed
@@ -117,6 +128,8 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
       RunFind(context);
     } else if (verb == "check") {
       RunCheck(context);
+    } else if (verb == "refs") {
+      RunRefs(context);
     } else {
       RunRecords(context);
     }

@@ -20,6 +20,8 @@ struct Options {
   bool header = true;    // csv and tsv: the row of column names
   bool resolve = true;   // dump, export: resolve references as the viewer does
   bool raw = false;      // records: the bytes as they are instead of hex
+  bool all = false;      // refs: every reference of the directory
+  bool detail = false;   // dump, export: raw text, target and outcome of each entry
   bool help = false;     // --help anywhere: print the help and do nothing else
   bool version = false;  // --version anywhere
 

@@ -46,6 +46,7 @@ void RunExport(VerbContext& context);
 void RunFind(VerbContext& context);
 void RunCheck(VerbContext& context);
 void RunRecords(VerbContext& context);
+void RunRefs(VerbContext& context);
 
 // A usage error found by a verb once it looked at its operands (a library number out of range, a
 // file that is no library file): ends the run with exit status 2.

@@ -34,7 +34,7 @@ check() {
   fi
 }
 
-check 'kl7 ' 'check dump export find info list records'
+check 'kl7 ' 'check dump export find info list records refs'
 check 'kl7 d' 'dump'
 check 'kl7 --' '--help --version'
 check 'kl7 records --' '--help --raw --version'
@@ -55,6 +55,10 @@ check 'kl7 find ' ''
 check 'kl7 find Farbe ut' 'utils'
 check 'kl7 -- --raw ' ''
 check 'kl7 records utils/KL700.DAT ' ''
+check 'kl7 refs ut' 'utils'
+check 'kl7 refs utils ' '0 15 26'
+check 'kl7 refs --a' '--all'
+check 'kl7 export --d' '--detail'
 
 if ((failures > 0)); then
   echo "$failures completion case(s) failed"
