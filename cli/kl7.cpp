@@ -42,6 +42,9 @@ Verbs:
   refs TARGET N [M] the entries of every library of TARGET's utils directory
                     that refer to library N (entry M), with the outcome
   refs --all TARGET every reference there, with its target and outcome
+  diff DIR1 DIR2    libraries added and removed, entry counts that differ and
+                    each entry whose text (as written; --resolved: as shown)
+                    differs between two utils directories
 
 Options:
   --format FORMAT   text (default: tab-separated, no header), tsv (with
@@ -55,6 +58,7 @@ Options:
   --detail          dump, export: add raw text, target library and entry, and
                     the outcome of the reference's resolution
   --all             refs: every reference, not those into one library
+  --resolved        diff: compare the texts as shown, references resolved
   --raw             records: the records' bytes one after another
   -h, --help        this help
   --version         the version
@@ -66,6 +70,9 @@ Columns:
   check: file, library, entry, problem, text
   refs: library, name, entry, text, target_library, target_entry, outcome
   --detail adds: raw, target_library, target_entry, outcome
+  diff: change, library, name, entry, old, new; change is library-added,
+  library-removed, unreadable (old, new: the status), entry-count (old,
+  new: the counts), entry, entry-added or entry-removed
 Outcomes: resolved, target-unreadable, entry-beyond-library,
   entry-not-positive, library-negative, library-above-255,
   library-outside-tables, not-a-reference
@@ -81,6 +88,9 @@ Exit status:
      directory holds no library file, check found a problem, or the output
      failed
   2  usage error (one line on stderr)
+diff: 0 the two are the same, 1 they differ (a library that one side cannot
+  read is a difference, and a line on stderr), 2 usage error or a directory
+  that cannot be listed or holds no library file
 )HELP";
 
 }  // namespace
@@ -130,6 +140,8 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
       RunCheck(context);
     } else if (verb == "refs") {
       RunRefs(context);
+    } else if (verb == "diff") {
+      RunDiff(context);
     } else {
       RunRecords(context);
     }
@@ -145,6 +157,7 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
     err << "kl7: cannot write the output\n";
     return kExitTrouble;
   }
+  if (context.ExitStatus()) return *context.ExitStatus();
   return context.Trouble() ? kExitTrouble : kExitSuccess;
 }
 

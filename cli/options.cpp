@@ -22,7 +22,7 @@ struct VerbRule {
 
 constexpr std::size_t kMany = static_cast<std::size_t>(-1);
 
-constexpr std::array<VerbRule, 8> kVerbs{{
+constexpr std::array<VerbRule, 9> kVerbs{{
     {"info", 1, kMany, "FILE...", true, false, false, false},
     {"list", 1, 1, "DIR", true, false, false, false},
     {"dump", 1, 2, "TARGET [N]", true, true, false, true},
@@ -31,6 +31,7 @@ constexpr std::array<VerbRule, 8> kVerbs{{
     {"check", 1, kMany, "PATH...", true, false, false, false},
     {"records", 1, 1, "FILE", false, false, true, false},
     {"refs", 2, 3, "TARGET N [M]", true, false, false, false},
+    {"diff", 2, 2, "DIR1 DIR2", true, false, false, false},
 }};
 
 const VerbRule* FindVerb(std::string_view name) {
@@ -66,6 +67,7 @@ std::string CheckAgainstVerb(const Options& options) {
   if (!rule->resolving && options.resolveGiven) return prefix + "--no-resolve does not apply here";
   if (!rule->raw && options.raw) return prefix + "--raw does not apply here";
   if (!rule->detail && options.detail) return prefix + "--detail does not apply here";
+  if (options.resolved && options.verb != "diff") return prefix + "--resolved does not apply here";
   const std::size_t count = options.operands.size();
   if (options.all) {
     if (options.verb != "refs") return prefix + "--all does not apply here";
@@ -152,6 +154,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
       options.all = true;
     } else if (name == "--detail") {
       options.detail = true;
+    } else if (name == "--resolved") {
+      options.resolved = true;
     } else if (name == "--help" || name == "-h") {
       options.help = true;
     } else if (name == "--version") {
