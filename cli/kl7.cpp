@@ -31,7 +31,8 @@ Verbs:
                     or $1A, 0 to 255, default 0) or a KL7xx.DAT file (then
                     without N)
   export TARGET     the entries of every library of TARGET (a utils directory,
-                    or one KL7xx.DAT file), with number and name
+                    or one KL7xx.DAT file), with number and name; with
+                    --format html one self-contained web page of them
   find TEXT TARGET  the entries of any library of TARGET whose shown text
                     contains TEXT, compared by Unicode case folding
   check PATH...     validates library files and utils directories: files that
@@ -50,7 +51,9 @@ Options:
   --format FORMAT   text (default: tab-separated, no header), tsv (with
                     header), csv (RFC 4180, with header), json (one array)
                     or jsonl (one object a line); text and tsv write tab,
-                    newline, CR and backslash as \t \n \r \\
+                    newline, CR and backslash as \t \n \r \\; export also
+                    html (one page: catalogue, one library at a time,
+                    references as links both ways, search as find folds)
   --no-header       csv and tsv without the header row
   --encoding ENC    utf-8 (default) or cp1252: entry texts as the file's bytes
                     (text, tsv and csv only)

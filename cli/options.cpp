@@ -47,6 +47,7 @@ std::optional<Format> FormatNamed(std::string_view name) {
   if (name == "csv") return Format::kCsv;
   if (name == "json") return Format::kJson;
   if (name == "jsonl") return Format::kJsonl;
+  if (name == "html") return Format::kHtml;
   return std::nullopt;
 }
 
@@ -67,6 +68,11 @@ std::string CheckAgainstVerb(const Options& options) {
   if (!rule->resolving && options.resolveGiven) return prefix + "--no-resolve does not apply here";
   if (!rule->raw && options.raw) return prefix + "--raw does not apply here";
   if (!rule->detail && options.detail) return prefix + "--detail does not apply here";
+  if (options.format == Format::kHtml) {
+    if (options.verb != "export") return prefix + "--format html is for export only";
+    if (options.detail) return prefix + "--detail does not apply to html";
+    if (options.encodingGiven) return prefix + "html is always UTF-8: --encoding does not apply";
+  }
   if (options.resolved && options.verb != "diff") return prefix + "--resolved does not apply here";
   const std::size_t count = options.operands.size();
   if (options.all) {
@@ -129,7 +135,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
     if (name == "--format") {
       const std::optional<Format> format = FormatNamed(*value);
       if (!format) {
-        result.error = "unknown format '" + *value + "' (text, tsv, csv, json or jsonl)";
+        result.error = "unknown format '" + *value + "' (text, tsv, csv, json, jsonl or html)";
         return result;
       }
       options.format = *format;

@@ -9,7 +9,7 @@
 
 namespace cli {
 
-enum class Format { kText, kTsv, kCsv, kJson, kJsonl };
+enum class Format { kText, kTsv, kCsv, kJson, kJsonl, kHtml };  // html: export only
 enum class Encoding { kUtf8, kCp1252 };
 
 struct Options {

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "cli/html_export.h"
 #include "cli/library_walk.h"
 #include "cli/verbs.h"
 #include "libfile/record_manager.h"
@@ -13,6 +14,10 @@ namespace cli {
 
 void RunExport(VerbContext& context) {
   const Options& options = context.CommandLine();
+  if (options.format == Format::kHtml) {
+    RunHtmlExport(context);
+    return;
+  }
   static constexpr std::array<Column, 8> kColumns{{
       kLibraryEntryColumns[0],
       kLibraryEntryColumns[1],

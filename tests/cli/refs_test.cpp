@@ -134,5 +134,27 @@ TEST_F(RefsTest, DetailAddsRawTextTargetAndOutcomeToDumpAndExport) {
   EXPECT_EQ(Run({"dump", "{DIR}", "1"}).out, "1\tRot\n2\tGrün\n");
 }
 
+TEST_F(RefsTest, HtmlExportCarriesTextsAsDataAndIsForExportOnly) {
+  m_dir.WriteCurrent(4, {"</script><b>&amp;"});
+  const RunResult page = Run({"export", "--format", "html", "{DIR}"});
+  EXPECT_EQ(page.exitStatus, 0) << page.err;
+  EXPECT_TRUE(page.out.starts_with("<!DOCTYPE html>"));
+  EXPECT_NE(page.out.find("\"\\u003c/script>\\u003cb>&amp;\""), std::string::npos);
+  EXPECT_EQ(page.out.find("<b>&amp;"), std::string::npos);
+  // Only resolved references become links: [entry, library, entry].
+  EXPECT_NE(page.out.find("\"refs\":[[1,1,2]]"), std::string::npos);
+  EXPECT_NE(page.out.find("\"refs\":[[1,1,2],[2,3,1]]"), std::string::npos);
+  EXPECT_EQ(page.out.find("://"), std::string::npos) << "nothing from the network";
+
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"dump", "--format", "html", "{DIR}"},
+        std::vector<std::string>{"export", "--format", "html", "--encoding", "cp1252", "{DIR}"},
+        std::vector<std::string>{"export", "--format", "html", "--detail", "{DIR}"}}) {
+    const RunResult refused = Run(arguments);
+    EXPECT_EQ(refused.exitStatus, 2) << ::testing::PrintToString(arguments);
+    EXPECT_EQ(refused.out, "");
+  }
+}
+
 }  // namespace
 }  // namespace cli::testing

@@ -61,6 +61,7 @@ check 'kl7 refs --a' '--all'
 check 'kl7 export --d' '--detail'
 check 'kl7 diff utils u' 'utils'
 check 'kl7 diff --r' '--resolved'
+check 'kl7 export --format ' 'csv html json jsonl text tsv'
 
 if ((failures > 0)); then
   echo "$failures completion case(s) failed"
