@@ -36,7 +36,7 @@ td.num { text-align: right; white-space: nowrap; width: 1%; }
 td.text { white-space: pre-wrap; overflow-wrap: anywhere; }
 td.used { font-size: 0.85em; }
 tr:target, tr.target { background: #ffd; }
-@media print { header { display: none; } tr { break-inside: avoid; } }
+@media print { header, p.pages { display: none; } tr { break-inside: avoid; } }
 </style>
 <script>window.kl7Errors = []; window.addEventListener("error", function (e) { window.kl7Errors.push(String(e.message)); });</script>
 </head>
@@ -113,20 +113,48 @@ constexpr std::string_view kPageTail = R"HTML(</script>
       escape(library.name || "") + '</a></td><td class="num">' + library.texts.length + "</td></tr>");
     view.innerHTML = "<h1>Bibliotheksnamen</h1><table><tbody>" + rows.join("") + "</tbody></table>";
     document.body.dataset.library = "";
+    shown = null;
   }
-  function showLibrary(library, entry) {
-    const rows = new Array(library.texts.length);
-    for (let k = 1; k <= library.texts.length; ++k) {
-      rows[k - 1] = '<tr id="' + anchor(library.n, k) + '"><td class="num">' + k + '</td><td class="text">' +
-        textCell(library, k) + '</td><td class="used">' + usedCell(library, k) + "</td></tr>";
+  // A long library is shown a thousand rows at a time, so that it opens at once; printing shows
+  // every row of it.
+  const kPage = 1000;
+  let shown = null;
+  function showLibrary(library, entry, all) {
+    const total = library.texts.length;
+    const first = all ? 1 : Math.floor(Math.max(entry - 1, 0) / kPage) * kPage + 1;
+    const last = all ? total : Math.min(total, first + kPage - 1);
+    const rows = [];
+    for (let k = first; k <= last; ++k) {
+      rows.push('<tr id="' + anchor(library.n, k) + '"><td class="num">' + k + '</td><td class="text">' +
+        textCell(library, k) + '</td><td class="used">' + usedCell(library, k) + "</td></tr>");
     }
-    view.innerHTML = "<h1>" + escape(libraryTitle(library)) + "</h1><table><tbody>" + rows.join("") + "</tbody></table>";
+    let pages = "";
+    if (first > 1 || last < total) {
+      pages = '<p class="pages">' +
+        (first > 1 ? '<a class="page" href="#' + anchor(library.n, first - kPage) + '">\u00AB</a> ' : "") +
+        first + "\u2013" + last + " / " + total +
+        (last < total ? ' <a class="page" href="#' + anchor(library.n, last + 1) + '">\u00BB</a>' : "") + "</p>";
+    }
+    view.innerHTML = "<h1>" + escape(libraryTitle(library)) + "</h1>" + pages + "<table><tbody>" +
+      rows.join("") + "</tbody></table>";
     document.body.dataset.library = String(library.n);
+    shown = { library: library, entry: entry, partial: first > 1 || last < total };
     if (entry) {
       const row = document.getElementById(anchor(library.n, entry));
       if (row) { row.classList.add("target"); row.scrollIntoView(); }
     }
   }
+  let expandedForPrint = false;
+  window.addEventListener("beforeprint", () => {
+    if (!shown || !shown.partial) return;
+    expandedForPrint = true;
+    showLibrary(shown.library, 0, true);
+  });
+  window.addEventListener("afterprint", () => {
+    if (!expandedForPrint) return;
+    expandedForPrint = false;
+    route();
+  });
   function showMatches(needle) {
     const folded = fold(needle);
     const rows = [];
@@ -140,6 +168,7 @@ constexpr std::string_view kPageTail = R"HTML(</script>
     }
     view.innerHTML = "<h1>" + rows.length + " Treffer</h1><table><tbody>" + rows.join("") + "</tbody></table>";
     document.body.dataset.library = "";
+    shown = null;
   }
   function route() {
     const match = /^#L(\d+)(?:E(\d+))?$/.exec(location.hash);

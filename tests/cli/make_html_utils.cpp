@@ -1,5 +1,6 @@
 // Writes the utils directory that the browser test of the html export reads: texts that fold in
-// every way kl7 find folds, markup that must stay text, and references of every outcome.
+// every way kl7 find folds, markup that must stay text, references of every outcome, and a library
+// long enough to be shown a page at a time.
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -32,6 +33,11 @@ int main(int argc, char** argv) {
               "LIB[769,1]", "LIB[3,2] </script><script>window.kl7Injected=1</script>",
               "LIB[1,4] auch"});
     write(3, {"<img src=x onerror=\"window.kl7Injected=2\">", "&amp; <!-- -->"});
+    // Long enough to be shown a page at a time.
+    std::vector<std::string> many;
+    for (int k = 1; k <= 2500; ++k)
+      many.push_back(k == 2400 ? "LIB[1,4] weit hinten" : "Zeile " + std::to_string(k));
+    write(5, many);
   } catch (const std::exception& error) {
     std::cerr << "make_html_utils: " << error.what() << "\n";
     return 1;
