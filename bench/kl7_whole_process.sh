@@ -1,7 +1,8 @@
 #!/bin/sh
 # Whole-process timing of kl7 as a script sees it: `kl7 export` of 256 libraries of 1,000 entries
-# and `kl7 dump` of one 65,535-entry library (every 10th entry a reference), against cat of the
-# files each command reads. Prints the median wall time of several runs (after one warm-up).
+# (and refs --all, export --format html and --detail, and diff on them) and `kl7 dump` of one
+# 65,535-entry library (every 10th entry a reference), against cat of the files each command reads.
+# Prints the median wall time of several runs (after one warm-up).
 # Usage: bench/kl7_whole_process.sh <build dir> [runs]
 set -eu
 build=${1:?usage: kl7_whole_process.sh <build dir> [runs]}
@@ -42,6 +43,16 @@ done
 out=$("$kl7" export "$dir/many" --no-resolve | wc -c)
 row "export 256x1000 --no-resolve" "$cat_many" \
   "$(time_ms "$kl7" export "$dir/many" --no-resolve)" "$in_many" "$out"
+# What the plain export (text) costs is the measure for these: each should stay within 5 times it.
+for command in "refs --all" "export --format html" "export --detail"; do
+  # shellcheck disable=SC2086
+  out=$("$kl7" $command "$dir/many" | wc -c)
+  # shellcheck disable=SC2086
+  row "$command 256x1000" "$cat_many" "$(time_ms "$kl7" $command "$dir/many")" "$in_many" "$out"
+done
+out=$("$kl7" diff "$dir/many" "$dir/many" | wc -c)
+row "diff 256x1000 itself" "$cat_many" "$(time_ms "$kl7" diff "$dir/many" "$dir/many")" \
+  "$in_many" "$out"
 
 cat_large=$(time_ms cat "$dir/large/KL702.DAT" "$dir/large/KL701.DAT")
 in_large=$(bytes "$dir/large/KL702.DAT" "$dir/large/KL701.DAT")

@@ -84,6 +84,29 @@ FoldedNeedle::FoldedNeedle(std::string_view utf8) : m_folded(std::make_unique<Fo
 
 FoldedNeedle::~FoldedNeedle() = default;
 
+std::string FoldedUtf8(std::string_view cp1252) {
+  std::u32string folded;
+  folded.reserve(cp1252.size());
+  for (const char byte : cp1252)
+    AppendFolded(folded, text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte)));
+  std::string utf8;
+  utf8.reserve(folded.size());
+  for (const char32_t c : folded) {
+    // Every folding lies in the Basic Multilingual Plane.
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
+}
+
 bool FoldedNeedle::FoundIn(std::string_view cp1252) const {
   std::u32string folded;
   folded.reserve(cp1252.size());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace cli {
@@ -23,5 +24,9 @@ class FoldedNeedle {
   struct Folded;
   std::unique_ptr<Folded> m_folded;
 };
+
+// The folded form of the entry text `cp1252` (Windows-1252 bytes) as UTF-8: what FoundIn searches.
+// The html export hands these to its page, whose search folds the search text by the same rules.
+[[nodiscard]] std::string FoldedUtf8(std::string_view cp1252);
 
 }  // namespace cli

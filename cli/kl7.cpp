@@ -33,7 +33,8 @@ Verbs:
                     or $1A, 0 to 255, default 0) or a KL7xx.DAT file (then
                     without N)
   export TARGET     the entries of every library of TARGET (a utils directory,
-                    or one KL7xx.DAT file), with number and name
+                    or one KL7xx.DAT file), with number and name; with
+                    --format html one self-contained web page of them
   find TEXT TARGET  the entries of any library of TARGET whose shown text
                     contains TEXT, compared by Unicode case folding
   check PATH...     validates library files and utils directories: files that
@@ -41,16 +42,28 @@ Verbs:
                     counts beyond 65,535, catalogue names without a file,
                     files of one library differing only in letter case
   records FILE      any Btrieve file's records in key-0 order, as hex
+  refs TARGET N [M] the entries of every library of TARGET's utils directory
+                    that refer to library N (entry M), with the outcome
+  refs --all TARGET every reference there, with its target and outcome
+  diff DIR1 DIR2    libraries added and removed, entry counts that differ and
+                    each entry whose text (as written; --resolved: as shown)
+                    differs between two utils directories
 
 Options:
   --format FORMAT   text (default: tab-separated, no header), tsv (with
                     header), csv (RFC 4180, with header), json (one array)
                     or jsonl (one object a line); text and tsv write tab,
-                    newline, CR and backslash as \t \n \r \\
+                    newline, CR and backslash as \t \n \r \\; export also
+                    html (one page: catalogue, one library at a time,
+                    references as links both ways, search as find folds)
   --no-header       csv and tsv without the header row
   --encoding ENC    utf-8 (default) or cp1252: entry texts as the file's bytes
                     (text, tsv and csv only)
   --no-resolve      dump, export: references as written, not resolved
+  --detail          dump, export: add raw text, target library and entry, and
+                    the outcome of the reference's resolution
+  --all             refs: every reference, not those into one library
+  --resolved        diff: compare the texts as shown, references resolved
   --raw             records: the records' bytes one after another
   -h, --help        this help
   --version         the version
@@ -60,6 +73,14 @@ Columns:
   info: file, property, value
   list: library, hex, file, layout, entries, name, status, message
   check: file, library, entry, problem, text
+  refs: library, name, entry, text, target_library, target_entry, outcome
+  --detail adds: raw, target_library, target_entry, outcome
+  diff: change, library, name, entry, old, new; change is library-added,
+  library-removed, unreadable (old, new: the status), entry-count (old,
+  new: the counts), entry, entry-added or entry-removed
+Outcomes: resolved, target-unreadable, entry-beyond-library,
+  entry-not-positive, library-negative, library-above-255,
+  library-outside-tables, not-a-reference
 
 A file that cannot be read is reported as "kl7: PATH: message (status N)";
 for a damaged or unsupported file the message names the check that failed
@@ -72,6 +93,9 @@ Exit status:
      directory holds no library file, check found a problem, or the output
      failed
   2  usage error (one line on stderr)
+diff: 0 the two are the same, 1 they differ (a library that one side cannot
+  read is a difference, and a line on stderr), 2 usage error or a directory
+  that cannot be listed or holds no library file
 )HELP";
 
 }  // namespace
@@ -119,6 +143,10 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
       RunFind(context);
     } else if (verb == "check") {
       RunCheck(context);
+    } else if (verb == "refs") {
+      RunRefs(context);
+    } else if (verb == "diff") {
+      RunDiff(context);
     } else {
       RunRecords(context);
     }
@@ -141,6 +169,7 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
     err << "kl7: cannot write the output\n";
     return kExitTrouble;
   }
+  if (context.ExitStatus()) return *context.ExitStatus();
   return context.Trouble() ? kExitTrouble : kExitSuccess;
 }
 

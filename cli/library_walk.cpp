@@ -33,11 +33,12 @@ std::unique_ptr<UtilsDirectoryScan> ScanUtilsDirectory(VerbContext& context,
 }
 
 void VisitLibraries(VerbContext& context, const std::string& verb, const std::string& target,
-                    bool resolve, const LibraryVisitor& visit) {
+                    bool resolve, const LibraryVisitor& visit, bool wholeDirectory) {
   const std::optional<LibraryTarget> read = ReadLibraryTarget(context, verb, target);
   if (!read) return;
   std::unique_ptr<UtilsDirectoryScan> scan;
-  if (read->file) {
+  const bool oneFile = read->file && !wholeDirectory;
+  if (oneFile) {
     // One library: its file need not be listed, but its directory's catalogue names it.
     scan = std::make_unique<UtilsDirectoryScan>();
     scan->files = {LibraryFile{*read->file, read->fileName, {}}};
@@ -49,17 +50,40 @@ void VisitLibraries(VerbContext& context, const std::string& verb, const std::st
     if (scan == nullptr) return;
   }
   core::LibraryCache& cache = *scan->cache;
+  cache.BeginLoadGroup();
   for (const LibraryFile& file : scan->files) {
     const LoadOutcome outcome = LoadLibrary(cache, scan->manager, file.number, resolve);
     if (!outcome.loaded) {
-      context.ReportStatus(read->file ? file.fileName : scan->utils + file.fileName, outcome.status,
+      context.ReportStatus(oneFile ? file.fileName : scan->utils + file.fileName, outcome.status,
                            outcome.reason);
       continue;
     }
-    visit(file.number, NameOf(scan->names, file.number), *cache.LibraryLists(file.number));
+    // Held here: the visitor's own loads may replace what the cache holds for this number.
+    const std::shared_ptr<const core::tcodelist> list = cache.SharedList(file.number);
+    visit(file.number, NameOf(scan->names, file.number), *list, cache);
     // Done with it: the next library's references reload what they need.
     cache.ReleaseLibraryList(file.number);
   }
+  cache.EndLoadGroup();
+}
+
+core::ReferenceOutcome FillDetail(core::LibraryCache& cache, const core::EntryText& raw,
+                                  std::span<std::string> fields) {
+  fields[0].clear();
+  raw.AppendTo(fields[0]);
+  const core::LibraryCache::Resolution resolution = cache.ClassifyReference(fields[0]);
+  const bool isReference = resolution.outcome != core::ReferenceOutcome::kNotAReference;
+  fields[1] = isReference ? std::to_string(resolution.reference.library) : std::string();
+  fields[2] = isReference ? std::to_string(resolution.reference.entry) : std::string();
+  fields[3] = core::ReferenceOutcomeName(resolution.outcome);
+  return resolution.outcome;
+}
+
+std::shared_ptr<const core::tcodelist> RawList(core::LibraryCache& cache,
+                                               libfile::RecordManager& manager,
+                                               std::uint8_t number) {
+  if (!LoadLibrary(cache, manager, number, false).loaded) return nullptr;
+  return cache.SharedList(number);
 }
 
 }  // namespace cli

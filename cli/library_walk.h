@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,33 @@ struct UtilsDirectoryScan {
 // directory, or the one library of a library file (named as its directory's catalogue names it).
 // A file that does not load, a missing target or a directory that cannot be listed or holds no
 // library file is reported through `context`; a target that is neither is a usage error of
-// `verb`. The list is valid only during the call.
-using LibraryVisitor =
-    std::function<void(std::uint8_t number, const std::string& name, const core::tcodelist& list)>;
+// `verb`. With `wholeDirectory`, a library file stands for every library of its directory. The
+// list is valid only during the call; `cache` is the walk's, and the visitor may load and classify
+// through it (the whole walk is one load group: each library file is read at most once unresolved).
+using LibraryVisitor = std::function<void(std::uint8_t number, const std::string& name,
+                                          const core::tcodelist& list, core::LibraryCache& cache)>;
 void VisitLibraries(VerbContext& context, const std::string& verb, const std::string& target,
-                    bool resolve, const LibraryVisitor& visit);
+                    bool resolve, const LibraryVisitor& visit, bool wholeDirectory = false);
+
+// What --detail adds to a row about an entry: the raw text (as written in the file, empty texts
+// in their stored form), the reference's target library and entry (empty when the text is no
+// reference) and the outcome of its resolution. Classifies through `cache`, as its loader does.
+inline constexpr std::size_t kDetailFields = 4;
+inline constexpr std::array<Column, kDetailFields> kDetailColumns{{
+    {"raw", ColumnKind::kText},
+    {"target_library", ColumnKind::kNumber},
+    {"target_entry", ColumnKind::kNumber},
+    {"outcome", ColumnKind::kName},
+}};
+// Fills `fields` (kDetailFields of them) for the raw text `raw`; returns the classification.
+core::ReferenceOutcome FillDetail(core::LibraryCache& cache, const core::EntryText& raw,
+                                  std::span<std::string> fields);
+
+// The raw (unresolved) list of library `number` as the loader reads it, held while it is used;
+// null when it does not load.
+[[nodiscard]] std::shared_ptr<const core::tcodelist> RawList(core::LibraryCache& cache,
+                                                             libfile::RecordManager& manager,
+                                                             std::uint8_t number);
 
 // The columns of a row that names an entry of some library (export, find).
 inline constexpr std::array<Column, 4> kLibraryEntryColumns{{

@@ -17,18 +17,21 @@ struct VerbRule {
   bool rows;       // prints rows: takes --format, --encoding and --no-header
   bool resolving;  // takes --no-resolve
   bool raw;        // takes --raw
+  bool detail;     // takes --detail
 };
 
 constexpr std::size_t kMany = static_cast<std::size_t>(-1);
 
-constexpr std::array<VerbRule, 7> kVerbs{{
-    {"info", 1, kMany, "FILE...", true, false, false},
-    {"list", 1, 1, "DIR", true, false, false},
-    {"dump", 1, 2, "TARGET [N]", true, true, false},
-    {"export", 1, 1, "TARGET", true, true, false},
-    {"find", 2, 2, "TEXT TARGET", true, false, false},
-    {"check", 1, kMany, "PATH...", true, false, false},
-    {"records", 1, 1, "FILE", false, false, true},
+constexpr std::array<VerbRule, 9> kVerbs{{
+    {"info", 1, kMany, "FILE...", true, false, false, false},
+    {"list", 1, 1, "DIR", true, false, false, false},
+    {"dump", 1, 2, "TARGET [N]", true, true, false, true},
+    {"export", 1, 1, "TARGET", true, true, false, true},
+    {"find", 2, 2, "TEXT TARGET", true, false, false, false},
+    {"check", 1, kMany, "PATH...", true, false, false, false},
+    {"records", 1, 1, "FILE", false, false, true, false},
+    {"refs", 2, 3, "TARGET N [M]", true, false, false, false},
+    {"diff", 2, 2, "DIR1 DIR2", true, false, false, false},
 }};
 
 const VerbRule* FindVerb(std::string_view name) {
@@ -44,6 +47,7 @@ std::optional<Format> FormatNamed(std::string_view name) {
   if (name == "csv") return Format::kCsv;
   if (name == "json") return Format::kJson;
   if (name == "jsonl") return Format::kJsonl;
+  if (name == "html") return Format::kHtml;
   return std::nullopt;
 }
 
@@ -63,7 +67,19 @@ std::string CheckAgainstVerb(const Options& options) {
   }
   if (!rule->resolving && options.resolveGiven) return prefix + "--no-resolve does not apply here";
   if (!rule->raw && options.raw) return prefix + "--raw does not apply here";
+  if (!rule->detail && options.detail) return prefix + "--detail does not apply here";
+  if (options.format == Format::kHtml) {
+    if (options.verb != "export") return prefix + "--format html is for export only";
+    if (options.detail) return prefix + "--detail does not apply to html";
+    if (options.encodingGiven) return prefix + "html is always UTF-8: --encoding does not apply";
+  }
+  if (options.resolved && options.verb != "diff") return prefix + "--resolved does not apply here";
   const std::size_t count = options.operands.size();
+  if (options.all) {
+    if (options.verb != "refs") return prefix + "--all does not apply here";
+    if (count != 1) return prefix + "expected --all TARGET";
+    return {};
+  }
   if (count < rule->minOperands || count > rule->maxOperands) {
     return prefix + "expected " + std::string(rule->operandsUsage);
   }
@@ -119,7 +135,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
     if (name == "--format") {
       const std::optional<Format> format = FormatNamed(*value);
       if (!format) {
-        result.error = "unknown format '" + *value + "' (text, tsv, csv, json or jsonl)";
+        result.error = "unknown format '" + *value + "' (text, tsv, csv, json, jsonl or html)";
         return result;
       }
       options.format = *format;
@@ -140,6 +156,12 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
       options.resolveGiven = true;
     } else if (name == "--raw") {
       options.raw = true;
+    } else if (name == "--all") {
+      options.all = true;
+    } else if (name == "--detail") {
+      options.detail = true;
+    } else if (name == "--resolved") {
+      options.resolved = true;
     } else if (name == "--help" || name == "-h") {
       options.help = true;
     } else if (name == "--version") {

@@ -9,7 +9,7 @@
 
 namespace cli {
 
-enum class Format { kText, kTsv, kCsv, kJson, kJsonl };
+enum class Format { kText, kTsv, kCsv, kJson, kJsonl, kHtml };  // html: export only
 enum class Encoding { kUtf8, kCp1252 };
 
 struct Options {
@@ -17,11 +17,14 @@ struct Options {
   std::vector<std::string> operands;  // after the verb
   Format format = Format::kText;
   Encoding encoding = Encoding::kUtf8;
-  bool header = true;    // csv and tsv: the row of column names
-  bool resolve = true;   // dump, export: resolve references as the viewer does
-  bool raw = false;      // records: the bytes as they are instead of hex
-  bool help = false;     // --help anywhere: print the help and do nothing else
-  bool version = false;  // --version anywhere
+  bool header = true;     // csv and tsv: the row of column names
+  bool resolve = true;    // dump, export: resolve references as the viewer does
+  bool raw = false;       // records: the bytes as they are instead of hex
+  bool all = false;       // refs: every reference of the directory
+  bool detail = false;    // dump, export: raw text, target and outcome of each entry
+  bool resolved = false;  // diff: compare the texts as shown, not as written
+  bool help = false;      // --help anywhere: print the help and do nothing else
+  bool version = false;   // --version anywhere
 
   // Which options were given, so that a verb can refuse those it has no use for.
   bool formatGiven = false;

@@ -262,6 +262,7 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
       (convert ? ToUtf8TabEscaped() : TabEscaped()).Append(m_buffer, field);
       return;
     case Format::kCsv:
+    case Format::kHtml:  // never reaches a row writer
     case Format::kJson:
     case Format::kJsonl:
       break;

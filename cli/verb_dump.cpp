@@ -1,11 +1,15 @@
-// kl7 dump TARGET [N]: the entries of one library exactly as the viewer's list shows them.
+// kl7 dump TARGET [N]: the entries of one library exactly as the viewer's list shows them, with
+// --detail also as written and with the outcome of their resolution.
 #include <array>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "cli/library_access.h"
 #include "cli/library_target.h"
+#include "cli/library_walk.h"
 #include "cli/row_writer.h"
 #include "cli/verbs.h"
 #include "libfile/record_manager.h"
@@ -43,6 +47,7 @@ void RunDump(VerbContext& context) {
 
   libfile::NativeRecordManager manager;
   core::LibraryCache cache(manager, utils);
+  cache.BeginLoadGroup();
   const LoadOutcome outcome = LoadLibrary(cache, manager, number, options.resolve);
   if (!outcome.loaded) {
     context.ReportStatus(
@@ -50,21 +55,35 @@ void RunDump(VerbContext& context) {
         outcome.status, outcome.reason);
     return;
   }
+  const std::shared_ptr<const core::tcodelist> list = cache.SharedList(number);
+  std::shared_ptr<const core::tcodelist> raw;
+  if (options.detail) raw = RawList(cache, manager, number);
 
-  static constexpr std::array<Column, 2> kColumns{{
+  static constexpr std::array<Column, 6> kColumns{{
       {"entry", ColumnKind::kNumber},
       {"text", ColumnKind::kText},
+      kDetailColumns[0],
+      kDetailColumns[1],
+      kDetailColumns[2],
+      kDetailColumns[3],
   }};
-  RowWriter writer(context.Out(), options, kColumns);
-  const core::tcodelist& list = *cache.LibraryLists(number);
-  std::array<std::string, 2> row;
-  for (std::size_t k = 1; k < list.Count(); ++k) {
+  RowWriter writer(context.Out(), options,
+                   std::span<const Column>(kColumns).first(options.detail ? 6 : 2));
+  std::array<std::string, 6> row;
+  const std::span<std::string> fields(row.data(), options.detail ? 6 : 2);
+  for (std::size_t k = 1; k < list->Count(); ++k) {
     row[0] = std::to_string(k);
     row[1].clear();
-    list[k].AppendTo(row[1]);
-    writer.Row(row);
+    (*list)[k].AppendTo(row[1]);
+    if (options.detail) {
+      // The file changed between the two reads when the raw list lacks this entry.
+      FillDetail(cache, raw != nullptr && k < raw->Count() ? (*raw)[k] : core::EntryText{},
+                 fields.subspan(2));
+    }
+    writer.Row(fields);
   }
   writer.Finish();
+  cache.EndLoadGroup();
 }
 
 }  // namespace cli

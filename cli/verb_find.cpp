@@ -14,7 +14,8 @@ void RunFind(VerbContext& context) {
   RowWriter writer(context.Out(), context.CommandLine(), kLibraryEntryColumns);
   std::array<std::string, 4> row;
   VisitLibraries(context, "find", context.CommandLine().operands[1], true,
-                 [&](std::uint8_t number, const std::string& name, const core::tcodelist& list) {
+                 [&](std::uint8_t number, const std::string& name, const core::tcodelist& list,
+                     core::LibraryCache&) {
                    for (std::size_t k = 1; k < list.Count(); ++k) {
                      // The text as shown: a reference with its target's text joined on.
                      row[3].clear();

@@ -31,11 +31,16 @@ class VerbContext {
 
   [[nodiscard]] bool Trouble() const { return m_trouble; }
 
+  // An exit status that the verb chooses itself (diff: 2 for a directory it cannot compare).
+  void SetExitStatus(int status) { m_exitStatus = status; }
+  [[nodiscard]] std::optional<int> ExitStatus() const { return m_exitStatus; }
+
  private:
   const Options& m_options;
   std::ostream& m_out;
   std::ostream& m_err;
   bool m_trouble = false;
+  std::optional<int> m_exitStatus;
 };
 
 // Each verb prints its rows and reports through the context; the exit status follows from it.
@@ -46,6 +51,8 @@ void RunExport(VerbContext& context);
 void RunFind(VerbContext& context);
 void RunCheck(VerbContext& context);
 void RunRecords(VerbContext& context);
+void RunRefs(VerbContext& context);
+void RunDiff(VerbContext& context);
 
 // A usage error found by a verb once it looked at its operands (a library number out of range, a
 // file that is no library file): ends the run with exit status 2.

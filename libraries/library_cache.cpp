@@ -204,46 +204,70 @@ bool LibraryCache::SetText(int number, std::size_t index, std::string text) {
   return true;
 }
 
-LibraryCache::Resolution LibraryCache::Resolve(std::string_view text) {
-  using Outcome = Resolution::Outcome;
+void LibraryCache::BeginLoadGroup() {
+  if (m_loadDepth == 0) ++m_outerLoad;
+  ++m_loadDepth;
+}
+
+void LibraryCache::EndLoadGroup() {
+  if (m_loadDepth > 0) --m_loadDepth;
+}
+
+LibraryCache::Resolution LibraryCache::ClassifyReference(std::string_view text) {
+  using enum ReferenceOutcome;
   const std::optional<Reference> reference = ParseReference(text);
   if (!reference) return {};
+  Resolution resolution;
+  resolution.reference = *reference;
 
   // The low 8 bits name the file: -1 reads library 255, 259 reads library 3.
   bool is16Bit = false;
   if (!LoadLibraryList(static_cast<std::uint8_t>(reference->library), true, false, is16Bit)) {
-    return {Outcome::kUnreadable, {}, nullptr};
+    resolution.outcome = kTargetUnreadable;
+    return resolution;
   }
   // The full number decides whether the target is cached, so 256 and above leave the text alone.
-  if (reference->entry <= 0 || !LibraryLoaded(reference->library)) return {};
-  std::shared_ptr<const tcodelist> target = SharedList(reference->library);
-  const auto entry = static_cast<std::size_t>(reference->entry);
-  if (target->Count() <= entry) return {Outcome::kEmptied, {}, nullptr};
-  const EntryText shown = (*target)[entry];
-  return {Outcome::kJoined, shown, std::move(target)};
+  if (reference->library < 0) {
+    resolution.outcome = kLibraryNegative;
+  } else if (reference->library >= kLibraryTablePositions) {
+    resolution.outcome = kLibraryOutsideTables;
+  } else if (!LibraryLoaded(reference->library)) {
+    resolution.outcome = kLibraryAbove255;
+  } else if (reference->entry <= 0) {
+    resolution.outcome = kEntryNotPositive;
+  } else {
+    std::shared_ptr<const tcodelist> target = SharedList(reference->library);
+    const auto entry = static_cast<std::size_t>(reference->entry);
+    if (target->Count() <= entry) {
+      resolution.outcome = kEntryBeyondLibrary;
+    } else {
+      resolution.outcome = kResolved;
+      resolution.target = (*target)[entry];
+      resolution.list = std::move(target);
+    }
+  }
+  return resolution;
 }
 
 void LibraryCache::ResolveReference(std::string& text) {
-  using Outcome = Resolution::Outcome;
-  const Resolution resolution = Resolve(text);
+  const Resolution resolution = ClassifyReference(text);
   switch (resolution.outcome) {
-    case Outcome::kUnchanged:
-      break;
-    case Outcome::kJoined:
+    case ReferenceOutcome::kResolved:
       text += kReferenceJoint;
       resolution.target.AppendTo(text);
       break;
-    case Outcome::kUnreadable:
+    case ReferenceOutcome::kTargetUnreadable:
       text += kUnreadableMark;
       break;
-    case Outcome::kEmptied:
+    case ReferenceOutcome::kEntryBeyondLibrary:
       text.clear();
+      break;
+    default:  // every other outcome leaves the text alone
       break;
   }
 }
 
 void LibraryCache::AddStoredText(std::string_view read, bool resolve, tcodelist& list) {
-  using Outcome = Resolution::Outcome;
   // The resolver may load other libraries and so overwrite the record buffer that `read` points
   // into: a text that may be a reference is taken out first.
   std::string taken;
@@ -251,16 +275,10 @@ void LibraryCache::AddStoredText(std::string_view read, bool resolve, tcodelist&
     taken.assign(read);
     read = taken;
   }
-  const Resolution resolution = resolve ? Resolve(read) : Resolution{};
+  const Resolution resolution = resolve ? ClassifyReference(read) : Resolution{};
   std::string& text = m_textScratch;
   switch (resolution.outcome) {
-    case Outcome::kUnchanged:
-      if (!read.empty()) {
-        list.Add(read);
-        return;
-      }
-      break;
-    case Outcome::kJoined:
+    case ReferenceOutcome::kResolved:
       // The target's text is not copied: the list keeps a view of it and its list alive.
       text.assign(read);
       text += kReferenceJoint;
@@ -271,12 +289,18 @@ void LibraryCache::AddStoredText(std::string_view read, bool resolve, tcodelist&
         list.Add(text);
       }
       return;
-    case Outcome::kUnreadable:
+    case ReferenceOutcome::kTargetUnreadable:
       text.assign(read);
       text += kUnreadableMark;
       list.Add(text);
       return;
-    case Outcome::kEmptied:
+    case ReferenceOutcome::kEntryBeyondLibrary:
+      break;
+    default:  // left alone
+      if (!read.empty()) {
+        list.Add(read);
+        return;
+      }
       break;
   }
   // An empty text is stored between the marks, with what was read (a reference whose entry lies

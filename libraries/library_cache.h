@@ -13,6 +13,7 @@
 
 #include "libfile/library_file_context.h"
 #include "libfile/record_manager.h"
+#include "libraries/reference.h"
 #include "libraries/tcodelist.h"
 
 namespace core {
@@ -82,19 +83,29 @@ class LibraryCache {
   // into it, and a file that failed fails for the rest of that load without being read again.
   void ResolveReference(std::string& text);
 
+  // What ResolveReference makes of `text` and why: the outcome, the reference read (when the text
+  // is one) and, for kResolved, the target entry's text and the list that holds it (kept alive by
+  // `list`). The one classification that ResolveReference and the loader themselves use; it reads
+  // the target library exactly as they do, and so changes what the cache holds for it.
+  struct Resolution {
+    ReferenceOutcome outcome = ReferenceOutcome::kNotAReference;
+    Reference reference;                    // when the text is a reference
+    EntryText target;                       // kResolved: the target entry's text in the cache
+    std::shared_ptr<const tcodelist> list;  // kResolved: the list that holds it
+  };
+  [[nodiscard]] Resolution ClassifyReference(std::string_view text);
+
+  // Makes every load and classification until the matching EndLoadGroup one outermost load: each
+  // target file is read at most once in that time, and all of them see it as it was then. For a
+  // program that classifies many texts of a directory that does not change under it. Groups nest.
+  void BeginLoadGroup();
+  void EndLoadGroup();
+
   [[nodiscard]] const std::string& UtilsDirectory() const { return m_utilsDirectory; }
 
  private:
   struct ReuseMemo;
 
-  // What resolution makes of a text: left alone, followed by the joint and `target`, followed by
-  // the unreadable mark, or emptied.
-  struct Resolution {
-    enum class Outcome { kUnchanged, kJoined, kUnreadable, kEmptied } outcome = Outcome::kUnchanged;
-    EntryText target;                       // kJoined: the target entry's text in the cache
-    std::shared_ptr<const tcodelist> list;  // kJoined: the list that holds it
-  };
-  Resolution Resolve(std::string_view text);
   // Appends to `list` the text stored for an entry read as `read` (in the record buffer): resolved
   // when asked, and marked when it ends up empty.
   void AddStoredText(std::string_view read, bool resolve, tcodelist& list);

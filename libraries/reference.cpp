@@ -31,4 +31,26 @@ std::optional<Reference> ParseReference(std::string_view text) {
   return Reference{library.value, text::ConvertNumber(entryPiece).value};
 }
 
+std::string_view ReferenceOutcomeName(ReferenceOutcome outcome) {
+  switch (outcome) {
+    case ReferenceOutcome::kNotAReference:
+      return "not-a-reference";
+    case ReferenceOutcome::kResolved:
+      return "resolved";
+    case ReferenceOutcome::kTargetUnreadable:
+      return "target-unreadable";
+    case ReferenceOutcome::kEntryBeyondLibrary:
+      return "entry-beyond-library";
+    case ReferenceOutcome::kEntryNotPositive:
+      return "entry-not-positive";
+    case ReferenceOutcome::kLibraryNegative:
+      return "library-negative";
+    case ReferenceOutcome::kLibraryAbove255:
+      return "library-above-255";
+    case ReferenceOutcome::kLibraryOutsideTables:
+      return "library-outside-tables";
+  }
+  return "not-a-reference";
+}
+
 }  // namespace core

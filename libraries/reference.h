@@ -20,4 +20,20 @@ struct Reference {
 // the ",". Whatever follows "]" plays no part.
 [[nodiscard]] std::optional<Reference> ParseReference(std::string_view text);
 
+// What resolution makes of a text, by its cause. Only kResolved, kTargetUnreadable and
+// kEntryBeyondLibrary change the text; every other outcome leaves it as it is.
+enum class ReferenceOutcome {
+  kNotAReference,       // no "LIB" at the start, no ",", or a library number that does not convert
+  kResolved,            // the target entry exists: its text is joined on
+  kTargetUnreadable,    // the target library's file could not be read: the mark is joined on
+  kEntryBeyondLibrary,  // the entry number lies beyond the library's last entry: emptied
+  kEntryNotPositive,    // the entry number is 0 or negative (the library was read)
+  kLibraryNegative,     // the library number is negative (the file of its low 8 bits was read)
+  kLibraryAbove255,     // 256 to 500: the file of its low 8 bits was read, but no library has it
+  kLibraryOutsideTables,  // above 500 (the file of its low 8 bits was read)
+};
+
+// A stable lower-case name of `outcome` for output ("resolved", "target-unreadable", ...).
+[[nodiscard]] std::string_view ReferenceOutcomeName(ReferenceOutcome outcome);
+
 }  // namespace core

@@ -51,7 +51,7 @@ TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
       {{"frobnicate", "x"}, "kl7: unknown verb 'frobnicate' (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--bogus"}, "kl7: unknown option '--bogus' (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--format", "xml"},
-       "kl7: unknown format 'xml' (text, tsv, csv, json or jsonl) (see kl7 --help)\n"},
+       "kl7: unknown format 'xml' (text, tsv, csv, json, jsonl or html) (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--format"}, "kl7: option '--format' needs a value (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--raw=1"}, "kl7: option '--raw' takes no value (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--encoding", "latin9"},

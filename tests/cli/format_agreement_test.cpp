@@ -107,7 +107,8 @@ Table ParseCsv(const std::string& text) {
 // Whether field `name` of a json row must be a number (null where it is empty): the numeric
 // columns, and info's value where the property is a count or a size.
 bool IsNumberField(const nlohmann::json& object, const std::string& name) {
-  static const std::set<std::string> kColumns = {"library", "entry", "entries", "status"};
+  static const std::set<std::string> kColumns = {"library", "entry",          "entries",
+                                                 "status",  "target_library", "target_entry"};
   static const std::set<std::string> kInfoProperties = {
       "page-size",         "record-length", "physical-record-length",
       "records",           "pages",         "keys",
@@ -215,7 +216,11 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"export", "{DIR}"},
                       std::vector<std::string>{"export", "{DIR}", "--no-resolve"},
                       std::vector<std::string>{"find", "E", "{DIR}"},
-                      std::vector<std::string>{"check", "{DIR}"}));
+                      std::vector<std::string>{"check", "{DIR}"},
+                      std::vector<std::string>{"refs", "--all", "{DIR}"},
+                      std::vector<std::string>{"refs", "{DIR}", "1"},
+                      std::vector<std::string>{"dump", "--detail", "{DIR}", "2"},
+                      std::vector<std::string>{"export", "--detail", "{DIR}"}));
 
 }  // namespace
 }  // namespace cli::testing

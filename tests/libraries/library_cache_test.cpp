@@ -206,39 +206,44 @@ TEST_F(ReferenceTest, ResolvesOneLevelDeep) {
     std::string text;
     std::string expected;
     bool reads;  // whether a library file is opened
+    ReferenceOutcome outcome;
   };
+  using enum ReferenceOutcome;
   const Row rows[] = {
-      {"LIB[3,7]", "LIB[3,7] ---> Text7", true},
-      {"LIB[3,10]", "LIB[3,10] ---> Text10", true},
-      {"LIB[3,11]", "", true},
-      {"LIB[3,0]", "LIB[3,0]", true},
-      {"LIB[3,-2]", "LIB[3,-2]", true},
-      {"LIB[5,1]", "LIB[5,1] ---> ?????", true},
-      {"LIB[3,9]", "LIB[3,9] ---> LIB[4,1]", true},
-      {"LIB[3,8]", "LIB[3,8] ---> -######-", true},
-      {"lib[3,7]", "lib[3,7]", false},
-      {" LIB[3,7]", " LIB[3,7]", false},
-      {"LIB[3 ,7]", "LIB[3 ,7]", false},
-      {"LIB[ 3,7]", "LIB[ 3,7] ---> Text7", true},
-      {"LIB[3,7 ]", "LIB[3,7 ] ---> Text7", true},
-      {"LIB[3,7x]", "LIB[3,7x] ---> Text7", true},
-      {"LIB[$03,7]", "LIB[$03,7] ---> Text7", true},
-      {"LIB[3,7", "LIB[3,7", true},
-      {"LIB[3;7]", "LIB[3;7]", false},
-      {"LIBRARY [3,7]", "LIBRARY [3,7] ---> Text7", true},
-      {"LIB[259,2]", "LIB[259,2]", true},               // reads library 3, but 259 is not cached
-      {"LIB[-1,2]", "LIB[-1,2] ---> ?????", true},      // library 255 does not exist
-      {"LIB[-253,2]", "LIB[-253,2]", true},             // library 3 again, n below 0
-      {"LIB[1000,2]", "LIB[1000,2] ---> ?????", true},  // library 232 is missing
-      {"LIB[768,2]", "LIB[768,2]", true},  // library 0 exists; 768 lies outside the tables
-      {"LIB[3,7] see also LIB[4,2]", "LIB[3,7] see also LIB[4,2] ---> Text7", true},
-      {"LIB[0,2]", "LIB[0,2] ---> Formen", true},
-      {"Gewöhnlicher Text", "Gewöhnlicher Text", false},
+      {"LIB[3,7]", "LIB[3,7] ---> Text7", true, kResolved},
+      {"LIB[3,10]", "LIB[3,10] ---> Text10", true, kResolved},
+      {"LIB[3,11]", "", true, kEntryBeyondLibrary},
+      {"LIB[3,0]", "LIB[3,0]", true, kEntryNotPositive},
+      {"LIB[3,-2]", "LIB[3,-2]", true, kEntryNotPositive},
+      {"LIB[5,1]", "LIB[5,1] ---> ?????", true, kTargetUnreadable},
+      {"LIB[3,9]", "LIB[3,9] ---> LIB[4,1]", true, kResolved},
+      {"LIB[3,8]", "LIB[3,8] ---> -######-", true, kResolved},
+      {"lib[3,7]", "lib[3,7]", false, kNotAReference},
+      {" LIB[3,7]", " LIB[3,7]", false, kNotAReference},
+      {"LIB[3 ,7]", "LIB[3 ,7]", false, kNotAReference},
+      {"LIB[ 3,7]", "LIB[ 3,7] ---> Text7", true, kResolved},
+      {"LIB[3,7 ]", "LIB[3,7 ] ---> Text7", true, kResolved},
+      {"LIB[3,7x]", "LIB[3,7x] ---> Text7", true, kResolved},
+      {"LIB[$03,7]", "LIB[$03,7] ---> Text7", true, kResolved},
+      {"LIB[3,7", "LIB[3,7", true, kEntryNotPositive},
+      {"LIB[3;7]", "LIB[3;7]", false, kNotAReference},
+      {"LIBRARY [3,7]", "LIBRARY [3,7] ---> Text7", true, kResolved},
+      {"LIB[259,2]", "LIB[259,2]", true,
+       kLibraryAbove255},  // reads library 3, but 259 is not cached
+      {"LIB[-1,2]", "LIB[-1,2] ---> ?????", true, kTargetUnreadable},  // library 255 does not exist
+      {"LIB[-253,2]", "LIB[-253,2]", true, kLibraryNegative},          // library 3 again, n below 0
+      {"LIB[1000,2]", "LIB[1000,2] ---> ?????", true, kTargetUnreadable},  // library 232 is missing
+      {"LIB[768,2]", "LIB[768,2]", true,
+       kLibraryOutsideTables},  // library 0 exists; 768 lies outside the tables
+      {"LIB[3,7] see also LIB[4,2]", "LIB[3,7] see also LIB[4,2] ---> Text7", true, kResolved},
+      {"LIB[0,2]", "LIB[0,2] ---> Formen", true, kResolved},
+      {"Gewöhnlicher Text", "Gewöhnlicher Text", false, kNotAReference},
   };
   for (const Row& row : rows) {
     int opens = 0;
     EXPECT_EQ(Resolve(row.text, &opens), row.expected) << row.text;
     EXPECT_EQ(opens > 0, row.reads) << row.text;
+    EXPECT_EQ(m_cache.ClassifyReference(row.text).outcome, row.outcome) << row.text;
   }
 }
 
@@ -259,6 +264,22 @@ TEST_F(ReferenceTest, EveryReferenceReadsItsLibraryAgain) {
   m_dir.WriteBytes(3, "kaputt");
   EXPECT_EQ(Resolve("LIB[3,7]"), "LIB[3,7] ---> ?????");
   EXPECT_FALSE(m_cache.LibraryLoaded(3));
+}
+
+TEST_F(ReferenceTest, ALoadGroupReadsEachTargetOnceAndClassifiesAsTheResolverDoes) {
+  m_cache.BeginLoadGroup();
+  m_counter.Reset();
+  const LibraryCache::Resolution first = m_cache.ClassifyReference("LIB[3,7]");
+  m_dir.WriteBytes(3, "kaputt");  // not seen again within the group
+  const LibraryCache::Resolution second = m_cache.ClassifyReference("LIB[3,9]");
+  EXPECT_EQ(m_counter.Count(btrieve::kOpOpen), 1);
+  m_cache.EndLoadGroup();
+  EXPECT_EQ(first.outcome, ReferenceOutcome::kResolved);
+  EXPECT_EQ(first.target, "Text7");
+  EXPECT_EQ(first.reference.library, 3);
+  EXPECT_EQ(first.reference.entry, 7);
+  EXPECT_EQ(second.target, "LIB[4,1]");
+  EXPECT_EQ(m_cache.ClassifyReference("LIB[3,7]").outcome, ReferenceOutcome::kTargetUnreadable);
 }
 
 TEST_F(ReferenceTest, TheLoaderStoresResolvedAndMarkedEntries) {

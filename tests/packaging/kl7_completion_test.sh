@@ -34,8 +34,8 @@ check() {
   fi
 }
 
-check 'kl7 ' 'check dump export find info list records'
-check 'kl7 d' 'dump'
+check 'kl7 ' 'check diff dump export find info list records refs'
+check 'kl7 d' 'diff dump'
 check 'kl7 --' '--help --version'
 check 'kl7 records --' '--help --raw --version'
 check 'kl7 dump --no-' '--no-header --no-resolve'
@@ -55,6 +55,13 @@ check 'kl7 find ' ''
 check 'kl7 find Farbe ut' 'utils'
 check 'kl7 -- --raw ' ''
 check 'kl7 records utils/KL700.DAT ' ''
+check 'kl7 refs ut' 'utils'
+check 'kl7 refs utils ' '0 15 26'
+check 'kl7 refs --a' '--all'
+check 'kl7 export --d' '--detail'
+check 'kl7 diff utils u' 'utils'
+check 'kl7 diff --r' '--resolved'
+check 'kl7 export --format ' 'csv html json jsonl text tsv'
 
 if ((failures > 0)); then
   echo "$failures completion case(s) failed"
