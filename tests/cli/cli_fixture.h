@@ -49,4 +49,15 @@ inline std::string ReplaceAll(std::string text, const std::string& from, const s
   return text;
 }
 
+// Runs kl7 with "{DIR}" in the arguments standing for `dir`, and gives its output with `dir`
+// written back as "{DIR}", so that expected texts do not depend on where the directory was made.
+inline RunResult RunKl7In(const TempDirectory& dir, std::vector<std::string> arguments) {
+  for (std::string& argument : arguments)
+    argument = ReplaceAll(argument, "{DIR}", dir.Path());
+  RunResult result = RunKl7(arguments);
+  result.out = ReplaceAll(result.out, dir.Path(), "{DIR}");
+  result.err = ReplaceAll(result.err, dir.Path(), "{DIR}");
+  return result;
+}
+
 }  // namespace cli::testing

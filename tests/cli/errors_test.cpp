@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_fixture.h"
@@ -30,12 +31,7 @@ class ErrorsTest : public ::testing::Test {
   }
 
   RunResult Run(std::vector<std::string> arguments) {
-    for (std::string& argument : arguments)
-      argument = ReplaceAll(argument, "{DIR}", m_dir.Path());
-    RunResult result = RunKl7(arguments);
-    result.out = ReplaceAll(result.out, m_dir.Path(), "{DIR}");
-    result.err = ReplaceAll(result.err, m_dir.Path(), "{DIR}");
-    return result;
+    return RunKl7In(m_dir, std::move(arguments));
   }
 
   TempDirectory m_dir;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_fixture.h"
@@ -23,12 +24,7 @@ class RefsTest : public ::testing::Test {
   }
 
   RunResult Run(std::vector<std::string> arguments) {
-    for (std::string& argument : arguments)
-      argument = ReplaceAll(argument, "{DIR}", m_dir.Path());
-    RunResult result = RunKl7(arguments);
-    result.out = ReplaceAll(result.out, m_dir.Path(), "{DIR}");
-    result.err = ReplaceAll(result.err, m_dir.Path(), "{DIR}");
-    return result;
+    return RunKl7In(m_dir, std::move(arguments));
   }
 
   TempDirectory m_dir;
