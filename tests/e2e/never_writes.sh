@@ -164,7 +164,17 @@ viewer_pid=$!
 window=$(timeout 60 xdotool search --sync --name '^Bibliotheken 32 Bit-Version$' | head -n 1) ||
   fail "the window did not appear: $(cat "$work/viewer.log")"
 [ -n "$window" ] || fail "the window did not appear"
-timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+# Under strace and the sanitizers the window may be found before it is mapped: ask again until it
+# takes the focus.
+focused=no
+for _ in $(seq 12); do
+  if timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null; then
+    focused=yes
+    break
+  fi
+  sleep 0.5
+done
+[ "$focused" = yes ] || fail "the window did not take the focus"
 
 alive() {
   kill -0 "$viewer_pid" 2>/dev/null || fail "kl7view ended early: $(cat "$work/viewer.log")"
