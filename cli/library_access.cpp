@@ -69,21 +69,20 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
     error = fs::exists(root, code) ? "not a directory" : "no such directory";
     return std::nullopt;
   }
-  fs::directory_iterator it(root, code);
-  if (code) {
+  const std::optional<std::vector<startup::DirectoryEntry>> entries = startup::ListDirectory(
+      directory,
+      [](const std::string& name) { return LibraryNumberFromFileName(name).has_value(); }, code);
+  if (!entries) {
     error = "cannot list the directory: " + code.message();
     return std::nullopt;
   }
   std::map<std::uint8_t, LibraryFile> chosen;
-  for (; it != fs::directory_iterator(); it.increment(code)) {
-    if (code) break;
-    const std::string name = startup::Utf8Path(it->path().filename());
-    const std::optional<std::uint8_t> number = LibraryNumberFromFileName(name);
-    if (!number) continue;
-    std::error_code statusCode;
-    if (it->is_directory(statusCode)) continue;
-    const std::string exact = core::LibraryFileName("", *number);
-    auto [place, inserted] = chosen.try_emplace(*number, LibraryFile{*number, name, {}});
+  for (const startup::DirectoryEntry& entry : *entries) {
+    if (entry.isDirectory) continue;
+    const std::string& name = entry.name;
+    const std::uint8_t number = *LibraryNumberFromFileName(name);
+    const std::string exact = core::LibraryFileName("", number);
+    auto [place, inserted] = chosen.try_emplace(number, LibraryFile{number, name, {}});
     if (inserted) continue;
     LibraryFile& file = place->second;
     if (file.fileName != exact && (name == exact || name < file.fileName)) {
@@ -91,10 +90,6 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
     } else {
       file.otherNames.push_back(name);
     }
-  }
-  if (code) {
-    error = "cannot list the directory: " + code.message();
-    return std::nullopt;
   }
   std::vector<LibraryFile> files;
   files.reserve(chosen.size());

@@ -4,8 +4,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace startup {
 
@@ -15,5 +19,19 @@ namespace startup {
 
 // A path (a name from a directory listing) in UTF-8.
 [[nodiscard]] std::string Utf8Path(const std::filesystem::path& path);
+
+// One entry of a directory listing.
+struct DirectoryEntry {
+  std::string name;          // UTF-8
+  bool isDirectory = false;  // a link to a directory counts as one
+};
+
+// The entries of `directory` (UTF-8; empty: the current one) whose names `wanted` accepts ("." and
+// ".." never), in the order the system gives them; only those are asked whether they are
+// directories. Nothing when it cannot be listed; `error` then says why. On Windows through the
+// system's own listing, which takes long paths.
+[[nodiscard]] std::optional<std::vector<DirectoryEntry>> ListDirectory(
+    std::string_view directory, const std::function<bool(const std::string&)>& wanted,
+    std::error_code& error);
 
 }  // namespace startup
