@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <unordered_set>
 #include <vector>
@@ -59,8 +60,10 @@ class ParsedFile {
  public:
   // `pageMap` (6.x variable-length files only): per logical page, its type in the top byte and its
   // physical page below; empty otherwise.
+  // `firstOrder`, when given, is key 0's order, built while the file was parsed.
   ParsedFile(FileImage image, FileFacts facts, std::vector<KeySpec> keys,
-             std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap = {});
+             std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap = {},
+             std::optional<KeyOrder> firstOrder = std::nullopt);
 
   [[nodiscard]] const FileFacts& Facts() const { return m_facts; }
   [[nodiscard]] const std::vector<KeySpec>& Keys() const { return m_keys; }
