@@ -74,26 +74,36 @@ class ByteTranslation {
   }
 
   void Append(std::string& out, std::string_view bytes) const {
-    // Written through a pointer into room made beforehand: every byte becomes at most four.
-    const std::size_t start = out.size();
-    out.resize(start + 4 * bytes.size());
-    char* to = out.data() + start;
+    // Translated into a block on the stack (every byte becomes at most four) and appended from
+    // there: growing `out` first would fill the room with zeros only to overwrite it.
+    constexpr std::size_t kBlock = 1024;
+    char block[4 * kBlock];
     const char* from = bytes.data();
     const char* const end = from + bytes.size();
     while (from != end) {
-      // Eight plain bytes at a time: ASCII (most of any text) holding none of the few ASCII bytes
-      // that are translated.
-      if (end - from >= 8 && AllPlainAscii(from)) {
-        std::memcpy(to, from, 8);
-        to += 8;
-        from += 8;
-        continue;
+      const char* const stop =
+          from + std::min<std::size_t>(kBlock, static_cast<std::size_t>(end - from));
+      char* to = block;
+      while (from != stop) {
+        // Eight plain bytes at a time: ASCII (most of any text) holding none of the few ASCII
+        // bytes that are translated.
+        if (stop - from >= 8 && AllPlainAscii(from)) {
+          std::memcpy(to, from, 8);
+          to += 8;
+          from += 8;
+          continue;
+        }
+        // Otherwise these eight bytes (or what is left) one by one: a text with umlauts has one
+        // every few words, and asking again after each byte would cost more than it saves.
+        const char* const bytewise = from + std::min<std::ptrdiff_t>(8, stop - from);
+        while (from != bytewise) {
+          const auto byte = static_cast<std::uint8_t>(*from++);
+          std::memcpy(to, m_sequences[byte], 4);
+          to += m_lengths[byte];
+        }
       }
-      const auto byte = static_cast<std::uint8_t>(*from++);
-      std::memcpy(to, m_sequences[byte], 4);
-      to += m_lengths[byte];
+      out.append(block, static_cast<std::size_t>(to - block));
     }
-    out.resize(static_cast<std::size_t>(to - out.data()));
   }
 
  private:
