@@ -83,7 +83,7 @@ class ByteTranslation {
   void Append(std::string& out, std::string_view bytes) const {
     // Translated into a block on the stack (every byte becomes at most four) and appended from
     // there: growing `out` first would fill the room with zeros only to overwrite it.
-    constexpr std::size_t kBlock = 1024;
+    constexpr std::size_t kBlock = 512;
     char block[4 * kBlock];
     const char* from = bytes.data();
     const char* const end = from + bytes.size();
@@ -131,11 +131,9 @@ class ByteTranslation {
     std::uint64_t marked = word & kHighs;
     if (!m_anyAsciiSpecial) return marked;
     marked |= (word - kOnes * 0x20) & kHighs;  // a byte below 0x20
-    // Both words are checked whether or not in use: an unused one repeats a control byte's.
-    for (const std::uint64_t special : m_specialWords) {
-      const std::uint64_t x = word ^ special;
-      marked |= (x - kOnes) & ~x & kHighs;  // a byte of x is zero
-    }
+    const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+    if (m_printableSpecials > 0) marked |= zeroByte(word ^ m_specialWords[0]);
+    if (m_printableSpecials > 1) marked |= zeroByte(word ^ m_specialWords[1]);
     return marked;
   }
 
@@ -152,7 +150,7 @@ class ByteTranslation {
   // checked all at once).
   bool m_anyAsciiSpecial = false;
   std::size_t m_printableSpecials = 0;
-  std::array<std::uint64_t, 2> m_specialWords{};  // eight copies of each (zero: unused)
+  std::array<std::uint64_t, 2> m_specialWords{};  // eight copies of each
   bool m_plain[256]{};
   char m_sequences[256][4]{};
   std::uint8_t m_lengths[256]{};
