@@ -79,9 +79,12 @@ class ParsedFile {
   // A hint that record `index` (< RecordCount()) will be read soon; does nothing observable.
   void Prefetch(std::size_t index) const {
 #if defined(__GNUC__) || defined(__clang__)
+    // Every cache line the slot's fixed part touches (slots need not start on a line).
     const std::byte* slot = m_image.Bytes().data() + m_records[index].slotOffset;
-    __builtin_prefetch(slot);
-    __builtin_prefetch(slot + 64);
+    const std::size_t last = m_facts.constants->dataOffsetInSlot + m_facts.recordLength - 1;
+    for (std::size_t offset = 0; offset < last; offset += 64)
+      __builtin_prefetch(slot + offset);
+    __builtin_prefetch(slot + last);
 #else
     (void)index;
 #endif
