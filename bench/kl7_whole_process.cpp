@@ -6,7 +6,8 @@
 //            them, a quarter are in the older 16Bit layout, half are pre-6.0 files, and every 20th
 //            entry is a reference into another library;
 //   <large>: one library of 65,535 entries (KL702.DAT), every 10th a reference into library 1 of
-//            1,000 entries, and a small catalogue.
+//            1,000 entries, one of 65,535 references to each entry of it in turn (KL703.DAT), and
+//            a small catalogue.
 //   kl7_whole_process time <runs> <program> [argument...]
 //       runs the program once to warm up, then <runs> times with its output to /dev/null, and
 //       prints the median wall time from fork to exit in milliseconds (no shell in between)
@@ -144,6 +145,10 @@ int WriteLibraries(const std::filesystem::path& many, const std::filesystem::pat
     Write(large, 1, Library(1, 1000, 0, 0));
     LibraryContents big = Library(2, 65535, 10, 1);
     Write(large, 2, big);
+    LibraryContents references = Library(3, 65535, 0, 0);
+    for (int k = 1; k <= 65535; ++k)
+      references.texts[static_cast<std::size_t>(k - 1)] = "LIB[2," + std::to_string(k) + "]";
+    Write(large, 3, references);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "kl7_whole_process: %s\n", error.what());
     return 1;

@@ -193,7 +193,7 @@ std::uint16_t BTRCALL(std::uint16_t operation, void* positionBlock, void* dataBu
     default:
       return status::kInvalidOperation;
   }
-  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  Session* const session = SessionRegistry::Instance().Lookup(positionBlock);
   if (session == nullptr) {
     SetDataLength(dataLength, 0);
     return status::kFileNotOpen;

@@ -52,6 +52,7 @@ class ByteReader {
   }
 
   [[nodiscard]] bool Ok() const { return m_ok; }
+  [[nodiscard]] std::span<const std::byte> Whole() const { return m_bytes; }
   [[nodiscard]] std::size_t Size() const { return m_bytes.size(); }
 
  private:

@@ -283,13 +283,31 @@ struct RecordsResult {
   std::vector<std::uint32_t> pageMap;
 };
 
+// The parse walks the data pages once, each slot's cache lines far from the processor: it asks
+// for the page this far ahead while it works on one.
+constexpr std::uint64_t kPagesAhead = 2;
+
+void PrefetchPage(const ByteReader& reader, std::uint64_t offset, std::uint64_t pageSize) {
+#if defined(__GNUC__) || defined(__clang__)
+  if (!reader.Fits(offset, pageSize)) return;
+  const std::byte* const start = reader.Whole().data() + offset;
+  for (std::uint64_t line = 0; line < pageSize; line += 64)
+    __builtin_prefetch(start + line);
+#else
+  (void)reader;
+  (void)offset;
+  (void)pageSize;
+#endif
+}
+
 bool AllZero(std::span<const std::byte> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](std::byte b) { return b == std::byte{0}; });
 }
 
 // Pre-6.0: pages are physical. Data pages (bit 15 of the word at 4) among pages 1 .. count - 1 hold
 // the records, less the slots on the deleted-record chain and the never-used all-zero slots.
-RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
+RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts,
+                          SmallIntegerKeyOrder* firstOrder) {
   RecordsResult result;
   const std::uint64_t pageSize = facts.pageSize;
   const std::uint64_t pageCount = reader.Ws32(layout::kFcrPageCount);
@@ -340,12 +358,17 @@ RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
     deleted[slot] = true;
   }
 
+  result.records.reserve(std::min<std::uint64_t>(facts.recordCount, pageCount * slotsPerPage));
   for (std::uint64_t page = 1; page < pageCount; ++page) {
+    PrefetchPage(reader, (page + kPagesAhead) * pageSize, pageSize);
     if (!isDataPage(page)) continue;
     for (std::uint64_t s = 0; s < slotsPerPage; ++s) {
       const std::uint64_t offset = page * pageSize + layout::kPageHeaderSize + s * physical;
-      if (deleted[(page - 1) * slotsPerPage + s] || AllZero(reader.Bytes(offset, physical)))
-        continue;
+      const std::span<const std::byte> slot = reader.Bytes(offset, physical);
+      if (deleted[(page - 1) * slotsPerPage + s] || AllZero(slot)) continue;
+      if (firstOrder != nullptr && !slot.empty()) {
+        firstOrder->Add(slot.data(), static_cast<std::uint32_t>(result.records.size()));
+      }
       result.records.push_back({static_cast<std::uint32_t>(offset)});
     }
   }
@@ -356,7 +379,8 @@ RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts) {
 // 6.x: logical pages 1 .. count - 1 reach physical pages through the current copy of their PAT
 // pair. Data pages must repeat their type and logical number in their own header; no physical page
 // may be named twice (nor be an FCR or PAT page). Used slots have a non-zero usage count.
-RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_t fcr) {
+RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_t fcr,
+                        SmallIntegerKeyOrder* firstOrder) {
   RecordsResult result;
   const std::uint64_t pageSize = facts.pageSize;
   const std::uint64_t logicalCount = reader.Ws32(fcr + layout::kFcrPageCount);
@@ -379,6 +403,7 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
 
   std::vector<bool> used(physicalPages, false);
   used[0] = used[1] = true;  // the FCR copies (the image holds at least two pages)
+  result.records.reserve(std::min<std::uint64_t>(facts.recordCount, physicalPages * slotsPerPage));
   std::uint64_t currentPair = UINT64_MAX;
   std::uint64_t patOffset = 0;
   result.pageMap.push_back(0);  // there is no logical page 0
@@ -420,14 +445,25 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
     result.pageMap.push_back((std::uint32_t{type} << 24) | static_cast<std::uint32_t>(target));
     if (type != layout::kPageTypeData) continue;
 
+    // Data pages mostly follow each other in the file.
+    PrefetchPage(reader, (target + kPagesAhead) * pageSize, pageSize);
     const std::uint64_t page = target * pageSize;
     const std::uint64_t ownLogical = (std::uint64_t{reader.U8(page)} << 16) | reader.U16(page + 2);
     if (reader.U8(page + 1) != layout::kPageTypeData || ownLogical != logical) {
       return fail(refuse(Check::kDataPageHeader, target).Values(ownLogical, logical));
     }
-    for (std::uint64_t s = 0; s < slotsPerPage; ++s) {
-      const std::uint64_t within = layout::kPageHeaderSize + s * physical;
-      if (reader.U16(page + within) == 0) continue;
+    // The whole page is in the image (target < physicalPages): its slots' usage counts are read
+    // directly.
+    const std::span<const std::byte> pageBytes = reader.Bytes(page, pageSize);
+    if (pageBytes.size() != pageSize) return fail(Refusal(kDamaged, Check::kStructureBeyondEnd));
+    const std::byte* const bytes = pageBytes.data();
+    for (std::uint64_t within = layout::kPageHeaderSize;
+         within + physical <= layout::kPageHeaderSize + slotsPerPage * physical;
+         within += physical) {
+      if (bytes[within] == std::byte{0} && bytes[within + 1] == std::byte{0}) continue;
+      if (firstOrder != nullptr) {
+        firstOrder->Add(bytes + within, static_cast<std::uint32_t>(result.records.size()));
+      }
       result.records.push_back({static_cast<std::uint32_t>(page + within)});
     }
   }
@@ -552,9 +588,17 @@ ParseResult ParseFile(FileImage image) {
   if (const Reason slot = CheckVariableSlot(facts, keys.keys); slot.status != status::kSuccess) {
     return refuse(slot);
   }
+  // Key 0's order is built while the slots are walked, when its kind allows.
+  std::optional<SmallIntegerKeyOrder> firstOrder;
+  if (!keys.keys.empty() && SmallIntegerKeyOrder::Handles(keys.keys[0])) {
+    firstOrder.emplace(
+        keys.keys[0], facts,
+        std::min<std::uint64_t>(facts.recordCount, image.Size() / facts.physicalLength));
+  }
+  SmallIntegerKeyOrder* const first = firstOrder ? &*firstOrder : nullptr;
   RecordsResult records = facts.constants->pagesMappedThroughPat
-                              ? CollectV6(reader, facts, recognised.fcrOffset)
-                              : CollectPre6(reader, facts);
+                              ? CollectV6(reader, facts, recognised.fcrOffset, first)
+                              : CollectPre6(reader, facts, first);
   if (records.reason.status != status::kSuccess) return refuse(records.reason);
   if (records.records.size() != facts.recordCount) {
     return refuse(Refusal(kDamaged, Check::kRecordCount)
@@ -565,9 +609,11 @@ ParseResult ParseFile(FileImage image) {
   if (!facts.variable) records.pageMap.clear();  // only variable parts need it after the parse
   records.pageMap.shrink_to_fit();
 
-  auto file =
-      std::make_shared<const ParsedFile>(std::move(image), facts, std::move(keys.keys),
-                                         std::move(records.records), std::move(records.pageMap));
+  std::optional<KeyOrder> firstKeyOrder;
+  if (firstOrder) firstKeyOrder = firstOrder->Finish(image.Bytes(), facts, records.records);
+  auto file = std::make_shared<const ParsedFile>(
+      std::move(image), facts, std::move(keys.keys), std::move(records.records),
+      std::move(records.pageMap), std::move(firstKeyOrder));
   if (!file->Keys().empty() && file->Order(0).status == status::kIoError) {
     return refuse(file->Order(0).reason);
   }

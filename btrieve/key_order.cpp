@@ -274,12 +274,42 @@ bool Orderable(const KeySpec& key, KeyOrder& result) {
   return true;
 }
 
+// A stable least-significant-digit radix sort of `items` on their upper 32 bits; byte positions
+// that are the same in every item are skipped. The lower half (the record index) only travels.
+void RadixSortUpperHalf(std::vector<std::uint64_t>& items) {
+  std::array<std::array<std::uint32_t, 256>, 4> counts{};
+  for (const std::uint64_t item : items) {
+    for (unsigned pass = 0; pass < 4; ++pass)
+      ++counts[pass][(item >> (32 + 8 * pass)) & 0xFF];
+  }
+  std::vector<std::uint64_t> scratch;
+  for (unsigned pass = 0; pass < 4; ++pass) {
+    auto& count = counts[pass];
+    if (std::any_of(count.begin(), count.end(), [&](std::uint32_t c) { return c == items.size(); }))
+      continue;
+    std::uint32_t start = 0;
+    for (std::uint32_t& c : count)
+      start += std::exchange(c, start);
+    scratch.resize(items.size());
+    for (const std::uint64_t item : items)
+      scratch[count[(item >> (32 + 8 * pass)) & 0xFF]++] = item;
+    items.swap(scratch);
+  }
+}
+
 }  // namespace
 
 KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, const FileFacts& facts,
                        std::span<const RecordRef> records) {
   KeyOrder result;
   if (!Orderable(key, result)) return result;
+  if (SmallIntegerKeyOrder::Handles(key)) {
+    SmallIntegerKeyOrder order(key, facts, records.size());
+    const std::byte* const base = image.data();
+    for (std::uint32_t i = 0; i < records.size(); ++i)
+      order.Add(base + records[i].slotOffset, i);
+    return order.Finish(image, facts, records);
+  }
 
   std::size_t width = 0;
   for (const SegmentSpec& segment : key.segments)
@@ -296,7 +326,7 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
   items.reserve(records.size());
   std::vector<std::uint8_t> forms;
   std::vector<std::uint8_t> whole(std::max<std::size_t>(width, 8), 0);
-  // The common key, one integer segment of 1, 2, 4 or 8 bytes, is its own sortable number.
+  // A key of one 8-byte integer segment is its own sortable number.
   const SegmentSpec& first = key.segments.front();
   const bool integer =
       key.segments.size() == 1 &&
@@ -403,6 +433,48 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
                                  RecordData(image, facts, records[result.records[b]])) == 0;
       },
       key, image, facts, records);
+  return result;
+}
+
+bool SmallIntegerKeyOrder::Handles(const KeySpec& key) {
+  if (!key.comparable || key.collationMissing || key.segments.size() != 1) return false;
+  const SegmentSpec& segment = key.segments.front();
+  // (An integer segment flagged for an alternate collating sequence takes the general road, which
+  // answers for a sequence that is missing.)
+  return segment.collation != Collation::kAlternate &&
+         (segment.order == SegmentOrder::kSigned || segment.order == SegmentOrder::kUnsigned) &&
+         (segment.length == 1 || segment.length == 2 || segment.length == 4);
+}
+
+SmallIntegerKeyOrder::SmallIntegerKeyOrder(const KeySpec& key, const FileFacts& facts,
+                                           std::size_t expected)
+    : m_key(&key),
+      m_dataOffset(facts.constants->dataOffsetInSlot),
+      m_recordLength(facts.recordLength),
+      m_keyOffset(key.segments.front().recordOffset),
+      m_length(key.segments.front().length),
+      m_mayBeNull((key.flags & (key_flags::kNullAll | key_flags::kNullAny)) != 0) {
+  const SegmentSpec& segment = key.segments.front();
+  const std::uint32_t mask =
+      m_length == 4 ? ~std::uint32_t{0} : (std::uint32_t{1} << (8 * m_length)) - 1;
+  const std::uint32_t flip =
+      segment.order == SegmentOrder::kSigned ? std::uint32_t{1} << (8 * m_length - 1) : 0;
+  m_flipAndInvert = flip ^ (segment.descending ? mask : 0);
+  m_items.reserve(expected);
+}
+
+KeyOrder SmallIntegerKeyOrder::Finish(std::span<const std::byte> image, const FileFacts& facts,
+                                      std::span<const RecordRef> records) {
+  KeyOrder result;
+  if (!m_sorted) RadixSortUpperHalf(m_items);
+  result.records.resize(m_items.size());
+  for (std::size_t m = 0; m < m_items.size(); ++m)
+    result.records[m] = static_cast<std::uint32_t>(m_items[m]);
+  OrderDuplicateChains(
+      result,
+      [&](std::size_t a, std::size_t b) { return (m_items[a] >> 32) == (m_items[b] >> 32); },
+      *m_key, image, facts, records);
+  m_items = {};
   return result;
 }
 

@@ -2,8 +2,12 @@
 // null keys left out, equal values of a linked-duplicate key in the order of their duplicate chain.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <span>
+#include <vector>
 
+#include "btrieve/key_compare.h"
 #include "btrieve/parsed_file.h"
 
 namespace btrieve {
@@ -25,6 +29,62 @@ namespace btrieve {
 // was cut short and two values agree on all of it.
 [[nodiscard]] KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image,
                                      const FileFacts& facts, std::span<const RecordRef> records);
+
+// Builds the order of a key of one integer segment of 1, 2 or 4 bytes, the most common key there
+// is, from values handed to it one record at a time: the parse hands it key 0 while it walks the
+// slots, so that the order needs no second pass over the records. Each record becomes one number,
+// its sortable value above its index, so that a plain sort of the numbers is the key order with
+// equal values in physical order; records stored in key order need no sort at all.
+class SmallIntegerKeyOrder {
+ public:
+  // Whether `key` is such a key (and can be ordered at all).
+  [[nodiscard]] static bool Handles(const KeySpec& key);
+
+  // For a key that Handles; `expected` records are reserved for.
+  SmallIntegerKeyOrder(const KeySpec& key, const FileFacts& facts, std::size_t expected);
+
+  // Record `index` (each index once, ascending), whose slot begins at `slot` and holds the whole
+  // record.
+  void Add(const std::byte* slot, std::uint32_t index) {
+    const std::byte* const record = slot + m_dataOffset;
+    if (m_mayBeNull && IsNullKey(*m_key, std::span(record, m_recordLength))) return;
+    const std::byte* const bytes = record + m_keyOffset;
+    std::uint32_t value = 0;
+    switch (m_length) {
+      case 1:
+        value = std::to_integer<std::uint32_t>(bytes[0]);
+        break;
+      case 2:
+        value = std::to_integer<std::uint32_t>(bytes[0]) |
+                (std::to_integer<std::uint32_t>(bytes[1]) << 8);
+        break;
+      default:
+        value = std::to_integer<std::uint32_t>(bytes[0]) |
+                (std::to_integer<std::uint32_t>(bytes[1]) << 8) |
+                (std::to_integer<std::uint32_t>(bytes[2]) << 16) |
+                (std::to_integer<std::uint32_t>(bytes[3]) << 24);
+        break;
+    }
+    const std::uint64_t item = (std::uint64_t{value ^ m_flipAndInvert} << 32) | index;
+    m_sorted = m_sorted && (m_items.empty() || item >= m_items.back());
+    m_items.push_back(item);
+  }
+
+  // The order of the records added, `records` being all the file's records.
+  [[nodiscard]] KeyOrder Finish(std::span<const std::byte> image, const FileFacts& facts,
+                                std::span<const RecordRef> records);
+
+ private:
+  const KeySpec* m_key;
+  std::size_t m_dataOffset;
+  std::size_t m_recordLength;
+  std::size_t m_keyOffset;
+  std::size_t m_length;
+  std::uint32_t m_flipAndInvert;
+  bool m_mayBeNull;
+  bool m_sorted = true;
+  std::vector<std::uint64_t> m_items;
+};
 
 // The same order built by comparing records pairwise with the key comparator: the reference that
 // BuildKeyOrder is checked against. Slow on files stored out of key order.

@@ -13,13 +13,19 @@
 namespace btrieve {
 
 ParsedFile::ParsedFile(FileImage image, FileFacts facts, std::vector<KeySpec> keys,
-                       std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap)
+                       std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap,
+                       std::optional<KeyOrder> firstOrder)
     : m_image(std::move(image)),
       m_facts(facts),
       m_keys(std::move(keys)),
       m_records(std::move(records)),
       m_pageMap(std::move(pageMap)),
       m_orders(std::make_unique<LazyOrder[]>(m_keys.size())) {
+  if (firstOrder && !m_keys.empty()) {
+    m_orders[0].order = std::move(*firstOrder);
+    if (m_orders[0].order.status != 0) m_orders[0].order.reason.key = 0;
+    m_orders[0].built.store(true, std::memory_order_release);
+  }
   if (!m_facts.variable) return;
   ByteReader reader(m_image.Bytes());
   std::vector<std::uint32_t> pointers(m_records.size());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <unordered_set>
 #include <vector>
@@ -59,8 +60,10 @@ class ParsedFile {
  public:
   // `pageMap` (6.x variable-length files only): per logical page, its type in the top byte and its
   // physical page below; empty otherwise.
+  // `firstOrder`, when given, is key 0's order, built while the file was parsed.
   ParsedFile(FileImage image, FileFacts facts, std::vector<KeySpec> keys,
-             std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap = {});
+             std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap = {},
+             std::optional<KeyOrder> firstOrder = std::nullopt);
 
   [[nodiscard]] const FileFacts& Facts() const { return m_facts; }
   [[nodiscard]] const std::vector<KeySpec>& Keys() const { return m_keys; }
@@ -76,9 +79,12 @@ class ParsedFile {
   // A hint that record `index` (< RecordCount()) will be read soon; does nothing observable.
   void Prefetch(std::size_t index) const {
 #if defined(__GNUC__) || defined(__clang__)
+    // Every cache line the slot's fixed part touches (slots need not start on a line).
     const std::byte* slot = m_image.Bytes().data() + m_records[index].slotOffset;
-    __builtin_prefetch(slot);
-    __builtin_prefetch(slot + 64);
+    const std::size_t last = m_facts.constants->dataOffsetInSlot + m_facts.recordLength - 1;
+    for (std::size_t offset = 0; offset < last; offset += 64)
+      __builtin_prefetch(slot + offset);
+    __builtin_prefetch(slot + last);
 #else
     (void)index;
 #endif

@@ -49,17 +49,22 @@ void SessionRegistry::Attach(void* block, std::shared_ptr<const ParsedFile> file
   std::memcpy(static_cast<unsigned char*>(block) + kIdOffset, &id, sizeof(id));
 }
 
-std::shared_ptr<Session> SessionRegistry::Find(const void* block) const {
+Session* SessionRegistry::Lookup(const void* block) const {
   const std::uint64_t id = IdOf(block);
   if (id == 0) return nullptr;
   const std::uint64_t generation = m_generation.load(std::memory_order_acquire);
   LastFound& last = t_lastFound;
-  if (last.registry == this && last.id == id && last.generation == generation) return last.session;
+  if (last.registry == this && last.id == id && last.generation == generation)
+    return last.session.get();
   const std::lock_guard lock(m_mutex);
   const auto it = m_sessions.find(id);
   if (it == m_sessions.end()) return nullptr;
   last = {this, id, generation, it->second};
-  return it->second;
+  return it->second.get();
+}
+
+std::shared_ptr<Session> SessionRegistry::Find(const void* block) const {
+  return Lookup(block) == nullptr ? nullptr : t_lastFound.session;
 }
 
 bool SessionRegistry::Detach(void* block) {

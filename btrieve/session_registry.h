@@ -38,6 +38,11 @@ class SessionRegistry {
   // The session a block refers to, or nothing when the block holds no live session.
   [[nodiscard]] std::shared_ptr<Session> Find(const void* block) const;
 
+  // The same without taking a share of the session, for the calls made once per record: the
+  // session stays alive until this thread's next lookup, Attach or Detach, because the thread
+  // keeps the one it found last.
+  [[nodiscard]] Session* Lookup(const void* block) const;
+
   // Closes the block's session and clears the block; false when the block holds no live session.
   [[nodiscard]] bool Detach(void* block);
 

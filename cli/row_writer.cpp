@@ -2,8 +2,11 @@
 #include "cli/row_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,57 +71,86 @@ class ByteTranslation {
                   std::min(sequence.size(), sizeof m_sequences[byte]));
       if (byte < 0x80 && !m_plain[byte]) {
         m_anyAsciiSpecial = true;
-        if (byte >= 0x20) m_printableSpecials.push_back(static_cast<std::uint8_t>(byte));
+        if (byte >= 0x20) {
+          // (Only the backslash is: the room for two is checked when the tables are built.)
+          if (m_printableSpecials == m_specialWords.size()) throw std::logic_error("translation");
+          m_specialWords[m_printableSpecials++] = kOnes * static_cast<std::uint8_t>(byte);
+        }
       }
     }
   }
 
   void Append(std::string& out, std::string_view bytes) const {
-    // Written through a pointer into room made beforehand: every byte becomes at most four.
-    const std::size_t start = out.size();
-    out.resize(start + 4 * bytes.size());
-    char* to = out.data() + start;
+    // Translated into a block on the stack (every byte becomes at most four) and appended from
+    // there: growing `out` first would fill the room with zeros only to overwrite it.
+    constexpr std::size_t kBlock = 512;
+    char block[4 * kBlock];
     const char* from = bytes.data();
     const char* const end = from + bytes.size();
     while (from != end) {
-      // Eight plain bytes at a time: ASCII (most of any text) holding none of the few ASCII bytes
-      // that are translated.
-      if (end - from >= 8 && AllPlainAscii(from)) {
+      const char* const stop =
+          from + std::min<std::size_t>(kBlock, static_cast<std::size_t>(end - from));
+      char* to = block;
+      // Eight bytes at a time: the plain ones before the first that is translated are copied
+      // together (all eight, as the room allows; what follows the plain ones is overwritten), then
+      // that one is translated. Most of any text is plain ASCII, with an umlaut every few words.
+      while (stop - from >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, sizeof word);
+        const std::uint64_t translated = TranslatedBytes(word);
         std::memcpy(to, from, 8);
-        to += 8;
-        from += 8;
-        continue;
+        if (translated == 0) {
+          to += 8;
+          from += 8;
+          continue;
+        }
+        const auto plain = FirstMarkedByte(translated);
+        to += plain;
+        from += plain;
+        const auto byte = static_cast<std::uint8_t>(*from++);
+        std::memcpy(to, m_sequences[byte], 4);
+        to += m_lengths[byte];
       }
-      const auto byte = static_cast<std::uint8_t>(*from++);
-      std::memcpy(to, m_sequences[byte], 4);
-      to += m_lengths[byte];
+      while (from != stop) {
+        const auto byte = static_cast<std::uint8_t>(*from++);
+        std::memcpy(to, m_sequences[byte], 4);
+        to += m_lengths[byte];
+      }
+      out.append(block, static_cast<std::size_t>(to - block));
     }
-    out.resize(static_cast<std::size_t>(to - out.data()));
   }
 
  private:
   static constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   static constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
 
-  // True when none of the eight bytes at `at` can need translation: no byte of 0x80 or above, and,
-  // where some ASCII bytes are translated, no control byte and no other such byte.
-  bool AllPlainAscii(const char* at) const {
-    std::uint64_t word;
-    std::memcpy(&word, at, sizeof word);
-    if ((word & kHighs) != 0) return false;
-    if (!m_anyAsciiSpecial) return true;
-    if (((word - kOnes * 0x20) & kHighs) != 0) return false;  // a byte below 0x20
-    for (const std::uint8_t special : m_printableSpecials) {
-      const std::uint64_t x = word ^ (kOnes * special);
-      if (((x - kOnes) & ~x & kHighs) != 0) return false;  // a byte of x is zero
+  // The eight bytes of `word` (loaded from memory) that may need translation, as the high bit of
+  // each such byte; exact up to the first of them, which is all that is asked: a byte of 0x80 or
+  // above, and, where some ASCII bytes are translated, a control byte or another such byte.
+  std::uint64_t TranslatedBytes(std::uint64_t word) const {
+    std::uint64_t marked = word & kHighs;
+    if (!m_anyAsciiSpecial) return marked;
+    marked |= (word - kOnes * 0x20) & kHighs;  // a byte below 0x20
+    const auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+    if (m_printableSpecials > 0) marked |= zeroByte(word ^ m_specialWords[0]);
+    if (m_printableSpecials > 1) marked |= zeroByte(word ^ m_specialWords[1]);
+    return marked;
+  }
+
+  // How many bytes in memory order come before the first byte marked in `marked` (not zero).
+  static std::size_t FirstMarkedByte(std::uint64_t marked) {
+    if constexpr (std::endian::native == std::endian::little) {
+      return static_cast<std::size_t>(std::countr_zero(marked)) / 8;
+    } else {
+      return static_cast<std::size_t>(std::countl_zero(marked)) / 8;
     }
-    return true;
   }
 
   // Whether any ASCII byte is translated, and those of them from 0x20 on (control bytes are
   // checked all at once).
   bool m_anyAsciiSpecial = false;
-  std::vector<std::uint8_t> m_printableSpecials;
+  std::size_t m_printableSpecials = 0;
+  std::array<std::uint64_t, 2> m_specialWords{};  // eight copies of each
   bool m_plain[256]{};
   char m_sequences[256][4]{};
   std::uint8_t m_lengths[256]{};

@@ -69,7 +69,8 @@ class RecordFile {
     return status;
   }
 
-  // Get First or Get Next on key 0 into `record`; `length` receives the bytes filled.
+  // Get First or Get Next on key 0 into `record`, which has room for kRecordBufferSize bytes;
+  // `length` receives the bytes filled.
   [[nodiscard]] std::uint16_t Get(std::uint16_t operation, std::byte* record,
                                   std::uint32_t& length) {
     length = static_cast<std::uint32_t>(kRecordBufferSize);
@@ -100,10 +101,14 @@ void RunRecords(VerbContext& context) {
   }
 
   const bool raw = context.CommandLine().raw;
-  const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kRecordBufferSize);
-  std::byte* const record = buffer.get();
+  // Raw records are read straight into what waits to be written: each lands after the previous
+  // one, and the waiting bytes are written out once they reach kFlushSize, so the room for the
+  // next record never falls below kRecordBufferSize.
+  const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kRecordBufferSize + kFlushSize);
+  std::size_t waiting = 0;
+  std::byte* record = buffer.get();
   std::string out;
-  out.reserve(kFlushSize + 4096);
+  if (!raw) out.reserve(kFlushSize + 4096);
   std::uint32_t length = 0;
   std::uint16_t status = file.Get(btrieve::kOpGetFirst, record, length);
   for (std::size_t number = 1;; ++number) {
@@ -119,7 +124,13 @@ void RunRecords(VerbContext& context) {
                            btrieve::LastRefusal(path, status));
     }
     if (raw) {
-      out.append(reinterpret_cast<const char*>(record), length);
+      waiting += length;
+      if (waiting >= kFlushSize) {
+        context.Out().write(reinterpret_cast<const char*>(buffer.get()),
+                            static_cast<std::streamsize>(waiting));
+        waiting = 0;
+      }
+      record = buffer.get() + waiting;
     } else {
       out += "record " + std::to_string(number) + " (" + std::to_string(length) + " bytes)\n";
       for (std::size_t offset = 0; offset < length; offset += 16) {
@@ -132,6 +143,8 @@ void RunRecords(VerbContext& context) {
     }
     status = file.Get(btrieve::kOpGetNext, record, length);
   }
+  context.Out().write(reinterpret_cast<const char*>(buffer.get()),
+                      static_cast<std::streamsize>(waiting));
   context.Out().write(out.data(), static_cast<std::streamsize>(out.size()));
 }
 

@@ -84,16 +84,31 @@ std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t c
                                                      std::uint8_t number, bool resolve,
                                                      bool is16Bit) {
   // An unresolved list depends on nothing but the file, so an unchanged file gives the list it
-  // gave before. Resolved lists depend on other files as well and are always built anew.
+  // gave before. Resolved lists depend on other files as well and are always built anew, but from
+  // that list when there is one: it holds every text as stored, so only the references among them
+  // need work, and the entries are not read a second time.
   ReuseMemo& memo = (*m_memos)[number];
-  std::shared_ptr<const void> snapshot;
-  if (!resolve) {
-    snapshot = file.Snapshot();
-    if (snapshot != nullptr && memo.list != nullptr && memo.snapshot.lock() == snapshot &&
-        memo.is16Bit == is16Bit && memo.count == count) {
+  const std::shared_ptr<const void> snapshot = file.Snapshot();
+  if (snapshot != nullptr && memo.list != nullptr && memo.snapshot.lock() == snapshot &&
+      memo.is16Bit == is16Bit && memo.count == count) {
+    if (!resolve) {
       memo.checkedLoad = m_outerLoad;
       return memo.list;
     }
+    const std::shared_ptr<const tcodelist> stored = memo.list;  // whatever resolving replaces
+    auto list = std::make_shared<tcodelist>();
+    list->Reserve(stored->Count());
+    list->Add("*");
+    for (std::size_t k = 1; k < stored->Count(); ++k) {
+      // Texts of their own: an empty text is stored between the marks, which no reference is.
+      const std::string_view text = (*stored)[k].head;
+      if (text.starts_with("LIB")) {
+        AddStoredText(text, true, *list);
+      } else {
+        list->Add(text);
+      }
+    }
+    return list;
   }
 
   // The list is built privately and put into the cache only when complete: a reference into the

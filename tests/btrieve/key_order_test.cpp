@@ -452,6 +452,7 @@ TEST_P(KeyOrderTest, ExtractedKeysOrderAsThePairwiseComparison) {
     std::vector<writer::Segment> segments;
   };
   const Case cases[] = {
+      {"integer 1 descending", {{kField, 1, kt::kInteger, kExt | kDup | kDesc}}},
       {"integer 2", {{kField, 2, kt::kInteger, kExt | kDup}}},
       {"integer 4 descending", {{kField, 4, kt::kInteger, kExt | kDup | kDesc}}},
       {"integer 8", {{kField, 8, kt::kInteger, kExt | kDup}}},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,13 +57,34 @@ TEST(RowWriter, Cp1252ConversionAgreesWithTheCodePageModule) {
   std::string every;
   for (int byte = 0; byte < 256; ++byte)
     every += static_cast<char>(byte);
+  // Mostly ASCII with a translated byte now and then, at every position within eight bytes and
+  // across the blocks the conversion works in.
+  std::string mixed;
+  const char alphabet[] = "abcdefgh \xE4\xFC\x80\\\t\n\r";
+  std::uint32_t seed = 7;
+  for (int i = 0; i < 5000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    mixed += (seed >> 16) % 4 != 0 ? 'x' : alphabet[(seed >> 8) % (sizeof alphabet - 1)];
+  }
   for (const std::string& bytes : {every,
                                    std::string("Gr\xFC\xDF"
                                                "e \x80 \x84x\x93"),
-                                   std::string()}) {
+                                   mixed, std::string()}) {
     std::string converted = "prefix";
     AppendCp1252AsUtf8(converted, bytes);
     EXPECT_EQ(converted, "prefix" + text::Cp1252ToUtf8(bytes));
+    std::string escaped;
+    AppendTabEscaped(escaped, bytes);
+    std::string expected;
+    for (const char c : bytes) {
+      const char* escape = c == '\t'   ? "\\t"
+                           : c == '\n' ? "\\n"
+                           : c == '\r' ? "\\r"
+                           : c == '\\' ? "\\\\"
+                                       : nullptr;
+      expected += escape != nullptr ? std::string(escape) : std::string(1, c);
+    }
+    EXPECT_EQ(escaped, expected);
   }
 }
 
