@@ -1,4 +1,5 @@
-// POSIX implementation of the platform file layer, with a portable fallback (see platform_file.h).
+// POSIX implementation of the platform file layer (see platform_file.h); platform_file_win.cpp
+// holds the Windows one.
 #include "btrieve/platform_file.h"
 
 #include <algorithm>
@@ -19,10 +20,8 @@
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
-#else
-#include <filesystem>
-#include <fstream>
-#include <functional>
+#elif !defined(_WIN32)
+#error "the platform file layer has no implementation for this system"
 #endif
 
 namespace btrieve {
@@ -268,63 +267,6 @@ LoadResult ReadOnlyFile::Load(std::uint64_t limit) const {
   }
   result.image =
       FileImage(std::span<const std::byte>(bytes, filled), std::move(buffer.memory), buffer.held);
-  return result;
-}
-
-#else  // A portable fallback without identities finer than the standard library offers.
-
-struct ReadOnlyFile::Handle {
-  std::filesystem::path path;
-};
-
-ReadOnlyFile::ReadOnlyFile(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
-ReadOnlyFile::~ReadOnlyFile() = default;
-
-OpenFileResult ReadOnlyFile::Open(const std::string& path) {
-  OpenFileResult result;
-  std::error_code error;
-  const auto kind = std::filesystem::status(path, error).type();
-  if (kind == std::filesystem::file_type::not_found ||
-      kind == std::filesystem::file_type::directory) {
-    result.status = status::kFileNotFound;
-    return result;
-  }
-  if (kind != std::filesystem::file_type::regular || !std::ifstream(path, std::ios::binary)) {
-    result.status = status::kPermissionError;
-    return result;
-  }
-  result.file.reset(new ReadOnlyFile(std::make_unique<Handle>(Handle{path})));
-  return result;
-}
-
-std::optional<FileIdentity> ReadOnlyFile::Identity() const {
-  return PathIdentity(m_handle->path);
-}
-
-std::optional<FileIdentity> PathIdentity(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::status(path, error).type() != std::filesystem::file_type::regular)
-    return std::nullopt;
-  FileIdentity identity;
-  identity.size = std::filesystem::file_size(path, error);
-  if (error) return std::nullopt;
-  identity.modifiedNs = std::filesystem::last_write_time(path, error).time_since_epoch().count();
-  identity.changedNs = identity.modifiedNs;
-  identity.inode = std::hash<std::string>{}(std::filesystem::absolute(path, error).string());
-  return identity;
-}
-
-LoadResult ReadOnlyFile::Load(std::uint64_t limit) const {
-  LoadResult result;
-  std::ifstream in(m_handle->path, std::ios::binary);
-  std::vector<std::byte> bytes(static_cast<std::size_t>(limit));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  if (in.bad()) {
-    result.status = status::kIoError;
-    return result;
-  }
-  result.image = FileImage(std::move(bytes));
   return result;
 }
 

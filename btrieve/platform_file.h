@@ -12,8 +12,9 @@
 
 namespace btrieve {
 
-// What identifies one version of a file: device and inode, size, and modification and change times
-// in nanoseconds since the epoch.
+// What identifies one version of a file: device and inode (on Windows the volume serial number and
+// the file index), size, and modification and change times in nanoseconds since 1970, as the wall
+// clock counts.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -39,10 +40,12 @@ struct LoadResult {
 
 class ReadOnlyFile {
  public:
-  // Opens `path` for reading only. On POSIX, when no file of exactly that name exists, the last
-  // path component is matched case-insensitively (ASCII letters) in its directory; of several
-  // matches the first in byte order is taken. Never blocks on special files; anything but a regular
-  // file answers 12 (directories) or 2.
+  // Opens `path` (UTF-8 on Windows) for reading only. On POSIX, when no file of exactly that name
+  // exists, the last path component is matched case-insensitively (ASCII letters) in its
+  // directory; of several matches the first in byte order is taken. On Windows the file system
+  // matches names in any letter case itself, and the file is shared for reading, writing and
+  // deletion while it is open. Never blocks on special files; anything but a regular file answers
+  // 12 (directories) or 2.
   [[nodiscard]] static OpenFileResult Open(const std::string& path);
 
   ~ReadOnlyFile();

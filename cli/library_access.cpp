@@ -11,6 +11,8 @@
 
 #include "btrieve/reason.h"
 #include "libfile/library_file.h"
+#include "startup/native_path.h"
+#include "startup/paths.h"
 
 namespace cli {
 
@@ -47,41 +49,40 @@ std::optional<std::uint8_t> LibraryNumberFromFileName(std::string_view fileName)
 }
 
 std::string AsUtilsDirectory(std::string_view directory) {
-  std::string result(directory);
-  if (!result.empty() && result.back() != '/') result += '/';
-  return result;
+  return startup::FileSystemDirectory(directory, startup::kSystemPathStyle);
 }
 
 std::string DirectoryOfFile(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return {};
-  return std::string(path.substr(0, slash + 1));
+  return startup::FileSystemDirectoryPart(path, startup::kSystemPathStyle);
+}
+
+std::string FileNameOf(std::string_view path) {
+  return startup::FileSystemNamePart(path, startup::kSystemPathStyle);
 }
 
 std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& directory,
                                                          std::string& error) {
   namespace fs = std::filesystem;
   std::error_code code;
-  const fs::path root = directory.empty() ? fs::path(".") : fs::path(directory);
+  const fs::path root = directory.empty() ? fs::path(".") : startup::NativePath(directory);
   if (!fs::is_directory(root, code)) {
     error = fs::exists(root, code) ? "not a directory" : "no such directory";
     return std::nullopt;
   }
-  fs::directory_iterator it(root, code);
-  if (code) {
+  const std::optional<std::vector<startup::DirectoryEntry>> entries = startup::ListDirectory(
+      directory,
+      [](const std::string& name) { return LibraryNumberFromFileName(name).has_value(); }, code);
+  if (!entries) {
     error = "cannot list the directory: " + code.message();
     return std::nullopt;
   }
   std::map<std::uint8_t, LibraryFile> chosen;
-  for (; it != fs::directory_iterator(); it.increment(code)) {
-    if (code) break;
-    const std::string name = it->path().filename().string();
-    const std::optional<std::uint8_t> number = LibraryNumberFromFileName(name);
-    if (!number) continue;
-    std::error_code statusCode;
-    if (it->is_directory(statusCode)) continue;
-    const std::string exact = core::LibraryFileName("", *number);
-    auto [place, inserted] = chosen.try_emplace(*number, LibraryFile{*number, name, {}});
+  for (const startup::DirectoryEntry& entry : *entries) {
+    if (entry.isDirectory) continue;
+    const std::string& name = entry.name;
+    const std::uint8_t number = *LibraryNumberFromFileName(name);
+    const std::string exact = core::LibraryFileName("", number);
+    auto [place, inserted] = chosen.try_emplace(number, LibraryFile{number, name, {}});
     if (inserted) continue;
     LibraryFile& file = place->second;
     if (file.fileName != exact && (name == exact || name < file.fileName)) {
@@ -89,10 +90,6 @@ std::optional<std::vector<LibraryFile>> FindLibraryFiles(const std::string& dire
     } else {
       file.otherNames.push_back(name);
     }
-  }
-  if (code) {
-    error = "cannot list the directory: " + code.message();
-    return std::nullopt;
   }
   std::vector<LibraryFile> files;
   files.reserve(chosen.size());

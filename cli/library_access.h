@@ -19,12 +19,15 @@ namespace cli {
 // nothing for any other name.
 [[nodiscard]] std::optional<std::uint8_t> LibraryNumberFromFileName(std::string_view fileName);
 
-// `directory` as the cache wants it: with a trailing "/" (empty stays empty).
+// `directory` as the cache wants it: with a trailing separator (empty stays empty). Paths follow
+// the system's rules: on Windows "\\", "/" and a drive's ":" separate, and a separator added is the
+// one the path already uses, so that paths are printed in the form the user gave.
 [[nodiscard]] std::string AsUtilsDirectory(std::string_view directory);
 
-// The utils directory of a file path: everything up to and including the last "/", empty when
-// there is none.
+// The utils directory of a file path: everything up to and including the last separator, empty
+// when there is none; and the file's name, the rest.
 [[nodiscard]] std::string DirectoryOfFile(std::string_view path);
+[[nodiscard]] std::string FileNameOf(std::string_view path);
 
 struct LibraryFile {
   std::uint8_t number = 0;

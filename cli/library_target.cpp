@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "cli/library_access.h"
+#include "startup/native_path.h"
 #include "text/number.h"
 
 namespace cli {
@@ -12,11 +13,10 @@ namespace cli {
 PathKind KindOfPath(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code code;
-  if (fs::is_directory(path, code)) return PathKind::kDirectory;
-  const std::size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (LibraryNumberFromFileName(name)) return PathKind::kLibraryFile;
-  return fs::exists(path, code) ? PathKind::kOtherFile : PathKind::kMissing;
+  const fs::path native = startup::NativePath(path);
+  if (fs::is_directory(native, code)) return PathKind::kDirectory;
+  if (LibraryNumberFromFileName(FileNameOf(path))) return PathKind::kLibraryFile;
+  return fs::exists(native, code) ? PathKind::kOtherFile : PathKind::kMissing;
 }
 
 std::optional<std::uint8_t> ParseLibraryNumber(const std::string& text) {
@@ -33,10 +33,8 @@ std::optional<LibraryTarget> ReadLibraryTarget(VerbContext& context, const std::
       result.directory = target;
       return result;
     case PathKind::kLibraryFile: {
-      const std::size_t slash = target.rfind('/');
       result.directory = DirectoryOfFile(target);
-      result.file =
-          LibraryNumberFromFileName(slash == std::string::npos ? target : target.substr(slash + 1));
+      result.file = LibraryNumberFromFileName(FileNameOf(target));
       result.fileName = target;
       return result;
     }

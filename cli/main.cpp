@@ -1,14 +1,38 @@
 // The kl7 program: hands its arguments to the verbs.
 #include <iostream>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/kl7.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "cli/windows_streams.h"
+#endif
+
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // Arguments from the wide command line (the ANSI one cannot hold every name), and output that
+  // bypasses the C runtime's text mode.
+  (void)argc;
+  (void)argv;
+  const std::vector<std::string> arguments = cli::WideArguments();
+  const std::unique_ptr<std::streambuf> outBuffer = cli::StandardHandleBuffer(STD_OUTPUT_HANDLE);
+  const std::unique_ptr<std::streambuf> errBuffer = cli::StandardHandleBuffer(STD_ERROR_HANDLE);
+  std::ostream out(outBuffer.get());
+  std::ostream err(errBuffer.get());
+  err.setf(std::ios::unitbuf);
+  const int status = cli::Run(arguments, out, err);
+  err.flush();
+  return status;
+#else
   std::ios::sync_with_stdio(false);
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i)
     arguments.emplace_back(argv[i]);
   return cli::Run(arguments, std::cout, std::cerr);
+#endif
 }

@@ -36,9 +36,7 @@ class Checker {
         CheckDirectory(path);
         break;
       case PathKind::kLibraryFile: {
-        const std::size_t slash = path.rfind('/');
-        const std::uint8_t number =
-            *LibraryNumberFromFileName(slash == std::string::npos ? path : path.substr(slash + 1));
+        const std::uint8_t number = *LibraryNumberFromFileName(FileNameOf(path));
         const std::string utils = DirectoryOfFile(path);
         libfile::NativeRecordManager manager;
         core::LibraryCache cache(manager, utils);

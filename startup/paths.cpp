@@ -11,6 +11,15 @@ std::size_t NameStart(std::string_view path, PathStyle style) {
   return last == std::string_view::npos ? 0 : last + 1;
 }
 
+std::string_view FileSystemSeparators(PathStyle style) {
+  return style == PathStyle::kWindows ? "\\/:" : "/";
+}
+
+std::size_t FileSystemNameStart(std::string_view path, PathStyle style) {
+  const std::size_t last = path.find_last_of(FileSystemSeparators(style));
+  return last == std::string_view::npos ? 0 : last + 1;
+}
+
 }  // namespace
 
 char Separator(PathStyle style) {
@@ -42,6 +51,25 @@ std::string DirectoryPart(std::string_view path, PathStyle style) {
 
 std::string FileNamePart(std::string_view path, PathStyle style) {
   return std::string(path.substr(NameStart(path, style)));
+}
+
+std::string FileSystemDirectoryPart(std::string_view path, PathStyle style) {
+  return std::string(path.substr(0, FileSystemNameStart(path, style)));
+}
+
+std::string FileSystemNamePart(std::string_view path, PathStyle style) {
+  return std::string(path.substr(FileSystemNameStart(path, style)));
+}
+
+std::string FileSystemDirectory(std::string_view directory, PathStyle style) {
+  std::string result(directory);
+  if (result.empty() || FileSystemSeparators(style).find(result.back()) != std::string::npos)
+    return result;
+  const std::size_t last = result.find_last_of("\\/");
+  const bool backslash =
+      style == PathStyle::kWindows && last != std::string::npos && result[last] == '\\';
+  result += backslash ? '\\' : '/';
+  return result;
 }
 
 }  // namespace startup

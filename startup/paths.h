@@ -33,4 +33,22 @@ enum class PathStyle {
 // Everything after that last separator; the whole path when there is none.
 [[nodiscard]] std::string FileNamePart(std::string_view path, PathStyle style);
 
+// The style of the system the program runs on.
+#if defined(_WIN32)
+inline constexpr PathStyle kSystemPathStyle = PathStyle::kWindows;
+#else
+inline constexpr PathStyle kSystemPathStyle = PathStyle::kPosix;
+#endif
+
+// Paths as the file system takes them, for a program that hands the user's paths to it as given:
+// in Windows style "/" separates too, beside "\" and a drive's ":"; in POSIX style "/" alone.
+// Everything up to and including the last separator (empty when there is none), and the rest.
+[[nodiscard]] std::string FileSystemDirectoryPart(std::string_view path, PathStyle style);
+[[nodiscard]] std::string FileSystemNamePart(std::string_view path, PathStyle style);
+
+// `directory` ready for a name to be appended: unchanged when it is empty or ends with a separator,
+// else with the separator it already uses ("\" in Windows style when its last separator is one,
+// else "/"), so that a path is printed in the form the user gave it.
+[[nodiscard]] std::string FileSystemDirectory(std::string_view directory, PathStyle style);
+
 }  // namespace startup

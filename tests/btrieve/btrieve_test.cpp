@@ -11,8 +11,10 @@
 #include <numeric>
 #include <thread>
 
+#if !defined(_WIN32)
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "written_file.h"
 
@@ -308,6 +310,10 @@ TEST(BtrieveOpen, FileTooLargeToHoldIsRefusedUnread) {
 }
 
 TEST(BtrieveOpen, UnreadableFileAnswers94) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "file modes and users are POSIX's; the Windows file layer's tests hold a file "
+                  "that no one may share instead";
+#else
   const WrittenFile file(SmallSpec());
   std::filesystem::permissions(file.Path(), std::filesystem::perms::none);
   if (geteuid() != 0) {
@@ -336,6 +342,7 @@ TEST(BtrieveOpen, UnreadableFileAnswers94) {
   ASSERT_TRUE(WIFEXITED(childStatus));
   if (WEXITSTATUS(childStatus) == 255) GTEST_SKIP() << "cannot run as an ordinary user here";
   EXPECT_EQ(WEXITSTATUS(childStatus), status::kPermissionError);
+#endif
 }
 
 TEST(BtrieveOpen, NamesEndAtTheirZeroByteOnly) {
@@ -354,6 +361,9 @@ TEST(BtrieveOpen, LastComponentMatchesInAnyLetterCase) {
   Handle handle;
   ASSERT_EQ(handle.Open((file.Dir() / "KL71A.DAT").string()), status::kSuccess);
   EXPECT_EQ(handle.Get(kOpGetLast, Le(0, 4)).status, status::kSuccess);
+#if defined(_WIN32)
+  return;  // Windows matches names in any letter case itself: there is one file of that name
+#endif
 
   // The exact spelling wins over other spellings; among those, the first in byte order.
   WriteBytes(file.Dir() / "Kl71a.dat",

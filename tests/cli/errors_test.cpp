@@ -200,6 +200,7 @@ TEST_F(ErrorsTest, TargetsNumbersAndSpellings) {
   EXPECT_EQ(exported.exitStatus, 0);
   EXPECT_EQ(exported.out, "1\tEins\t1\tRot\n1\tEins\t2\tLIB[2,1] ---> ?????\n");
 
+#if !defined(_WIN32)  // only a case-sensitive file system holds several spellings of one name
   m_dir.WriteBytes("kl701.dat", "");
   m_dir.WriteBytes("Kl701.DAT", "");
   const RunResult check = Run({"check", "{DIR}"});
@@ -208,6 +209,7 @@ TEST_F(ErrorsTest, TargetsNumbersAndSpellings) {
                      "Kl701.DAT, kl701.dat; KL701.DAT is read\t\n"),
       std::string::npos)
       << check.out;
+#endif
 }
 
 // Memory that runs out gives the usual line naming what was read, never an exception's name.

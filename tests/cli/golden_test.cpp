@@ -306,7 +306,7 @@ TEST_F(GoldenTest, JsonAndJsonlParse) {
 
 // A genuine file from another application: its key segments as the format notes give them.
 TEST(GenuineFile, InfoListsEveryKeySegment) {
-  const std::string path = std::string(KL7_FIXTURES_DIR) + "/MBBSEMU.DAT";
+  const std::string path = KL7_FIXTURES_DIR "/MBBSEMU.DAT";
   if (!std::filesystem::exists(path)) GTEST_SKIP() << "the genuine sample files are not present";
   const RunResult result = RunKl7({"info", path});
   EXPECT_EQ(result.exitStatus, 0);

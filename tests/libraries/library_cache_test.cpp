@@ -467,6 +467,18 @@ TEST(LoaderReuseTest, OneLoadReadsEachTargetOnceWhateverCameOfItAndCopiesNoTarge
 // failure, never the old list; and loads while another thread rewrites and replaces the file give
 // one of its two versions or a failure, never a mixture or a crash. The files have settled first,
 // so that the record manager's reuse of unchanged files is what is put to the test.
+// Replaces `to` by `from` through a rename. Windows refuses to replace a file that anyone holds
+// open, whatever the sharing, so a program there tries again until the reader has let go.
+void ReplaceByRename(const std::string& from, const std::string& to) {
+  std::error_code error;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::filesystem::rename(from, to, error);
+    if (!error) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  FAIL() << "cannot replace " << to << ": " << error.message();
+}
+
 TEST(LoaderChangingFilesTest, NeverServesOldOrMixedContents) {
   const std::vector<std::string> before = {"alt eins", "alt zwei", "alt drei"};
   const std::vector<std::string> after = {"neu eins", "neu zwei", "neu drei"};  // the same sizes
@@ -503,7 +515,7 @@ TEST(LoaderChangingFilesTest, NeverServesOldOrMixedContents) {
       {"replaced by rename",
        [&](const UtilsDirectory& dir) {
          std::ofstream(dir.Path() + "/new.tmp", std::ios::binary) << bytesAfter;
-         fs::rename(dir.Path() + "/new.tmp", dir.FileOf(1));
+         ReplaceByRename(dir.Path() + "/new.tmp", dir.FileOf(1));
        },
        true},
       {"cut short", [&](const UtilsDirectory& dir) { fs::resize_file(dir.FileOf(1), 700); }, false},
@@ -538,7 +550,7 @@ TEST(LoaderChangingFilesTest, NeverServesOldOrMixedContents) {
         std::ofstream(dir.FileOf(1), std::ios::binary | std::ios::trunc) << bytes;
       } else {
         std::ofstream(dir.Path() + "/new.tmp", std::ios::binary) << bytes;
-        fs::rename(dir.Path() + "/new.tmp", dir.FileOf(1));
+        ReplaceByRename(dir.Path() + "/new.tmp", dir.FileOf(1));
       }
       // As a program saving its file would: not twice within the clock tick of file times.
       std::this_thread::sleep_for(std::chrono::milliseconds(5));

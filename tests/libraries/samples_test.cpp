@@ -19,7 +19,7 @@ std::string Utf8(std::string_view cp1252) {
 class SamplesTest : public ::testing::Test {
  protected:
   libfile::NativeRecordManager m_native;
-  LibraryCache m_cache{m_native, std::string(KL7_SAMPLES_DIR) + "/"};
+  LibraryCache m_cache{m_native, KL7_SAMPLES_DIR "/"};
 };
 
 TEST_F(SamplesTest, EveryCatalogueLibraryLoadsInItsLayout) {

@@ -59,5 +59,32 @@ TEST(Paths, SplitsDirectoryAndFileName) {
   }
 }
 
+// The paths a program hands to the file system as given: Windows takes either slash.
+TEST(Paths, FileSystemFormsTakeEitherSlashOnWindows) {
+  const struct {
+    std::string_view path;
+    PathStyle style;
+    std::string_view directory;  // FileSystemDirectoryPart
+    std::string_view name;       // FileSystemNamePart
+    std::string_view joinable;   // FileSystemDirectory
+  } cases[] = {
+      {"utils\\kl701.dat", PathStyle::kWindows, "utils\\", "kl701.dat", "utils\\kl701.dat\\"},
+      {"a/b\\KL701.DAT", PathStyle::kWindows, "a/b\\", "KL701.DAT", "a/b\\KL701.DAT\\"},
+      {"a\\b/utils", PathStyle::kWindows, "a\\b/", "utils", "a\\b/utils/"},
+      {"C:utils", PathStyle::kWindows, "C:", "utils", "C:utils/"},
+      {"C:", PathStyle::kWindows, "C:", "", "C:"},
+      {"utils", PathStyle::kWindows, "", "utils", "utils/"},
+      {"", PathStyle::kWindows, "", "", ""},
+      {"a\\b/c", PathStyle::kPosix, "a\\b/", "c", "a\\b/c/"},
+      {"utils\\kl701.dat", PathStyle::kPosix, "", "utils\\kl701.dat", "utils\\kl701.dat/"},
+      {"/srv/", PathStyle::kPosix, "/srv/", "", "/srv/"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileSystemDirectoryPart(c.path, c.style), c.directory) << c.path;
+    EXPECT_EQ(FileSystemNamePart(c.path, c.style), c.name) << c.path;
+    EXPECT_EQ(FileSystemDirectory(c.path, c.style), c.joinable) << c.path;
+  }
+}
+
 }  // namespace
 }  // namespace startup

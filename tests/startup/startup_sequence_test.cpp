@@ -1,5 +1,6 @@
 // The start-up sequence: both argument forms, every way it ends, and the walk to the utilities
-// directory, in Windows style against a scripted lookup and in POSIX style on a real tree.
+// directory, in Windows style against a scripted lookup, and in the style of the system the tests
+// run on against a real tree.
 #include "startup/startup_sequence.h"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,10 @@ TEST(StartupSequence, PosixStyleKeepsCaseAndFindsUtilsVariant) {
 class StartupSequencePosixTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#if defined(_WIN32)
+    GTEST_SKIP() << "POSIX paths on a case-sensitive file system; StartupSequenceWindowsTest runs "
+                    "the Windows style on this one";
+#endif
     m_tree.AddDirectory("host/UTILS");
     m_tree.AddDirectory("host/data/sub");
     m_tree.AddDirectory("exact/utils");
@@ -266,7 +271,9 @@ class StartupSequencePosixTest : public ::testing::Test {
     return RunStartup(arguments, PathStyle::kPosix, lookup).values;
   }
 
-  std::string Root() const { return m_tree.Root().string(); }
+  std::string Root() const {
+    return m_tree.Root().string();
+  }
 
   test_support::TempTree m_tree;
 };
@@ -328,6 +335,35 @@ TEST_F(StartupSequencePosixTest, NoDirectoryPart) {
   EXPECT_EQ(values->CurrentLibrary, 26);
   EXPECT_TRUE(values->settings.Lines().empty());
 }
+
+#if defined(_WIN32)
+// Windows style against the real file system, as the program runs on Windows: the path is
+// upper-cased and "utils" appended, and the file system finds the directory in any letter case.
+TEST(StartupSequenceWindowsTest, FindsUtilsOnTheFileSystem) {
+  test_support::TempTree tree;
+  tree.AddDirectory("host/Utils");
+  tree.AddDirectory("host/data/sub");
+  const auto run = [](const Strings& arguments) {
+    FileSystemLookup lookup;
+    return RunStartup(arguments, PathStyle::kWindows, lookup).values;
+  };
+  const std::string root = tree.Root().string();
+  auto values = run({"lib[3,12]", root + "\\host\\data\\sub\\x.dat"});
+  ASSERT_TRUE(values);
+  EXPECT_EQ(values->CurrentLibrary, 3);
+  EXPECT_EQ(values->CurrentEntry, 12);
+  EXPECT_EQ(values->settings.Read("UTILS"), text::UpperCase(root) + "\\HOST\\utils\\");
+
+  const CurrentDirectory inTree(tree.Root());
+  values = run({"LIB[1,2]", "host\\data\\sub\\x.dat"});
+  ASSERT_TRUE(values);
+  EXPECT_EQ(values->settings.Read("UTILS"), "HOST\\utils\\");
+  values = run({"host\\UTILS\\KL70a.dat"});
+  ASSERT_TRUE(values);
+  EXPECT_EQ(values->CurrentLibrary, 10);
+  EXPECT_EQ(values->settings.Read("UTILS"), "host\\UTILS\\");
+}
+#endif
 
 }  // namespace
 }  // namespace startup

@@ -9,6 +9,10 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(_WIN32)
+#include <malloc.h>
+#endif
+
 namespace kl7test {
 namespace {
 std::atomic<std::size_t> g_largest{0};
@@ -53,7 +57,18 @@ void* TryAllocateAligned(std::size_t size, std::align_val_t alignment) noexcept 
   if (size > kl7test::g_failAbove) return nullptr;
   const auto align = static_cast<std::size_t>(alignment);
   const std::size_t rounded = (std::max<std::size_t>(size, 1) + align - 1) / align * align;
+#if defined(_WIN32)
+  return _aligned_malloc(rounded, align);  // Windows has no aligned_alloc
+#else
   return std::aligned_alloc(align, rounded);
+#endif
+}
+void FreeAligned(void* p) noexcept {
+#if defined(_WIN32)
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
 }
 void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
   if (void* p = TryAllocateAligned(size, alignment)) return p;
@@ -74,22 +89,22 @@ void* operator new[](std::size_t size, std::align_val_t alignment, const std::no
   return TryAllocateAligned(size, alignment);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-  std::free(p);
+  FreeAligned(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-  std::free(p);
+  FreeAligned(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
+  FreeAligned(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
+  FreeAligned(p);
 }
 void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(p);
+  FreeAligned(p);
 }
 void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(p);
+  FreeAligned(p);
 }
 
 void* operator new(std::size_t size) {

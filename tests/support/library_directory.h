@@ -37,11 +37,13 @@ class LibraryDirectory {
   LibraryDirectory(const LibraryDirectory&) = delete;
   LibraryDirectory& operator=(const LibraryDirectory&) = delete;
 
-  [[nodiscard]] std::string Path() const { return m_path.string(); }
+  // With "/" between its parts on every system (Windows takes either separator), so that what the
+  // programs print with it reads alike everywhere.
+  [[nodiscard]] std::string Path() const { return m_path.generic_string(); }
   // The "UTILS" value: the directory with its trailing separator.
-  [[nodiscard]] std::string Utils() const { return (m_path / "").string(); }
+  [[nodiscard]] std::string Utils() const { return (m_path / "").generic_string(); }
   [[nodiscard]] std::string FileOf(std::uint8_t number) const {
-    return (m_path / libfile::writer::LibraryFileNameFor(number)).string();
+    return (m_path / libfile::writer::LibraryFileNameFor(number)).generic_string();
   }
 
   void Write(std::uint8_t number, const LibraryContents& contents) const {

@@ -706,8 +706,12 @@ TEST(Writer, WriteFileReplacesTheFileAndReportsFailure) {
   const Bytes second = Build(LibrarySpec(Format::kPre6, 512, 64, 0, EntryRecords(64, 0, 1))).bytes;
   WriteFile(path, first);
   WriteFile(path, second);
-  std::ifstream in(path, std::ios::binary);
-  const std::string read((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string read;
+  {
+    // Closed before the directory goes: an open file cannot be removed on Windows.
+    std::ifstream in(path, std::ios::binary);
+    read.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   ASSERT_EQ(read.size(), second.size());
   EXPECT_EQ(std::memcmp(read.data(), second.data(), read.size()), 0);
   EXPECT_THROW(WriteFile(dir, second), std::runtime_error);  // a directory cannot be replaced
