@@ -191,24 +191,27 @@ struct SortItem {
   std::uint32_t record;
 };
 
-// A stable least-significant-digit radix sort on the prefix; passes whose byte is the same in
-// every item are skipped (files with few distinct high bytes sort in one or two passes).
-void RadixSort(std::vector<SortItem>& items) {
-  std::array<std::array<std::uint32_t, 256>, 8> counts{};
-  for (const SortItem& item : items) {
-    for (unsigned pass = 0; pass < 8; ++pass)
-      ++counts[pass][(item.prefix >> (8 * pass)) & 0xFF];
+// A stable least-significant-digit radix sort of `items` on `Passes` bytes, byteOf(item, pass)
+// being the byte of pass `pass` (0: the least significant); passes whose byte is the same in every
+// item are skipped (files with few distinct high bytes sort in one or two passes).
+template <unsigned Passes, typename Item, typename ByteOf>
+void RadixSort(std::vector<Item>& items, ByteOf byteOf) {
+  std::array<std::array<std::uint32_t, 256>, Passes> counts{};
+  for (const Item& item : items) {
+    for (unsigned pass = 0; pass < Passes; ++pass)
+      ++counts[pass][byteOf(item, pass)];
   }
-  std::vector<SortItem> scratch(items.size());
-  for (unsigned pass = 0; pass < 8; ++pass) {
+  std::vector<Item> scratch;
+  for (unsigned pass = 0; pass < Passes; ++pass) {
     auto& count = counts[pass];
     if (std::any_of(count.begin(), count.end(), [&](std::uint32_t c) { return c == items.size(); }))
       continue;
     std::uint32_t start = 0;
     for (std::uint32_t& c : count)
       start += std::exchange(c, start);
-    for (const SortItem& item : items)
-      scratch[count[(item.prefix >> (8 * pass)) & 0xFF]++] = item;
+    scratch.resize(items.size());
+    for (const Item& item : items)
+      scratch[count[byteOf(item, pass)]++] = item;
     items.swap(scratch);
   }
 }
@@ -274,29 +277,6 @@ bool Orderable(const KeySpec& key, KeyOrder& result) {
   return true;
 }
 
-// A stable least-significant-digit radix sort of `items` on their upper 32 bits; byte positions
-// that are the same in every item are skipped. The lower half (the record index) only travels.
-void RadixSortUpperHalf(std::vector<std::uint64_t>& items) {
-  std::array<std::array<std::uint32_t, 256>, 4> counts{};
-  for (const std::uint64_t item : items) {
-    for (unsigned pass = 0; pass < 4; ++pass)
-      ++counts[pass][(item >> (32 + 8 * pass)) & 0xFF];
-  }
-  std::vector<std::uint64_t> scratch;
-  for (unsigned pass = 0; pass < 4; ++pass) {
-    auto& count = counts[pass];
-    if (std::any_of(count.begin(), count.end(), [&](std::uint32_t c) { return c == items.size(); }))
-      continue;
-    std::uint32_t start = 0;
-    for (std::uint32_t& c : count)
-      start += std::exchange(c, start);
-    scratch.resize(items.size());
-    for (const std::uint64_t item : items)
-      scratch[count[(item >> (32 + 8 * pass)) & 0xFF]++] = item;
-    items.swap(scratch);
-  }
-}
-
 }  // namespace
 
 KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, const FileFacts& facts,
@@ -326,7 +306,8 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
   items.reserve(records.size());
   std::vector<std::uint8_t> forms;
   std::vector<std::uint8_t> whole(std::max<std::size_t>(width, 8), 0);
-  // A key of one 8-byte integer segment is its own sortable number.
+  // A key of one integer segment (of 8 bytes, or smaller and naming a collating sequence) is its
+  // own sortable number.
   const SegmentSpec& first = key.segments.front();
   const bool integer =
       key.segments.size() == 1 &&
@@ -381,7 +362,9 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
               (kept <= 8 || std::memcmp(form(a.record) + 8, form(b.record) + 8, kept - 8) <= 0));
   }
   if (!sorted) {
-    RadixSort(items);
+    RadixSort<8>(items, [](const SortItem& item, unsigned pass) {
+      return static_cast<std::size_t>((item.prefix >> (8 * pass)) & 0xFF);
+    });
     // Runs that agree on the first eight bytes are put in order by the rest of the kept form.
     if (kept > 8) {
       std::size_t begin = 0;
@@ -466,7 +449,12 @@ SmallIntegerKeyOrder::SmallIntegerKeyOrder(const KeySpec& key, const FileFacts& 
 KeyOrder SmallIntegerKeyOrder::Finish(std::span<const std::byte> image, const FileFacts& facts,
                                       std::span<const RecordRef> records) {
   KeyOrder result;
-  if (!m_sorted) RadixSortUpperHalf(m_items);
+  // Sorted on the value in the upper half; the record index below it only travels.
+  if (!m_sorted) {
+    RadixSort<4>(m_items, [](std::uint64_t item, unsigned pass) {
+      return static_cast<std::size_t>((item >> (32 + 8 * pass)) & 0xFF);
+    });
+  }
   result.records.resize(m_items.size());
   for (std::size_t m = 0; m < m_items.size(); ++m)
     result.records[m] = static_cast<std::uint32_t>(m_items[m]);
