@@ -1,6 +1,7 @@
 // Facts of an open file, read from its parsed form (see file_description.h).
 #include "btrieve/file_description.h"
 
+#include "btrieve/btrieve.h"
 #include "btrieve/platform_file.h"
 #include "btrieve/session_registry.h"
 #include "btrieve/snapshot_cache.h"
@@ -15,6 +16,7 @@ std::optional<FileDescription> DescribeOpenFile(const void* positionBlock) {
   FileDescription description;
   description.preV6 = facts.constants->format == FileFormat::kPre6;
   description.version = facts.version;
+  description.versionWord = facts.versionWord;
   description.pageSize = facts.pageSize;
   description.recordLength = facts.recordLength;
   description.physicalRecordLength = facts.physicalLength;
@@ -23,6 +25,22 @@ std::optional<FileDescription> DescribeOpenFile(const void* positionBlock) {
   description.keyCount = static_cast<std::uint16_t>(file.Keys().size());
   description.fileFlags = facts.fileFlags;
   return description;
+}
+
+std::optional<RecordInFileOrder> ReadRecordInFileOrder(const void* positionBlock, std::size_t index,
+                                                       std::span<std::byte> out) {
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  if (session == nullptr) return std::nullopt;
+  const ParsedFile& file = *session->file;
+  RecordInFileOrder result;
+  if (index >= file.RecordCount()) {
+    result.status = status::kEndOfFile;
+    return result;
+  }
+  const RecordCopy copy = file.CopyRecord(index, out);
+  result.status = copy.status;
+  result.length = copy.copied;
+  return result;
 }
 
 std::shared_ptr<const void> OpenFileSnapshot(const void* positionBlock) {

@@ -44,7 +44,12 @@ struct Recognised {
 Recognised RecognisePre6(ByteReader& reader) {
   Recognised result;
   result.facts.constants = &kPre6Constants;
-  result.facts.version = reader.U8(layout::kFcrPre6Version + 1);
+  const std::uint8_t stored = reader.U8(layout::kFcrPre6Version + 1);
+  result.facts.versionWord =
+      static_cast<std::uint16_t>((reader.U8(layout::kFcrPre6Version) << 8) | stored);
+  // 0xFD, 0xFC, 0xFB are versions 3, 4, 5 negated as a signed byte (seen in real version-4 files
+  // whose headers are otherwise ordinary); they pass through exactly the checks the plain words do.
+  result.facts.version = stored <= 5 ? stored : static_cast<std::uint16_t>(256 - stored);
   result.facts.pageSize = reader.U16(layout::kFcrPageSize);
   if (!ValidPageSize(result.facts.pageSize)) {
     result.reason = Refusal(kUnsupported, Check::kPageSize).Values(result.facts.pageSize);
@@ -99,6 +104,7 @@ Recognised RecogniseV6(ByteReader& reader) {
     return result;
   }
   result.facts.version = reader.U16(fcr + layout::kFcrV6Version);
+  result.facts.versionWord = result.facts.version;
   if ((result.facts.version >> 8) != 6) {
     // 7.x and later, or no known version at all
     result.reason = Refusal(kUnsupported, Check::kVersion)
@@ -124,10 +130,12 @@ Recognised Recognise(ByteReader& reader) {
     return result;
   }
   if (HasV6Signature(reader, 0)) return RecogniseV6(reader);
-  const bool pre6 = reader.U32(0) == 0 && reader.U8(layout::kFcrPre6Version) == 0 &&
-                    reader.U8(layout::kFcrPre6Version + 1) >= 3 &&
-                    reader.U8(layout::kFcrPre6Version + 1) <= 5;
-  if (pre6) return RecognisePre6(reader);
+  if (reader.U32(0) == 0 && reader.U8(layout::kFcrPre6Version) == 0) {
+    const std::uint8_t version = reader.U8(layout::kFcrPre6Version + 1);
+    if ((version >= 3 && version <= 5) || (version >= 0xFB && version <= 0xFD)) {
+      return RecognisePre6(reader);
+    }
+  }
   result.reason = Refusal(kUnsupported, Check::kNoSignature);
   return result;
 }
@@ -252,6 +260,7 @@ KeysResult ReadKeys(std::span<const std::byte> fcrPage, std::uint64_t fcrPageNum
           reader.U16(offset + layout::kSpecCollationPage + 1);
       segment.descending = (segment.flags & key_flags::kDescending) != 0;
       if (key.segments.empty()) {
+        key.specOffset = static_cast<std::uint32_t>(offset);
         key.flags = segment.flags;
         key.uniqueCount = reader.Ws32(offset + layout::kSpecUniqueCount);
         key.duplicatePointerOffset = reader.U16(offset + layout::kSpecDuplicatePointers);
@@ -577,6 +586,7 @@ ParseResult ParseFile(FileImage image) {
   if (recognised.reason.status != status::kSuccess) return refuse(recognised.reason);
   FileFacts& facts = recognised.facts;
   facts.physicalPages = static_cast<std::uint32_t>(image.Size() / facts.pageSize);
+  facts.fcrPage = static_cast<std::uint32_t>(recognised.fcrOffset / facts.pageSize);
   if (const Reason shape = ReadRecordShape(reader, recognised.fcrOffset, facts);
       shape.status != status::kSuccess) {
     return refuse(shape);
@@ -606,8 +616,7 @@ ParseResult ParseFile(FileImage image) {
                       .Values(records.records.size(), facts.recordCount));
   }
   ResolveCollations(reader, facts, records.pageMap, keys.keys);
-  if (!facts.variable) records.pageMap.clear();  // only variable parts need it after the parse
-  records.pageMap.shrink_to_fit();
+  records.pageMap.shrink_to_fit();  // variable parts and the index walk need it
 
   std::optional<KeyOrder> firstKeyOrder;
   if (firstOrder) firstKeyOrder = firstOrder->Finish(image.Bytes(), facts, records.records);

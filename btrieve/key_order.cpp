@@ -127,7 +127,8 @@ std::size_t SortableWidth(const SegmentSpec& segment) {
     case SegmentOrder::kLengthPrefixed:
       return TextRoom(segment) + LengthBytes(TextRoom(segment));
     default:
-      return segment.length;
+      return IsNormalised(segment.order) ? NormalisedWidth(segment.order, segment.length)
+                                         : segment.length;
   }
 }
 
@@ -171,6 +172,15 @@ void WriteSortable(const SegmentSpec& segment, std::span<const std::byte> bytes,
       }
       break;
     }
+    case SegmentOrder::kMagnitude:
+    case SegmentOrder::kFloat:
+    case SegmentOrder::kBFloat:
+    case SegmentOrder::kPackedDecimal:
+    case SegmentOrder::kOverpunched:
+    case SegmentOrder::kOverpunchedAscii:
+    case SegmentOrder::kTrailingSign:
+      WriteNormalised(segment.order, bytes, out);
+      break;
     case SegmentOrder::kSigned:
     case SegmentOrder::kUnsigned:
     case SegmentOrder::kUnsupported:
@@ -425,7 +435,8 @@ bool SmallIntegerKeyOrder::Handles(const KeySpec& key) {
   // (An integer segment flagged for an alternate collating sequence takes the general road, which
   // answers for a sequence that is missing.)
   return segment.collation != Collation::kAlternate &&
-         (segment.order == SegmentOrder::kSigned || segment.order == SegmentOrder::kUnsigned) &&
+         (segment.order == SegmentOrder::kSigned || segment.order == SegmentOrder::kUnsigned ||
+          segment.order == SegmentOrder::kMagnitude) &&
          (segment.length == 1 || segment.length == 2 || segment.length == 4);
 }
 
@@ -443,6 +454,8 @@ SmallIntegerKeyOrder::SmallIntegerKeyOrder(const KeySpec& key, const FileFacts& 
   const std::uint32_t flip =
       segment.order == SegmentOrder::kSigned ? std::uint32_t{1} << (8 * m_length - 1) : 0;
   m_flipAndInvert = flip ^ (segment.descending ? mask : 0);
+  m_magnitude = segment.order == SegmentOrder::kMagnitude;
+  m_mask = mask;
   m_items.reserve(expected);
 }
 

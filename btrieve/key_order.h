@@ -30,11 +30,12 @@ namespace btrieve {
 [[nodiscard]] KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image,
                                      const FileFacts& facts, std::span<const RecordRef> records);
 
-// Builds the order of a key of one integer segment of 1, 2 or 4 bytes, the most common key there
-// is, from values handed to it one record at a time: the parse hands it key 0 while it walks the
-// slots, so that the order needs no second pass over the records. Each record becomes one number,
-// its sortable value above its index, so that a plain sort of the numbers is the key order with
-// equal values in physical order; records stored in key order need no sort at all.
+// Builds the order of a key of one integer segment of 1, 2 or 4 bytes (AUTOINCREMENT included), the
+// most common key there is, from values handed to it one record at a time: the parse hands it key 0
+// while it walks the slots, so that the order needs no second pass over the records. Each record
+// becomes one number, its sortable value above its index, so that a plain sort of the numbers is
+// the key order with equal values in physical order; records stored in key order need no sort at
+// all.
 class SmallIntegerKeyOrder {
  public:
   // Whether `key` is such a key (and can be ordered at all).
@@ -65,6 +66,8 @@ class SmallIntegerKeyOrder {
                 (std::to_integer<std::uint32_t>(bytes[3]) << 24);
         break;
     }
+    // AUTOINCREMENT: the absolute value (of a negative one: its two's complement).
+    if (m_magnitude && (value >> (8 * m_length - 1)) != 0) value = (~value + 1) & m_mask;
     const std::uint64_t item = (std::uint64_t{value ^ m_flipAndInvert} << 32) | index;
     m_sorted = m_sorted && (m_items.empty() || item >= m_items.back());
     m_items.push_back(item);
@@ -81,6 +84,8 @@ class SmallIntegerKeyOrder {
   std::size_t m_keyOffset;
   std::size_t m_length;
   std::uint32_t m_flipAndInvert;
+  std::uint32_t m_mask = 0;  // the value bits of m_length bytes
+  bool m_magnitude = false;  // ordered by absolute value
   bool m_mayBeNull;
   bool m_sorted = true;
   std::vector<std::uint64_t> m_items;

@@ -22,13 +22,17 @@ namespace btrieve {
 
 struct FileFacts {
   const FormatConstants* constants = &kPre6Constants;
-  std::uint16_t version = 0;  // pre-6.0: byte 7 (3, 4 or 5); 6.x: the word at 0x4A (0x0600, 0x0610)
+  std::uint16_t version = 0;  // pre-6.0: 3, 4 or 5; 6.x: the word at 0x4A (0x0600, 0x0610)
+  // The version as stored: pre-6.0 bytes 6 and 7 (byte 6 the high byte: 0x0004, or 0x00FC for the
+  // negated form); 6.x the word at 0x4A.
+  std::uint16_t versionWord = 0;
   std::uint32_t pageSize = 0;
   std::uint16_t recordLength = 0;    // logical: what a Get returns and Stat reports
   std::uint16_t physicalLength = 0;  // slot size
   std::uint32_t recordCount = 0;
   std::uint16_t fileFlags = 0;
   std::uint32_t physicalPages = 0;  // whole pages in the file image
+  std::uint32_t fcrPage = 0;        // the current FCR's physical page
   bool variable = false;  // records may carry a variable part after the fixed recordLength bytes
 };
 
@@ -58,8 +62,8 @@ struct RecordCopy {
 
 class ParsedFile {
  public:
-  // `pageMap` (6.x variable-length files only): per logical page, its type in the top byte and its
-  // physical page below; empty otherwise.
+  // `pageMap` (6.x files only): per logical page, its type in the top byte and its physical page
+  // below; empty otherwise.
   // `firstOrder`, when given, is key 0's order, built while the file was parsed.
   ParsedFile(FileImage image, FileFacts facts, std::vector<KeySpec> keys,
              std::vector<RecordRef> records, std::vector<std::uint32_t> pageMap = {},
@@ -71,6 +75,12 @@ class ParsedFile {
   [[nodiscard]] std::size_t ImageSize() const { return m_image.Size(); }
   // The memory the image keeps (at least ImageSize()).
   [[nodiscard]] std::size_t HeldBytes() const { return m_image.HeldBytes(); }
+
+  // The whole image, each record's slot, and (6.x) per logical page its type in the top byte and
+  // its physical page below: for tools that look at the file's own structures (the index walk).
+  [[nodiscard]] std::span<const std::byte> Image() const { return m_image.Bytes(); }
+  [[nodiscard]] std::span<const RecordRef> Records() const { return m_records; }
+  [[nodiscard]] std::span<const std::uint32_t> PageMap() const { return m_pageMap; }
 
   // The fixed part of record `index` (< RecordCount()), recordLength bytes: all that keys are
   // taken from.

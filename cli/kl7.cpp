@@ -41,7 +41,13 @@ Verbs:
                     do not load (and why), entries the loader marked, entry
                     counts beyond 65,535, catalogue names without a file,
                     files of one library differing only in letter case
-  records FILE      any Btrieve file's records in key-0 order, as hex
+  records FILE      any Btrieve file's records in key-0 order, as hex (in file
+                    order, with a line on stderr, when key 0's type cannot be
+                    ordered)
+  verify FILE...    walks each key's own index pages and compares them with
+                    the records: one line per finding, PATH, key N, page P,
+                    entry E (pages and entries from 0, - where none applies)
+                    and what differs, tab-separated; nothing when consistent
   refs TARGET N [M] the entries of every library of TARGET's utils directory
                     that refer to library N (entry M), with the outcome
   refs --all TARGET every reference there, with its target and outcome
@@ -90,8 +96,8 @@ the page (status 2)".
 Exit status:
   0  all went well
   1  a file could not be read (one line on stderr; the rest is printed), a
-     directory holds no library file, check found a problem, or the output
-     failed
+     directory holds no library file, check or verify found a problem, or
+     the output failed
   2  usage error (one line on stderr)
 diff: 0 the two are the same, 1 they differ (a library that one side cannot
   read is a difference, and a line on stderr), 2 usage error or a directory
@@ -110,6 +116,10 @@ void VerbContext::ReportStatus(std::string_view path, std::uint16_t status,
 void VerbContext::Report(std::string_view path, std::string_view message) {
   m_err << "kl7: " << path << ": " << message << '\n';
   m_trouble = true;
+}
+
+void VerbContext::Note(std::string_view path, std::string_view message) {
+  m_err << "kl7: " << path << ": " << message << '\n';
 }
 
 int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
@@ -147,6 +157,8 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
       RunRefs(context);
     } else if (verb == "diff") {
       RunDiff(context);
+    } else if (verb == "verify") {
+      RunVerify(context);
     } else {
       RunRecords(context);
     }

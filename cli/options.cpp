@@ -22,7 +22,7 @@ struct VerbRule {
 
 constexpr std::size_t kMany = static_cast<std::size_t>(-1);
 
-constexpr std::array<VerbRule, 9> kVerbs{{
+constexpr std::array<VerbRule, 10> kVerbs{{
     {"info", 1, kMany, "FILE...", true, false, false, false},
     {"list", 1, 1, "DIR", true, false, false, false},
     {"dump", 1, 2, "TARGET [N]", true, true, false, true},
@@ -32,6 +32,7 @@ constexpr std::array<VerbRule, 9> kVerbs{{
     {"records", 1, 1, "FILE", false, false, true, false},
     {"refs", 2, 3, "TARGET N [M]", true, false, false, false},
     {"diff", 2, 2, "DIR1 DIR2", true, false, false, false},
+    {"verify", 1, kMany, "FILE...", false, false, false, false},
 }};
 
 const VerbRule* FindVerb(std::string_view name) {

@@ -162,6 +162,9 @@ bool DescribeRecordFile(VerbContext& context, const std::string& path, InfoRows&
 
   if (description) {
     rows.Add("format", FormatText(*description));
+    // As stored: pre-6.0 bytes 6 and 7 (0x0004, or 0x00FC where the version is stored negated);
+    // 6.x the word at 0x4A.
+    rows.Add("version-word", Hex4(description->versionWord));
     rows.Add("page-size", std::to_string(description->pageSize));
     rows.Add("record-length", std::to_string(description->recordLength));
     rows.Add("physical-record-length", std::to_string(description->physicalRecordLength));

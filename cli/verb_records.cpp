@@ -5,9 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "btrieve/btrieve.h"
+#include "btrieve/file_description.h"
 #include "btrieve/reason.h"
 #include "cli/library_target.h"
 #include "cli/verbs.h"
@@ -78,6 +81,15 @@ class RecordFile {
                             static_cast<std::uint8_t>(m_key.size()), 0);
   }
 
+  // Record `index` in file order, as Get does it.
+  [[nodiscard]] std::uint16_t InFileOrder(std::size_t index, std::byte* record,
+                                          std::uint32_t& length) {
+    const std::optional<btrieve::RecordInFileOrder> copy = btrieve::ReadRecordInFileOrder(
+        m_positionBlock.data(), index, std::span(record, kRecordBufferSize));
+    length = copy ? copy->length : 0;
+    return copy ? copy->status : btrieve::status::kFileNotOpen;
+  }
+
  private:
   std::string m_name;
   std::array<std::byte, btrieve::kPositionBlockSize> m_positionBlock{};
@@ -111,6 +123,16 @@ void RunRecords(VerbContext& context) {
   if (!raw) out.reserve(kFlushSize + 4096);
   std::uint32_t length = 0;
   std::uint16_t status = file.Get(btrieve::kOpGetFirst, record, length);
+  // A key 0 whose type cannot be ordered: the records as they lie in the file instead.
+  bool fileOrder = false;
+  if (status == btrieve::status::kOperationNotAllowed) {
+    const std::optional<btrieve::Reason> reason = btrieve::LastRefusal(path, status);
+    context.Note(path, "key 0 cannot be ordered" +
+                           (reason ? " (" + btrieve::ReasonText(*reason) + ")" : std::string()) +
+                           "; the records follow in file order");
+    fileOrder = true;
+    status = file.InFileOrder(0, record, length);
+  }
   for (std::size_t number = 1;; ++number) {
     if (status == btrieve::status::kEndOfFile) break;
     // A damaged variable part spoils only that record: the walk goes on after it.
@@ -141,7 +163,8 @@ void RunRecords(VerbContext& context) {
       context.Out().write(out.data(), static_cast<std::streamsize>(out.size()));
       out.clear();
     }
-    status = file.Get(btrieve::kOpGetNext, record, length);
+    status = fileOrder ? file.InFileOrder(number, record, length)
+                       : file.Get(btrieve::kOpGetNext, record, length);
   }
   context.Out().write(reinterpret_cast<const char*>(buffer.get()),
                       static_cast<std::streamsize>(waiting));

@@ -26,6 +26,8 @@ class VerbContext {
                     const std::optional<btrieve::Reason>& reason = std::nullopt);
   // "kl7: PATH: MESSAGE"; the run then ends with exit status 1.
   void Report(std::string_view path, std::string_view message);
+  // "kl7: PATH: MESSAGE" as a remark that does not change the exit status.
+  void Note(std::string_view path, std::string_view message);
   // A problem that the verb shows in its own output (check); the run ends with exit status 1.
   void MarkTrouble() { m_trouble = true; }
 
@@ -53,6 +55,7 @@ void RunCheck(VerbContext& context);
 void RunRecords(VerbContext& context);
 void RunRefs(VerbContext& context);
 void RunDiff(VerbContext& context);
+void RunVerify(VerbContext& context);
 
 // A usage error found by a verb once it looked at its operands (a library number out of range, a
 // file that is no library file): ends the run with exit status 2.

@@ -191,6 +191,25 @@ TEST_P(FileParser, EachDamageGivesItsStatus) {
        [](WrittenFile& f, std::size_t) { f.SetByte(7, 6); }},
       {"version byte 2", false, true, k30, Check::kNoSignature,
        [](WrittenFile& f, std::size_t) { f.SetByte(7, 2); }},
+      // versions 3, 4 and 5 stored negated (as real files have them) read as the plain ones
+      {"version word 00 FD", false, true, status::kSuccess, Check::kNone,
+       [](WrittenFile& f, std::size_t) { f.SetByte(7, 0xFD); }},
+      {"version word 00 FC", false, true, status::kSuccess, Check::kNone,
+       [](WrittenFile& f, std::size_t) { f.SetByte(7, 0xFC); }},
+      {"version word 00 FB", false, true, status::kSuccess, Check::kNone,
+       [](WrittenFile& f, std::size_t) { f.SetByte(7, 0xFB); }},
+      {"version word 00 FA", false, true, k30, Check::kNoSignature,
+       [](WrittenFile& f, std::size_t) { f.SetByte(7, 0xFA); }},
+      {"version word 01 FC", false, true, k30, Check::kNoSignature,
+       [](WrittenFile& f, std::size_t) {
+         f.SetByte(6, 1);
+         f.SetByte(7, 0xFC);
+       }},
+      {"version word 00 FC with a damaged header", false, true, k2, Check::kPageCount,
+       [](WrittenFile& f, std::size_t fcr) {
+         f.SetByte(7, 0xFC);
+         f.SetWs32(fcr + 0x26, 0);
+       }},
       {"deleted chain outside the file", false, true, k2, Check::kDeletedOutsideData,
        [](WrittenFile& f, std::size_t) { f.SetWs32(0x10, 0x7FFFFFF0); }},
       {"deleted chain into the FCR", false, true, k2, Check::kDeletedOutsideData,

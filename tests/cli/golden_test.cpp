@@ -187,6 +187,7 @@ TEST_F(GoldenTest, InfoGivesRecordFileAndLibraryFacts) {
   EXPECT_EQ(Ok({"info", "{DIR}/KL701.DAT", "{DIR}/KL702.DAT"}),
             InfoRows("{DIR}/KL701.DAT",
                      {{"format", "pre-6.0 (version 4)"},
+                      {"version-word", "0x0004"},
                       {"page-size", "512"},
                       {"record-length", "64"},
                       {"physical-record-length", "64"},
@@ -201,6 +202,7 @@ TEST_F(GoldenTest, InfoGivesRecordFileAndLibraryFacts) {
                       {"entries", "8"}}) +
                 InfoRows("{DIR}/KL702.DAT",
                          {{"format", "6.0"},
+                          {"version-word", "0x0600"},
                           {"page-size", "512"},
                           {"record-length", "50"},
                           {"physical-record-length", "52"},
@@ -239,6 +241,7 @@ TEST_F(GoldenTest, InfoGivesRecordFileAndLibraryFacts) {
   EXPECT_EQ(Ok({"info", "{DIR}/OTHER.DAT"}),
             InfoRows("{DIR}/OTHER.DAT",
                      {{"format", "6.0"},
+                      {"version-word", "0x0600"},
                       {"page-size", "1024"},
                       {"record-length", "24"},
                       {"physical-record-length", "34"},
@@ -312,6 +315,7 @@ TEST(GenuineFile, InfoListsEveryKeySegment) {
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(result.out,
             InfoRows(path, {{"format", "pre-6.0 (version 4)"},
+                            {"version-word", "0x0004"},
                             {"page-size", "512"},
                             {"record-length", "74"},
                             {"physical-record-length", "90"},
