@@ -585,7 +585,8 @@ class FileBuilder {
     }
   }
 
-  // Key values, distinct counts and duplicate chains: insertion order, by equal key values.
+  // Key values, distinct counts and duplicate chains: insertion order, by equal key values, null
+  // keys left out.
   void ChainDuplicates() {
     const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
     const std::size_t count = m_file.records.size();
@@ -602,6 +603,8 @@ class FileBuilder {
       plan.next.assign(count, kNone);
       for (std::size_t r = 0; r < count; ++r) {
         plan.values.push_back(ExtractKey(m_file.keys[k], m_file.records[r]));
+        // A null key is in no index: neither chained nor counted.
+        if (IsNullKey(key, m_file.records[r])) continue;
         auto [it, inserted] = lastWithValue.try_emplace(plan.values.back(), r);
         if (!inserted) {
           plan.previous[r] = addresses[it->second];

@@ -255,7 +255,7 @@ TEST(GenuineFiles, EmptyVariableFileWithTwoCollatingSequencesOpens) {
   // Keys 0 and 2 use the two ACS pages; key 1 has a FLOAT segment.
   EXPECT_EQ(handle.Get(kOpGetLast, Text("", 16), 200, 0).status, status::kEndOfFile);
   EXPECT_EQ(handle.Get(kOpGetEqual, Text("A", 16), 200, 0).status, status::kKeyNotFound);
-  EXPECT_EQ(handle.Get(kOpGetLast, Text("", 12), 200, 1).status, status::kOperationNotAllowed);
+  EXPECT_EQ(handle.Get(kOpGetLast, Text("", 12), 200, 1).status, status::kEndOfFile);
   EXPECT_EQ(handle.Get(kOpGetLast, Text("", 16), 200, 2).status, status::kEndOfFile);
 }
 

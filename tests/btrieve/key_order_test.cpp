@@ -8,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
+#include <limits>
 #include <string_view>
 
 #include "btrieve/file_parser.h"
@@ -209,6 +211,172 @@ TEST_P(KeyOrderTest, EachTypeOrdersAsItsTypeSays) {
   }
 }
 
+Bytes F32(float value) {
+  Bytes bytes(4);
+  std::memcpy(bytes.data(), &value, 4);
+  return bytes;
+}
+Bytes F64(double value) {
+  Bytes bytes(8);
+  std::memcpy(bytes.data(), &value, 8);
+  return bytes;
+}
+Bytes Raw(std::initializer_list<unsigned> values) {
+  Bytes bytes;
+  for (const unsigned v : values)
+    bytes.push_back(static_cast<std::byte>(v));
+  return bytes;
+}
+// Microsoft binary format: mantissa bytes (lowest first), the byte with the sign bit, the exponent.
+Bytes Mbf4(bool negative, unsigned exponent, unsigned mantissa) {
+  return Raw({mantissa & 0xFF, (mantissa >> 8) & 0xFF,
+              ((mantissa >> 16) & 0x7F) | (negative ? 0x80U : 0U), exponent});
+}
+Bytes Date(unsigned year, unsigned month, unsigned day) {
+  return Raw({day, month, year & 0xFF, year >> 8});
+}
+
+// Every orderable type, each with values that provoke its edge cases, given as groups of equal
+// values in ascending order. The reader's order (built from extracted keys) must agree with the
+// pairwise comparator and with the groups, ascending and descending, in both formats.
+TEST_P(KeyOrderTest, EveryTypeOrdersByValue) {
+  using Groups = std::vector<std::vector<Bytes>>;
+  struct Case {
+    const char* name;
+    std::uint8_t type;
+    std::uint16_t length;
+    Groups groups;
+  };
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const Case cases[] = {
+      {"float 4",
+       2,
+       4,
+       {{F32(-nan)},
+        {F32(-inf)},
+        {F32(-1.5F)},
+        {F32(-1e-40F)},
+        {F32(-0.0F), F32(0.0F)},
+        {F32(1e-40F)},
+        {F32(2.0F)},
+        {F32(inf)},
+        {F32(nan)}}},
+      {"float 8", 2, 8, {{F64(-1e300)}, {F64(-1)}, {F64(-0.0), F64(0.0)}, {F64(1e-310)}, {F64(1)}}},
+      {"bfloat 4",
+       9,
+       4,
+       {{Mbf4(true, 0x90, 0x400000)},
+        {Mbf4(true, 0x81, 0)},
+        {Mbf4(false, 0, 0), Mbf4(true, 0, 0x123456)},
+        {Mbf4(false, 0x81, 0)},
+        {Mbf4(false, 0x81, 0x200000)},
+        {Mbf4(false, 0x90, 0)}}},
+      {"bfloat 8",
+       9,
+       8,
+       {{Raw({0, 0, 0, 0, 0, 0, 0x80, 0x82})},
+        {Raw({0, 0, 0, 0, 0, 0, 0, 0}), Raw({9, 0, 0, 0, 0, 0, 0x80, 0})},
+        {Raw({0xFF, 0, 0, 0, 0, 0, 0, 0x81})},
+        {Raw({0, 0, 0, 0, 0, 0, 0x01, 0x82})}}},
+      {"date, invalid ones included",
+       3,
+       4,
+       {{Date(0, 0, 0)},
+        {Date(1998, 2, 31)},
+        {Date(1998, 3, 1)},
+        {Date(1998, 13, 0)},
+        {Date(1999, 1, 1)}}},
+      {"time",
+       4,
+       4,
+       {{Raw({0, 0, 0, 0})}, {Raw({99, 59, 59, 9})}, {Raw({0, 0, 0, 10})}, {Raw({0, 0, 0, 25})}}},
+      {"timestamp", 20, 8, {{Le(0, 8)}, {Le(1, 8)}, {Le(1LL << 40, 8)}, {Le(INT64_MIN, 8)}}},
+      {"currency", 19, 8, {{Le(INT64_MIN, 8)}, {Le(-1, 8)}, {Le(0, 8)}, {Le(INT64_MAX, 8)}}},
+      {"logical 1", 7, 1, {{Raw({0})}, {Raw({1})}, {Str("F")}, {Str("T")}, {Raw({0xFF})}}},
+      {"logical 2", 7, 2, {{Raw({0, 1})}, {Raw({1, 0})}, {Raw({1, 2})}}},
+      {"autoincrement 2: by absolute value",
+       15,
+       2,
+       {{Le(0, 2)}, {Le(1, 2), Le(-1, 2)}, {Le(-7, 2), Le(7, 2)}, {Le(300, 2)}, {Le(-32768, 2)}}},
+      {"autoincrement 4", 15, 4, {{Le(5, 4), Le(-5, 4)}, {Le(70000, 4)}, {Le(INT32_MIN, 4)}}},
+      // Sign nibble D or B negative, anything else positive; -0 is 0; nibbles above 9 count high.
+      {"decimal 3",
+       5,
+       3,
+       {{Raw({0x12, 0x34, 0x5D})},
+        {Raw({0x00, 0x00, 0x1D}), Raw({0x00, 0x00, 0x1B})},
+        {Raw({0x00, 0x00, 0x0C}), Raw({0x00, 0x00, 0x0D}), Raw({0x00, 0x00, 0x0F})},
+        {Raw({0x00, 0x00, 0x1C}), Raw({0x00, 0x00, 0x1F}), Raw({0x00, 0x00, 0x1A})},
+        {Raw({0x99, 0x99, 0x9C})},
+        {Raw({0xA0, 0x00, 0x0C})}}},
+      {"money 2", 6, 2, {{Raw({0x99, 0x9D})}, {Raw({0x00, 0x0C})}, {Raw({0x00, 0x5F})}}},
+      // Overpunched last byte: { A-I positive, } J-R negative, plain digits positive; a blank is 0.
+      {"numeric 4",
+       8,
+       4,
+       {{Str("012L")},
+        {Str("000J")},
+        {Str("000}"), Str("0000"), Str("000{"), Str(" 00{")},
+        {Str("001A"), Str("0011")},
+        {Str("9999"), Str("999I")},
+        {Str("99:9")}}},
+      {"numericsa 3", 18, 3, {{Str("01q")}, {Str("00q")}, {Str("00p"), Str("000")}, {Str("011")}}},
+      {"numericsts 4",
+       17,
+       4,
+       {{Str("123-")}, {Str("001-")}, {Str("000-"), Str("000+")}, {Str("005+")}, {Str("123+")}}},
+  };
+  for (const Case& c : cases) {
+    for (const bool descending : {false, true}) {
+      const std::string name = std::string(c.name) + (descending ? " descending" : "");
+      // Repeating duplicates: equal values keep their file order, no chain to build.
+      const writer::Segment segment{
+          kField, c.length, c.type,
+          static_cast<std::uint16_t>(kExt | kf::kDuplicates | kf::kRepeatingDuplicates |
+                                     (descending ? kf::kDescending : 0)),
+          0};
+      // Records in an order unlike the values': groups from the middle outwards, ids per group.
+      std::vector<Row> rows;
+      std::vector<std::size_t> groupOf;
+      for (std::size_t g = 0; g < c.groups.size(); ++g) {
+        const std::size_t picked = (g * 5 + c.groups.size() / 2) % c.groups.size();
+        for (const Bytes& value : c.groups[picked]) {
+          // (Ids from 1: an all-zero pre-6.0 slot would be a never-used one.)
+          rows.push_back({static_cast<std::int32_t>(rows.size() + 1), value});
+          groupOf.push_back(picked);
+        }
+      }
+      const writer::FileSpec spec = Spec({writer::Key{{segment}}}, rows);
+      const ParseResult parsed = ParseFile(writer::Build(spec).bytes);
+      ASSERT_EQ(parsed.status, status::kSuccess) << name;
+      const ParsedFile& file = *parsed.file;
+      const KeyOrder& order = file.Order(0);
+      ASSERT_EQ(order.status, status::kSuccess) << name;
+      EXPECT_EQ(order.records, file.ReferenceOrder(0).records) << name;
+      // Each record's group, from its id; records are numbered in file order.
+      const auto group = [&](std::uint32_t r) {
+        const Bytes record(file.Record(r).begin(), file.Record(r).end());
+        const auto id = static_cast<std::size_t>(ReadLe(record, 0, 4, true));
+        return static_cast<int>(groupOf[id - 1]);
+      };
+      ASSERT_EQ(order.records.size(), rows.size()) << name;
+      for (std::size_t i = 1; i < order.records.size(); ++i) {
+        const int step = group(order.records[i]) - group(order.records[i - 1]);
+        EXPECT_TRUE(descending ? step <= 0 : step >= 0) << name << " at " << i;
+      }
+      for (std::uint32_t a = 0; a < file.RecordCount(); ++a) {
+        for (std::uint32_t b = 0; b < file.RecordCount(); ++b) {
+          const int expected = (group(a) > group(b)) - (group(a) < group(b));
+          const int found = CompareRecordKeys(file.Keys()[0], file.Record(a), file.Record(b));
+          EXPECT_EQ((found > 0) - (found < 0), descending ? -expected : expected)
+              << name << ": records " << a << " and " << b;
+        }
+      }
+    }
+  }
+}
+
 TEST_P(KeyOrderTest, ZeroTerminatedKeysIgnoreBytesAfterTheZero) {
   const writer::FileSpec spec = Spec({writer::Key{{{kField, 8, kt::kZString, kExt, 0}}}},
                                      {{1, Str("ab\0x"s)}, {2, Str("b")}});
@@ -339,10 +507,14 @@ TEST_P(KeyOrderTest, KeysThisReaderCannotOrderAnswer41OnGets) {
     writer::Segment segment;
   };
   const Case cases[] = {
-      {"float", {kField, 4, kt::kFloat, kExt, 0}},
-      {"date", {kField, 4, 3, kExt, 0}},
+      {"float of 6 bytes", {kField, 6, kt::kFloat, kExt, 0}},
+      {"date of 3 bytes", {kField, 3, 3, kExt, 0}},
       {"integer of 3 bytes", {kField, 3, kt::kInteger, kExt, 0}},
-      {"autoincrement of 8 bytes", {kField, 8, kt::kAutoIncrement, kExt, 0}},
+      {"autoincrement of 3 bytes", {kField, 3, kt::kAutoIncrement, kExt, 0}},
+      {"guid", {kField, 16, 27, kExt, 0}},
+      {"wstring", {kField, 8, 25, kExt, 0}},
+      {"bit", {kField, 1, 16, kExt, 0}},
+      {"case-insensitive logical", {kField, 1, 7, kExt | kf::kCaseInsensitive, 0}},
       {"case-insensitive integer", {kField, 4, kt::kInteger, kExt | kf::kCaseInsensitive, 0}},
       {"case-insensitive old-style binary", {kField, 4, 0, kf::kBinary | kf::kCaseInsensitive, 0}},
   };
