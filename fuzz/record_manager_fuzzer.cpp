@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the record manager as a record file: the parser directly (every record
-// of every key order copied whole), and the file on disk through BTRCALL (Open, Stat, Get Last, and
+// of every key order copied whole, and the walk of every key's index pages that kl7 verify makes),
+// and the file on disk through BTRCALL (Open, Stat, Get Last, and
 // a Get Equal / Get Next walk on every key). Any crash, sanitizer report, hang or huge allocation
 // is a finding.
 #include <unistd.h>
@@ -13,6 +14,7 @@
 
 #include "btrieve/btrieve.h"
 #include "btrieve/file_parser.h"
+#include "btrieve/index_walk.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -96,7 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < size; ++i)
     image[i] = static_cast<std::byte>(data[i]);
   const btrieve::ParseResult parsed = btrieve::ParseFile(std::move(image));
-  if (parsed.status == btrieve::status::kSuccess) WalkParsed(*parsed.file);
+  if (parsed.status == btrieve::status::kSuccess) {
+    WalkParsed(*parsed.file);
+    (void)btrieve::WalkIndexes(*parsed.file);
+  }
 
   WriteScratch(data, size);
   WalkThroughBtrcall(size > 0 ? data[0] : 0);

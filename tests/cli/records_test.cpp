@@ -1,6 +1,8 @@
-// kl7 records: any record file's records in key-0 order, as hex or raw.
+// kl7 records: any record file's records in key-0 order, as hex or raw; kl7 verify: its indexes
+// against its records.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,59 @@ TEST_P(RecordsTest, DamagedVariablePartNamesItsCheck) {
                             ": record 2: variable part of a record damaged: pointer 0xFFFF7F "
                             "names no variable page (status 54)\n");
   EXPECT_NE(result.out.find("record 3 (50 bytes)"), std::string::npos) << result.out;
+}
+
+// Key 0 of a type no source settles the order of (GUID): the records in file order, one line on
+// stderr, exit status 0.
+TEST_P(RecordsTest, UnorderableKey0GivesFileOrderAndOneLine) {
+  writer::FileSpec spec = writer::LibrarySpec(GetParam(), 512, 20, 16,
+                                              {Record(3, "c"), Record(1, "a"), Record(2, "b")});
+  spec.keys = {{{{0, 16, 27, writer::key_flag::kExtendedType}}}};
+  const std::string path = m_dir.Path() + "/GUID.DAT";
+  writer::WriteFile(path, writer::Build(spec).bytes);
+  const RunResult result = RunKl7({"records", "--raw", path});
+  EXPECT_EQ(result.exitStatus, 0);
+  std::string expected;
+  for (const auto& record : {Record(3, "c"), Record(1, "a"), Record(2, "b")})
+    expected.append(reinterpret_cast<const char*>(record.data()), record.size());
+  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(result.err, "kl7: " + path +
+                            ": key 0 cannot be ordered (key 0: segment 1 has type 27, which "
+                            "cannot be ordered); the records follow in file order\n");
+}
+
+TEST_P(RecordsTest, VerifyListsWhereIndexAndRecordsDisagree) {
+  const std::vector<std::vector<std::byte>> records = {Record(5, "e"), Record(1, "a"),
+                                                       Record(3, "c")};
+  const writer::FileSpec spec = writer::LibrarySpec(GetParam(), 512, 20, 16, records);
+  writer::BuiltFile built = writer::Build(spec);
+  const std::string clean = m_dir.Path() + "/CLEAN.DAT";
+  writer::WriteFile(clean, built.bytes);
+  // Record 1's key changed behind the index: the index's first entry (key 1) names it.
+  built.bytes.at(built.layout.recordSlots.at(1) + (GetParam() == writer::Format::kV6 ? 2 : 0) +
+                 16) = std::byte{9};
+  const std::string damaged = m_dir.Path() + "/DAMAGED.DAT";
+  writer::WriteFile(damaged, built.bytes);
+
+  const RunResult ok = RunKl7({"verify", clean, clean});
+  EXPECT_EQ(ok.exitStatus, 0);
+  EXPECT_EQ(ok.out, "");
+  EXPECT_EQ(ok.err, "");
+  const RunResult found = RunKl7({"verify", damaged, clean, m_dir.Path() + "/NONE.DAT"});
+  EXPECT_EQ(found.exitStatus, 1);
+  const std::string page = std::to_string(built.layout.indexPages.at(0));
+  EXPECT_EQ(
+      found.out.substr(0, found.out.find('\n') + 1),
+      damaged + "\tkey 0\tpage " + page +
+          "\tentry 0\tthe entry's key bytes differ from those of record at " +
+          [&] {
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%X", built.layout.recordAddresses.at(1));
+            return std::string(text);
+          }() +
+          "\n");
+  EXPECT_EQ(found.err, "kl7: " + m_dir.Path() + "/NONE.DAT: file not found (status 12)\n");
+  EXPECT_EQ(RunKl7({"verify"}).exitStatus, 2);
 }
 
 }  // namespace

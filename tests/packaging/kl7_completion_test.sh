@@ -34,7 +34,7 @@ check() {
   fi
 }
 
-check 'kl7 ' 'check diff dump export find info list records refs'
+check 'kl7 ' 'check diff dump export find info list records refs verify'
 check 'kl7 d' 'diff dump'
 check 'kl7 --' '--help --version'
 check 'kl7 records --' '--help --raw --version'
