@@ -2,8 +2,6 @@
 #include "btrieve/index_walk.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <span>
 
 #include "btrieve/byte_reader.h"
@@ -25,10 +23,18 @@ constexpr std::uint32_t kNoLogicalPage = 0xFFFFFF;
 constexpr std::uint32_t kSpecRoot = 0x00;
 constexpr std::uint32_t kSpecEntrySize = 0x0C;
 
+// A key's findings beyond this many are counted, not listed: a tree damaged near its root would
+// otherwise give one finding per record, and the list would outgrow the file.
+constexpr std::size_t kMaxFindingsPerKey = 1000;
+
 std::string Hex(std::uint64_t value) {
-  std::array<char, 24> text{};
-  std::snprintf(text.data(), text.size(), "0x%llX", static_cast<unsigned long long>(value));
-  return text.data();
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), kDigits[value & 0x0F]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + digits;
 }
 
 // The record at a record address (what index entries and duplicate pointers hold): the records
@@ -178,6 +184,11 @@ class KeyWalk {
 
  private:
   void Find(std::uint64_t page, std::uint64_t entry, std::string what) {
+    if (m_listed == kMaxFindingsPerKey) {
+      ++m_unlisted;
+      return;
+    }
+    ++m_listed;
     m_findings.push_back({m_keyNumber, page, entry, std::move(what)});
   }
 
@@ -352,6 +363,10 @@ class KeyWalk {
            "the key's definition counts " + std::to_string(m_key.uniqueCount) +
                " distinct values, the index holds " + std::to_string(m_distinct));
     }
+    if (m_unlisted > 0) {
+      m_findings.push_back({m_keyNumber, Reason::kUnset, Reason::kUnset,
+                            std::to_string(m_unlisted) + " further findings are not listed"});
+    }
   }
 
   const ParsedFile& m_file;
@@ -367,6 +382,8 @@ class KeyWalk {
   std::uint32_t m_maxEntries = 0;
   std::uint32_t m_pointers = 0;
   std::uint64_t m_distinct = 0;
+  std::size_t m_listed = 0;
+  std::uint64_t m_unlisted = 0;
   std::optional<std::vector<std::byte>> m_previous;
   std::vector<std::byte> m_scratch;
 };

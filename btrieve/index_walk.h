@@ -24,7 +24,8 @@ struct IndexFinding {
 };
 
 // Walks the index of every key of `file` and lists what disagrees, in key order and, within a key,
-// in the order the walk met it; empty when every index matches the records. Never recursive (an
+// in the order the walk met it; empty when every index matches the records. A key with more than
+// 1000 findings lists the first 1000 and then one finding that counts the rest. Never recursive (an
 // explicit stack, each page entered at most once per key, so a cycle is a finding), time and memory
 // linear in the file.
 //

@@ -111,6 +111,23 @@ std::string KeyTypeText(unsigned flags, unsigned type) {
       "NOTE",      "LVAR",     "UNSIGNED BINARY", "AUTOINCREMENT", "BIT",     "NUMERICSTS",
       "NUMERICSA", "CURRENCY", "TIMESTAMP"};
   if (type < kTypes.size()) return kTypes[type];
+  // Later formats' types, named where known (none of them is ordered by this reader).
+  static constexpr std::array<std::pair<unsigned, const char*>, 11> kLater{{
+      {21, "BLOB"},
+      {25, "WSTRING"},
+      {26, "WZSTRING"},
+      {27, "GUID"},
+      {28, "NUMERICSLB"},
+      {29, "NUMERICSLS"},
+      {30, "DATETIME"},
+      {31, "NUMERICSTB"},
+      {32, "AUTOTIMESTAMP"},
+      {34, "TIMESTAMP2"},
+      {255, "NULL INDICATOR"},
+  }};
+  for (const auto& [code, name] : kLater) {
+    if (code == type) return name;
+  }
   return "type " + std::to_string(type);
 }
 

@@ -127,6 +127,12 @@ TEST(IndexWalk, DamagedCopiesOfGenuineFilesAreFlagged) {
        [](Bytes& b) { b[Physical(b, 40) * 4096 + 12 + 2] = std::byte{2}; }},
       {"more entries than the page holds", "VARIABLE.DAT", 1, "does not fit the page",
        [](Bytes& b) { b[12 * 512 + 6] = std::byte{0xFF}; }},
+      {"an empty root: 1024 records missing, the findings beyond 1000 counted", "VARIABLE.DAT", 1,
+       "25 further findings are not listed",
+       [](Bytes& b) {
+         b[12 * 512 + 6] = std::byte{0};
+         SetWs32(b, 12 * 512 + 8, 0xFFFFFFFF);
+       }},
       {"a unique count the index does not hold", "VARIABLE.DAT", 1, "distinct values",
        [](Bytes& b) { SetWs32(b, 0x110 + 30 + 4, 1000); }},
       {"a duplicate entry whose last record is inside its chain", "VARIABLE.DAT", 0,
