@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <span>
 
+#include "btrieve/btrieve.h"
 #include "btrieve/byte_reader.h"
 #include "btrieve/format_constants.h"
 #include "btrieve/key_order.h"
@@ -245,6 +246,7 @@ class KeyWalk {
   bool Reach(std::uint32_t record, std::uint64_t page, std::uint64_t entry) {
     if (m_reached[record] == 0) {
       m_reached[record] = 1;
+      m_sequence.push_back({record, page, entry});
       return true;
     }
     Find(page, entry, "record at " + Hex(m_lookup.Address(record)) + " is reached a second time");
@@ -363,6 +365,24 @@ class KeyWalk {
            "the key's definition counts " + std::to_string(m_key.uniqueCount) +
                " distinct values, the index holds " + std::to_string(m_distinct));
     }
+    // With the index otherwise sound, the records it reaches, in its order, are the reader's own
+    // order of the key: the same values in the same order, equal values of linked duplicates in
+    // their chain's order and of repeating ones as the file stores them. A key whose order the
+    // reader refuses (its chains contradict each other) is a finding of its own.
+    const KeyOrder& order = m_file.Order(m_keyNumber);
+    if (order.status == status::kIoError) {
+      Find(Reason::kUnset, Reason::kUnset, "the key's order: " + ReasonText(order.reason));
+    } else if (m_listed == 0 && order.status == status::kSuccess) {
+      for (std::size_t i = 0; i < m_sequence.size() && i < order.records.size(); ++i) {
+        const Reached& reached = m_sequence[i];
+        if (reached.record == order.records[i]) continue;
+        Find(reached.page, reached.entry,
+             "the index has record at " + Hex(m_lookup.Address(reached.record)) +
+                 " where the reader's order of the key has record at " +
+                 Hex(m_lookup.Address(order.records[i])));
+        break;
+      }
+    }
     if (m_unlisted > 0) {
       m_findings.push_back({m_keyNumber, Reason::kUnset, Reason::kUnset,
                             std::to_string(m_unlisted) + " further findings are not listed"});
@@ -386,6 +406,13 @@ class KeyWalk {
   std::uint64_t m_unlisted = 0;
   std::optional<std::vector<std::byte>> m_previous;
   std::vector<std::byte> m_scratch;
+  // The records in the order the walk reached them, with the entry that reached each.
+  struct Reached {
+    std::uint32_t record;
+    std::uint64_t page;
+    std::uint64_t entry;
+  };
+  std::vector<Reached> m_sequence;
 };
 
 }  // namespace

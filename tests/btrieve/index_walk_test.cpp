@@ -40,6 +40,14 @@ TEST(IndexWalk, GenuineFilesAgreeWithTheirIndexes) {
   EXPECT_GE(walked, 5);
 }
 
+void SetWs32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+  const std::uint32_t words[2] = {value >> 16, value & 0xFFFF};
+  for (int w = 0; w < 2; ++w) {
+    bytes[at + 2 * w] = static_cast<std::byte>(words[w] & 0xFF);
+    bytes[at + 2 * w + 1] = static_cast<std::byte>(words[w] >> 8);
+  }
+}
+
 // Both formats, keys of several kinds (unique, linked duplicates, segmented and descending, null
 // values left out), each index one leaf as the writer builds it.
 TEST(IndexWalk, WrittenFilesAgreeWithTheirIndexes) {
@@ -68,18 +76,21 @@ TEST(IndexWalk, WrittenFilesAgreeWithTheirIndexes) {
       record[18] = static_cast<std::byte>(i % 7);
       spec.records.push_back(record);
     }
-    const ParseResult parsed = ParseFile(writer::Build(spec).bytes);
+    writer::BuiltFile built = writer::Build(spec);
+    const ParseResult parsed = ParseFile(built.bytes);
     ASSERT_EQ(parsed.status, status::kSuccess);
     const std::vector<IndexFinding> findings = WalkIndexes(*parsed.file);
     EXPECT_TRUE(findings.empty()) << Describe(findings);
-  }
-}
 
-void SetWs32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  const std::uint32_t words[2] = {value >> 16, value & 0xFFFF};
-  for (int w = 0; w < 2; ++w) {
-    bytes[at + 2 * w] = static_cast<std::byte>(words[w] & 0xFF);
-    bytes[at + 2 * w + 1] = static_cast<std::byte>(words[w] >> 8);
+    // Key 1's duplicate chains contradicting each other (a second head) is a finding of that key.
+    const std::size_t pairs = (format == writer::Format::kV6 ? 2 : 0) + spec.recordLength;
+    SetWs32(built.bytes, built.layout.recordSlots.back() + pairs, 0xFFFFFFFF);
+    const ParseResult damaged = ParseFile(built.bytes);
+    ASSERT_EQ(damaged.status, status::kSuccess);
+    const std::vector<IndexFinding> chains = WalkIndexes(*damaged.file);
+    ASSERT_FALSE(chains.empty());
+    EXPECT_EQ(chains.back().key, 1U) << Describe(chains);
+    EXPECT_NE(chains.back().what.find("the key's order: "), std::string::npos) << Describe(chains);
   }
 }
 
