@@ -262,6 +262,22 @@ TEST_F(GoldenTest, InfoGivesRecordFileAndLibraryFacts) {
                        "short, status 22)"}}));
 }
 
+// A pre-6.0 file whose version is stored negated (00 FC, as real version-4 files have it) reads as
+// version 4; info shows the word as stored, and each key type by name.
+TEST_F(GoldenTest, InfoShowsTheStoredVersionWord) {
+  btrieve::writer::FileSpec spec =
+      btrieve::writer::LibrarySpec(btrieve::writer::Format::kPre6, 512, 24, 0);
+  spec.version = 0xFC;
+  spec.keys = {{{{0, 4, 3, btrieve::writer::key_flag::kExtendedType, 0}}},
+               {{{4, 16, 27, btrieve::writer::key_flag::kExtendedType, 0}}}};
+  btrieve::writer::WriteFile(m_dir.Path() + "/NEG.DAT", btrieve::writer::Build(spec).bytes);
+  const std::string out = Ok({"info", "{DIR}/NEG.DAT"});
+  EXPECT_NE(out.find("\tformat\tpre-6.0 (version 4)\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\tversion-word\t0x00FC\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("type DATE,"), std::string::npos) << out;
+  EXPECT_NE(out.find("type GUID,"), std::string::npos) << out;
+}
+
 // Every library of the directory: dump prints position 1 to the end of the list that the viewer's
 // cache holds after a resolving load, text for text.
 TEST_F(GoldenTest, DumpPrintsExactlyWhatTheCacheHolds) {
