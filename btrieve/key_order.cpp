@@ -275,6 +275,7 @@ bool Orderable(const KeySpec& key, KeyOrder& result) {
       if (key.segments[s].order != SegmentOrder::kUnsupported) continue;
       result.reason.segment = s + 1;
       result.reason.found = key.segments[s].type;
+      result.reason.bound = key.segments[s].length;
       break;
     }
     return false;

@@ -98,7 +98,8 @@ std::string_view Phrase(Check check) {
     case Check::kStructureBeyondEnd:
       return "a structure reaches beyond the end of the file";
     case Check::kKeyType:
-      return "key {key}: segment {segment} has type {found}, which cannot be ordered";
+      return "key {key}: segment {segment} has type {found} of length {bound}, which cannot be "
+             "ordered";
     case Check::kCollationMissing:
       return "key {key}: its alternate collating sequence is not in the file";
     case Check::kDuplicateHeads:

@@ -139,9 +139,10 @@ TEST_P(RecordsTest, UnorderableKey0GivesFileOrderAndOneLine) {
   for (const auto& record : {Record(3, "c"), Record(1, "a"), Record(2, "b")})
     expected.append(reinterpret_cast<const char*>(record.data()), record.size());
   EXPECT_EQ(result.out, expected);
-  EXPECT_EQ(result.err, "kl7: " + path +
-                            ": key 0 cannot be ordered (key 0: segment 1 has type 27, which "
-                            "cannot be ordered); the records follow in file order\n");
+  EXPECT_EQ(result.err,
+            "kl7: " + path +
+                ": key 0 cannot be ordered (key 0: segment 1 has type 27 of length 16, which "
+                "cannot be ordered); the records follow in file order\n");
 }
 
 TEST_P(RecordsTest, VerifyListsWhereIndexAndRecordsDisagree) {
