@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "btrieve/format_constants.h"
 
@@ -24,7 +25,10 @@ constexpr std::size_t kKeyTableStart = 0x110;
 constexpr std::size_t kSegmentEntrySize = 30;
 constexpr std::size_t kKatOffset4096 = 0x0F10;
 constexpr std::uint32_t kDataPageHeader = 6;
-constexpr std::uint32_t kIndexPageHeader = 16;
+// Index pages: own page number, usage, entry count, the child after the last entry at 8, then
+// from 12 the entries, each the child before it, the key bytes and the record address(es).
+constexpr std::uint32_t kIndexPageHeader = 12;
+constexpr std::uint32_t kIndexLastChild = 8;
 constexpr std::uint8_t kDataPageType = 0x44;       // "D"
 constexpr std::uint8_t kVariablePageType = 0x56;   // "V"
 constexpr std::uint8_t kCollationPageType = 0x41;  // "A"
@@ -259,6 +263,20 @@ struct KeyPlan {
   std::vector<KeyBytes> values;         // per record
   std::vector<std::uint32_t> previous;  // per record: duplicate chain, record addresses
   std::vector<std::uint32_t> next;
+  // The index: its entries in key order (linked duplicates share one, naming the first and last
+  // record of their chain), and the B-tree nodes that hold them, node 0 the root.
+  struct Entry {
+    std::size_t first = 0;  // records
+    std::size_t last = 0;
+  };
+  struct Node {
+    std::vector<std::size_t> entries;   // into `entries`, in order
+    std::vector<std::size_t> children;  // into `nodes`: one more than entries, or none (a leaf)
+    std::uint32_t physical = 0;
+    std::uint32_t logical = 0;
+  };
+  std::vector<Entry> entries;
+  std::vector<Node> nodes;
 };
 
 enum class SlotKind { kRecord, kFree, kDeleted };
@@ -335,6 +353,7 @@ class FileBuilder {
     PlanKeys();
     PlanFcrRoom();
     PlaceSlots();
+    PlanIndexes();
     PlanVariableParts();
     AllocatePages();
     LocateSlots();
@@ -394,7 +413,7 @@ class FileBuilder {
         ++m_linkedCount;
         m_physical += 8;
       }
-      // Index entry: key bytes, record address (first and last duplicate when linked), child.
+      // Index entry: child, key bytes, record address (first and last duplicate when linked).
       plan.entrySize = static_cast<std::uint16_t>(plan.totalLength + (plan.linked ? 12 : 8));
       plan.maxEntries =
           static_cast<std::uint16_t>((m_pageSize - kIndexPageHeader) / plan.entrySize);
@@ -438,6 +457,73 @@ class FileBuilder {
     if (m_file.shadowPages > 0 && m_dataPageCount == 0) {
       Invalid("shadow pages need at least one record");
     }
+  }
+
+  // Each key's index entries in key order (equal values in slot order, null keys left out) and a
+  // B-tree of the fewest levels that holds them: a node's entries are separators between its
+  // children, filled evenly.
+  void PlanIndexes() {
+    for (std::size_t k = 0; k < m_keys.size(); ++k) {
+      KeyPlan& plan = m_keys[k];
+      const Key& key = m_file.keys[k];
+      std::vector<KeyBytes> values;
+      values.reserve(m_file.records.size());
+      for (const std::vector<std::byte>& record : m_file.records)
+        values.push_back(ExtractKey(key, record));
+      std::vector<std::size_t> order;
+      for (const Slot& slot : m_slots) {
+        if (slot.kind == SlotKind::kRecord && !IsNullKey(key, m_file.records[slot.record])) {
+          order.push_back(slot.record);
+        }
+      }
+      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return CompareKeys(key, m_file.collatingSequences, values[a], values[b]) < 0;
+      });
+      plan.entries.clear();
+      for (std::size_t i = 0; i < order.size(); ++i) {
+        const std::size_t r = order[i];
+        if (plan.linked && i > 0 &&
+            CompareKeys(key, m_file.collatingSequences, values[order[i - 1]], values[r]) == 0) {
+          // A chain runs in insertion order: from its lowest record number to its highest.
+          plan.entries.back().first = std::min(plan.entries.back().first, r);
+          plan.entries.back().last = std::max(plan.entries.back().last, r);
+        } else {
+          plan.entries.push_back({r, r});
+        }
+      }
+      const std::size_t capacity = plan.maxEntries;
+      unsigned height = 1;
+      for (std::size_t held = capacity; held < plan.entries.size(); ++height)
+        held = (held + 1) * (capacity + 1) - 1;
+      plan.nodes.clear();
+      BuildIndexNode(plan, 0, plan.entries.size(), height);
+    }
+  }
+
+  // The node holding entries [begin, end) in a subtree of `height` levels; its index in nodes.
+  std::size_t BuildIndexNode(KeyPlan& plan, std::size_t begin, std::size_t end, unsigned height) {
+    const std::size_t node = plan.nodes.size();
+    plan.nodes.emplace_back();
+    const std::size_t count = end - begin;
+    if (height <= 1) {
+      for (std::size_t e = begin; e < end; ++e)
+        plan.nodes[node].entries.push_back(e);
+      return node;
+    }
+    std::size_t below = plan.maxEntries;  // what a subtree of height - 1 holds
+    for (unsigned h = 2; h < height; ++h)
+      below = (below + 1) * (plan.maxEntries + 1) - 1;
+    const std::size_t children = (count + 1 + below) / (below + 1);
+    const std::size_t spread = count - (children - 1);
+    std::size_t at = begin;
+    for (std::size_t c = 0; c < children; ++c) {
+      const std::size_t size = spread / children + (c < spread % children ? 1 : 0);
+      const std::size_t child = BuildIndexNode(plan, at, at + size, height - 1);
+      plan.nodes[node].children.push_back(child);
+      at += size;
+      if (c + 1 < children) plan.nodes[node].entries.push_back(at++);
+    }
+    return node;
   }
 
   // Splits each variable part into fragments, filling variable pages one after the other: a
@@ -512,9 +598,12 @@ class FileBuilder {
       }
     }
     for (std::size_t k = 0; k < m_keys.size(); ++k) {
-      const auto [physical, logical] = place(static_cast<std::uint8_t>(kIndexPageType + k));
-      m_indexPhysical.push_back(physical);
-      m_indexLogical.push_back(logical);
+      for (KeyPlan::Node& node : m_keys[k].nodes) {
+        std::tie(node.physical, node.logical) =
+            place(static_cast<std::uint8_t>(kIndexPageType + k));
+      }
+      m_indexPhysical.push_back(m_keys[k].nodes.front().physical);
+      m_indexLogical.push_back(m_keys[k].nodes.front().logical);
     }
     if (m_v6) {
       for (std::size_t a = 0; a < m_file.collatingSequences.size(); ++a) {
@@ -759,57 +848,46 @@ class FileBuilder {
     }
   }
 
-  // A single leaf root when every entry fits, otherwise an empty root.
+  // Every node of every key's B-tree.
   void WriteIndexPages() {
     const std::vector<std::uint32_t>& addresses = m_built.layout.recordAddresses;
     for (std::size_t k = 0; k < m_keys.size(); ++k) {
-      const Key& key = m_file.keys[k];
       const KeyPlan& plan = m_keys[k];
-      const std::size_t at = PageOffset(m_indexPhysical[k]);
-      if (m_v6) {
-        PutPref(m_image, at, static_cast<std::uint8_t>(kIndexPageType + k), m_indexLogical[k]);
-      } else {
-        PutWs32(m_image, at, m_indexPhysical[k]);
-      }
-      Put16(m_image, at + 4, 1);
-      Fill(m_image, at + 8, 8, 0xFF);
-
-      std::vector<std::size_t> order;
-      for (std::size_t r = 0; r < m_file.records.size(); ++r) {
-        if (!IsNullKey(key, m_file.records[r])) order.push_back(r);
-      }
-      const std::vector<KeyBytes>& values = plan.values;
-      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int c = CompareKeys(key, m_file.collatingSequences, values[a], values[b]);
-        return c != 0 ? c < 0 : values[a] < values[b];
-      });
-      // Linked duplicates share one entry naming the first and last record of their chain.
-      struct Entry {
-        std::size_t first;
-        std::size_t last;
-      };
-      std::vector<Entry> entries;
-      for (const std::size_t r : order) {
-        if (plan.linked && !entries.empty() && values[entries.back().first] == values[r]) {
-          entries.back().last = r;
+      const auto type = static_cast<std::uint8_t>(kIndexPageType + k);
+      const auto putChild = [&](std::size_t at, const std::vector<std::size_t>& children,
+                                std::size_t c) {
+        if (children.empty()) {
+          PutWs32(m_image, at, kNone);
+        } else if (m_v6) {
+          PutPref(m_image, at, type, plan.nodes[children[c]].logical);
         } else {
-          entries.push_back({r, r});
+          PutWs32(m_image, at, plan.nodes[children[c]].physical);
         }
-      }
-      if (entries.size() > plan.maxEntries) continue;
-      Put16(m_image, at + 6, static_cast<std::uint16_t>(entries.size()));
-      std::size_t field = at + kIndexPageHeader;
-      for (const Entry& entry : entries) {
-        PutBytes(m_image, field, values[entry.first]);
-        field += plan.totalLength;
-        PutWs32(m_image, field, addresses[entry.first]);
-        field += 4;
-        if (plan.linked) {
-          PutWs32(m_image, field, addresses[entry.last]);
-          field += 4;
+      };
+      for (const KeyPlan::Node& node : plan.nodes) {
+        const std::size_t at = PageOffset(node.physical);
+        if (m_v6) {
+          PutPref(m_image, at, type, node.logical);
+        } else {
+          PutWs32(m_image, at, node.physical);
         }
-        PutWs32(m_image, field, kNone);
-        field += 4;
+        Put16(m_image, at + 4, 1);
+        Put16(m_image, at + 6, static_cast<std::uint16_t>(node.entries.size()));
+        putChild(at + kIndexLastChild, node.children, node.entries.size());
+        std::size_t field = at + kIndexPageHeader;
+        for (std::size_t e = 0; e < node.entries.size(); ++e) {
+          const KeyPlan::Entry& entry = plan.entries[node.entries[e]];
+          putChild(field, node.children, e);
+          field += kPointerSize;
+          PutBytes(m_image, field, plan.values[entry.first]);
+          field += plan.totalLength;
+          PutWs32(m_image, field, addresses[entry.first]);
+          field += kPointerSize;
+          if (plan.linked) {
+            PutWs32(m_image, field, addresses[entry.last]);
+            field += kPointerSize;
+          }
+        }
       }
     }
   }

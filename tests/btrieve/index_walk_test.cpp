@@ -49,7 +49,7 @@ void SetWs32(Bytes& bytes, std::size_t at, std::uint32_t value) {
 }
 
 // Both formats, keys of several kinds (unique, linked duplicates, segmented and descending, null
-// values left out), each index one leaf as the writer builds it.
+// values left out), in trees of one to three levels as the writer builds them.
 TEST(IndexWalk, WrittenFilesAgreeWithTheirIndexes) {
   namespace kf = writer::key_flag;
   namespace kt = writer::key_type;
@@ -57,7 +57,7 @@ TEST(IndexWalk, WrittenFilesAgreeWithTheirIndexes) {
   for (const writer::Format format : {writer::Format::kPre6, writer::Format::kV6}) {
     writer::FileSpec spec;
     spec.format = format;
-    spec.pageSize = 4096;
+    spec.pageSize = 512;
     spec.recordLength = 32;
     spec.keys = {
         {{{0, 4, kt::kInteger, kExt}}},
@@ -65,15 +65,20 @@ TEST(IndexWalk, WrittenFilesAgreeWithTheirIndexes) {
         {{{12, 4, kt::kString, kExt | kf::kDuplicates | kf::kDescending},
           {16, 2, kt::kUnsignedBinary, kExt | kf::kDuplicates}}},
         {{{18, 2, kt::kUnsignedBinary, kExt | kf::kDuplicates | kf::kNullAll, 0}}},
+        {{{20, 12, kt::kString, kExt}}},
     };
-    for (std::int32_t i = 0; i < 60; ++i) {
-      const std::int32_t id = (i * 37) % 60 - 20;
+    constexpr std::int32_t kRecords = 2000;
+    for (std::int32_t i = 0; i < kRecords; ++i) {
+      const std::int32_t id = (i * 37) % kRecords - 20;
       Bytes record = Le(id, 4);
       record.resize(32, std::byte{0});
       record[4] = static_cast<std::byte>('a' + id % 5 + 2);
       record[12] = static_cast<std::byte>('K' + i % 3);
       record[16] = static_cast<std::byte>(i % 4);
       record[18] = static_cast<std::byte>(i % 7);
+      const std::string text = "v" + std::to_string(i * 7919 % kRecords);
+      for (std::size_t c = 0; c < text.size(); ++c)
+        record[20 + c] = static_cast<std::byte>(text[c]);
       spec.records.push_back(record);
     }
     writer::BuiltFile built = writer::Build(spec);

@@ -207,7 +207,7 @@ TEST_F(GoldenTest, InfoGivesRecordFileAndLibraryFacts) {
                           {"record-length", "50"},
                           {"physical-record-length", "52"},
                           {"records", "47"},
-                          {"pages", "11"},
+                          {"pages", "13"},
                           {"keys", "1"},
                           {"key-0-segment-1",
                            "position 41, length 4, type INTEGER, flags 0x0100 (extended type)"},

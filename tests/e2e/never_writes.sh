@@ -141,6 +141,7 @@ run_kl7 check @
 run_kl7 check --format jsonl @/KL701.DAT @/KL706.DAT
 run_kl7 records @/KL700.DAT
 run_kl7 records --raw @/KL705.DAT
+run_kl7 verify @/KL700.DAT @/KL702.DAT @/KL705.DAT
 
 # The window: Xvfb picks a free display itself and writes its number to the given descriptor.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
