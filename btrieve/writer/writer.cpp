@@ -150,8 +150,105 @@ int CompareFloat(const std::byte* a, const std::byte* b, std::size_t length) {
   } else {
     return CompareUnsignedLe(a, b, length);
   }
-  if (std::isnan(x) || std::isnan(y)) return CompareUnsignedLe(a, b, length);
+  // NaNs: those with the sign bit clear above +infinity, the others below -infinity; among each
+  // other by their bits (the larger ones further out).
+  const auto side = [](double v) { return !std::isnan(v) ? 0 : (std::signbit(v) ? -1 : 1); };
+  if (side(x) != side(y)) return side(x) < side(y) ? -1 : 1;
+  if (side(x) != 0) return side(x) * CompareUnsignedLe(a, b, length);
   return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// AUTOINCREMENT: by absolute value.
+int CompareMagnitude(const std::byte* a, const std::byte* b, std::size_t length) {
+  const auto magnitude = [length](const std::byte* v) {
+    std::uint64_t value = 0;
+    for (std::size_t i = length; i-- > 0;)
+      value = (value << 8) | std::to_integer<std::uint64_t>(v[i]);
+    const std::uint64_t sign = std::uint64_t{1} << (8 * length - 1);
+    if ((value & sign) == 0) return value;
+    const std::uint64_t mask = length == 8 ? ~std::uint64_t{0} : (sign << 1) - 1;
+    return (~value + 1) & mask;
+  };
+  const std::uint64_t x = magnitude(a);
+  const std::uint64_t y = magnitude(b);
+  return x == y ? 0 : (x < y ? -1 : 1);
+}
+
+// BFLOAT (Microsoft binary format): exponent in the last byte (0: the value is zero), the sign in
+// bit 7 of the byte before it, the mantissa below with an implied leading one.
+int CompareBFloat(const std::byte* a, const std::byte* b, std::size_t length) {
+  const auto value = [length](const std::byte* v) -> long double {
+    const unsigned exponent = std::to_integer<unsigned>(v[length - 1]);
+    if (exponent == 0) return 0;
+    long double mantissa = std::to_integer<unsigned>(v[length - 2] & std::byte{0x7F}) | 0x80U;
+    for (std::size_t i = length - 2; i-- > 0;)
+      mantissa = mantissa * 256 + std::to_integer<unsigned>(v[i]);
+    const long double magnitude =
+        std::ldexp(mantissa, static_cast<int>(exponent) - 128 - 8 * static_cast<int>(length - 1));
+    return (v[length - 2] & std::byte{0x80}) != std::byte{0} ? -magnitude : magnitude;
+  };
+  const long double x = value(a);
+  const long double y = value(b);
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+// A decimal number as its sign and digits (one value per digit position, same count on both sides
+// of a comparison). Digit positions that hold no digit count above 9, as their byte (or nibble).
+struct Decimal {
+  bool negative = false;
+  std::vector<unsigned> digits;
+};
+
+int CompareDecimal(Decimal x, Decimal y) {
+  const auto zero = [](const Decimal& d) {
+    return std::all_of(d.digits.begin(), d.digits.end(), [](unsigned v) { return v == 0; });
+  };
+  if (zero(x)) x.negative = false;
+  if (zero(y)) y.negative = false;
+  if (x.negative != y.negative) return x.negative ? -1 : 1;
+  const int order = x.digits < y.digits ? -1 : (x.digits > y.digits ? 1 : 0);
+  return x.negative ? -order : order;
+}
+
+unsigned ZonedDigit(std::byte b) {
+  const auto c = std::to_integer<unsigned>(b);
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c == ' ') return 0;
+  return c < '0' ? c + 10 : c;
+}
+
+// DECIMAL, MONEY (packed: two digits a byte, the sign in the last nibble, D or B negative) and the
+// zoned NUMERIC (overpunched last byte: { A-I positive, } J-R negative), NUMERICSA (p-y negative)
+// and NUMERICSTS (a separate trailing '+' or '-').
+Decimal DecodeDecimal(std::uint8_t type, const std::byte* v, std::size_t length) {
+  Decimal d;
+  if (type == key_type::kDecimal || type == key_type::kMoney) {
+    for (std::size_t i = 0; i < 2 * length - 1; ++i) {
+      const auto byte = std::to_integer<unsigned>(v[i / 2]);
+      d.digits.push_back(i % 2 == 0 ? byte >> 4 : byte & 0x0F);
+    }
+    const unsigned sign = std::to_integer<unsigned>(v[length - 1]) & 0x0F;
+    d.negative = sign == 0x0D || sign == 0x0B;
+    return d;
+  }
+  for (std::size_t i = 0; i + 1 < length; ++i)
+    d.digits.push_back(ZonedDigit(v[i]));
+  const auto last = std::to_integer<unsigned>(v[length - 1]);
+  if (type == key_type::kNumericSts) {
+    d.negative = last == '-';
+  } else if (type == key_type::kNumeric && (last == '{' || last == '}')) {
+    d.digits.push_back(0);
+    d.negative = last == '}';
+  } else if (type == key_type::kNumeric && last >= 'A' && last <= 'R') {
+    d.digits.push_back(last <= 'I' ? last - 'A' + 1 : last - 'J' + 1);
+    d.negative = last > 'I';
+  } else if (type == key_type::kNumericSa && last >= 'p' && last <= 'y') {
+    d.digits.push_back(last - 'p');
+    d.negative = true;
+  } else {
+    d.digits.push_back(ZonedDigit(v[length - 1]));
+  }
+  return d;
 }
 
 // Text bytes compare after mapping through the collating sequence, or after folding a-z onto A-Z.
@@ -201,7 +298,9 @@ int CompareLengthPrefixed(const std::byte* a, const std::byte* b, std::size_t le
   return CompareMapped(a + 1, la, b + 1, lb, rule);
 }
 
-// Orders two extracted key values the way the index does (close enough for the types tests use).
+// Orders two extracted key values the way the index does: by each type's value, decoded here on
+// its own (not through the reader's byte-comparable forms), so that the reader's order can be
+// checked against the index of a written file.
 int CompareKeys(const Key& key, const std::vector<CollatingSequence>& sequences, const KeyBytes& a,
                 const KeyBytes& b) {
   std::size_t at = 0;
@@ -224,14 +323,31 @@ int CompareKeys(const Key& key, const std::vector<CollatingSequence>& sequences,
     } else {
       switch (segment.type) {
         case key_type::kInteger:
-        case key_type::kAutoIncrement:
+        case key_type::kCurrency:
           order = CompareSignedLe(x, y, n);
           break;
+        case key_type::kAutoIncrement:
+          order = CompareMagnitude(x, y, n);
+          break;
         case key_type::kUnsignedBinary:
+        case key_type::kDate:
+        case key_type::kTime:
+        case key_type::kTimestamp:
           order = CompareUnsignedLe(x, y, n);
           break;
         case key_type::kFloat:
           order = CompareFloat(x, y, n);
+          break;
+        case key_type::kBFloat:
+          order = CompareBFloat(x, y, n);
+          break;
+        case key_type::kDecimal:
+        case key_type::kMoney:
+        case key_type::kNumeric:
+        case key_type::kNumericSa:
+        case key_type::kNumericSts:
+          order =
+              CompareDecimal(DecodeDecimal(segment.type, x, n), DecodeDecimal(segment.type, y, n));
           break;
         case key_type::kZString:
           order = CompareText(x, y, n, true, rule);

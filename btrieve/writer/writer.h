@@ -36,10 +36,21 @@ namespace key_type {
 inline constexpr std::uint8_t kString = 0;
 inline constexpr std::uint8_t kInteger = 1;
 inline constexpr std::uint8_t kFloat = 2;
+inline constexpr std::uint8_t kDate = 3;
+inline constexpr std::uint8_t kTime = 4;
+inline constexpr std::uint8_t kDecimal = 5;
+inline constexpr std::uint8_t kMoney = 6;
+inline constexpr std::uint8_t kLogical = 7;
+inline constexpr std::uint8_t kNumeric = 8;
+inline constexpr std::uint8_t kBFloat = 9;
 inline constexpr std::uint8_t kLString = 10;
 inline constexpr std::uint8_t kZString = 11;
 inline constexpr std::uint8_t kUnsignedBinary = 14;
 inline constexpr std::uint8_t kAutoIncrement = 15;
+inline constexpr std::uint8_t kNumericSts = 17;
+inline constexpr std::uint8_t kNumericSa = 18;
+inline constexpr std::uint8_t kCurrency = 19;
+inline constexpr std::uint8_t kTimestamp = 20;
 }  // namespace key_type
 
 // File flags as stored in the FCR.
