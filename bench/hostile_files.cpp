@@ -7,6 +7,8 @@
 //       has <dir>/missing: 65,535 references into a library that does not exist, beside 5,000 files
 //       <dir>/shared/SHARED.DAT: 8,000 variable-length records whose chains all run into one chain
 //                                of 6,250 small fragments
+//       <dir>/deep/DEEP.DAT: a key whose index is 100,000 pages deep, each page the only child of
+//                            the one before it
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -60,6 +62,43 @@ void WriteShared(const fs::path& dir) {
   WriteFile(dir / "SHARED.DAT", built.bytes);
 }
 
+// A word-swapped 32-bit value: the high word first, each word little-endian.
+void PutWs32(std::vector<std::byte>& bytes, std::size_t at, std::uint32_t value) {
+  const std::uint32_t words[2] = {value >> 16, value & 0xFFFF};
+  for (std::size_t w = 0; w < 2; ++w) {
+    bytes[at + 2 * w] = static_cast<std::byte>(words[w] & 0xFF);
+    bytes[at + 2 * w + 1] = static_cast<std::byte>(words[w] >> 8);
+  }
+}
+
+void WriteDeep(const fs::path& dir) {
+  using namespace btrieve::writer;
+  constexpr std::uint32_t kDepth = 100000;
+  constexpr std::size_t kPage = 512;
+  fs::create_directories(dir);
+  FileSpec spec = LibrarySpec(Format::kPre6, kPage, 16, 0);
+  for (std::int32_t id = 1; id <= 1000; ++id) {
+    std::vector<std::byte> record(16, std::byte{0});
+    for (int i = 0; i < 4; ++i)
+      record[static_cast<std::size_t>(i)] = static_cast<std::byte>((id >> (8 * i)) & 0xFF);
+    spec.records.push_back(std::move(record));
+  }
+  BuiltFile built = Build(spec);
+  // Index pages appended after the file's own pages, each with no entry and the next as its last
+  // child; key 0's root is the first of them.
+  const std::uint32_t first = built.layout.pageCount;
+  built.bytes.resize((std::size_t{first} + kDepth) * kPage, std::byte{0});
+  for (std::uint32_t d = 0; d < kDepth; ++d) {
+    const std::size_t at = (std::size_t{first} + d) * kPage;
+    PutWs32(built.bytes, at, first + d);
+    built.bytes[at + 4] = std::byte{1};
+    PutWs32(built.bytes, at + 8, d + 1 < kDepth ? first + d + 1 : 0xFFFFFFFF);
+  }
+  PutWs32(built.bytes, 0x26, first + kDepth);  // pages in the file
+  PutWs32(built.bytes, 0x110, first);          // key 0's root
+  WriteFile(dir / "DEEP.DAT", built.bytes);
+}
+
 int Write(const fs::path& root) {
   LibraryContents target;
   target.format = btrieve::writer::Format::kPre6;
@@ -80,6 +119,7 @@ int Write(const fs::path& root) {
     std::ofstream(root / "missing" / ("note" + std::to_string(i) + ".txt")) << i;
 
   WriteShared(root / "shared");
+  WriteDeep(root / "deep");
   return 0;
 }
 

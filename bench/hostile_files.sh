@@ -2,7 +2,7 @@
 # Wall time and peak memory of kl7 (and, when it is built, of kl7view on Qt's offscreen platform,
 # ended after a few seconds) on crafted and damaged inputs: memory amplification by references, many
 # references into a damaged or a missing library, records whose fragment chains all share one
-# chain, and a gigabyte of zeros (sparse) dated tomorrow.
+# chain, an index 100,000 pages deep, and a gigabyte of zeros (sparse) dated tomorrow.
 # Usage: bench/hostile_files.sh <build dir>
 set -eu
 build=${1:?usage: hostile_files.sh <build dir>}
@@ -40,6 +40,8 @@ row "dump: 65,535 refs into a missing file" "$(bytes "$dir"/missing/KL700.DAT)" 
   "$kl7" dump "$dir/missing" 0
 row "records: 8,000 chains sharing one" "$(bytes "$dir"/shared/SHARED.DAT)" \
   "$kl7" records "$dir/shared/SHARED.DAT"
+row "verify: an index 100,000 pages deep" "$(bytes "$dir"/deep/DEEP.DAT)" \
+  "$kl7" verify "$dir/deep/DEEP.DAT"
 row "info: 1 GiB of zeros dated tomorrow" "$(bytes "$dir/zeros.DAT")" "$kl7" info "$dir/zeros.DAT"
 if [ -x "$viewer" ]; then
   row "kl7view: the catalogue of 65,535 x LIB[1,1]" "$amplify" \

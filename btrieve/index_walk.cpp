@@ -384,8 +384,10 @@ class KeyWalk {
       }
     }
     if (m_unlisted > 0) {
-      m_findings.push_back({m_keyNumber, Reason::kUnset, Reason::kUnset,
-                            std::to_string(m_unlisted) + " further findings are not listed"});
+      m_findings.push_back(
+          {m_keyNumber, Reason::kUnset, Reason::kUnset,
+           std::to_string(m_unlisted) + (m_unlisted == 1 ? " further finding is not listed"
+                                                         : " further findings are not listed")});
     }
   }
 
