@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "cli/case_folding.h"
 #include "cli/library_walk.h"
 #include "cli/row_writer.h"
 #include "libfile/record_manager.h"
+#include "libraries/text_folding.h"
 
 namespace cli {
 
@@ -235,7 +235,7 @@ void RunHtmlExport(VerbContext& context) {
           if (k > 1) page += ',';
           text.clear();
           list[k].AppendTo(text);
-          const std::string folded = FoldedUtf8(text);
+          const std::string folded = core::FoldedUtf8(text);
           const std::size_t start = page.size();
           AppendJsonString(page, folded);
           for (std::size_t at = page.find('<', start); at != std::string::npos;

@@ -3,14 +3,14 @@
 #include <array>
 #include <string>
 
-#include "cli/case_folding.h"
 #include "cli/library_walk.h"
 #include "cli/verbs.h"
+#include "libraries/text_folding.h"
 
 namespace cli {
 
 void RunFind(VerbContext& context) {
-  const FoldedNeedle needle(context.CommandLine().operands[0]);
+  const core::FoldedNeedle needle(context.CommandLine().operands[0]);
   RowWriter writer(context.Out(), context.CommandLine(), kLibraryEntryColumns);
   std::array<std::string, 4> row;
   VisitLibraries(context, "find", context.CommandLine().operands[1], true,

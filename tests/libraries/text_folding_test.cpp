@@ -1,12 +1,13 @@
-// Case-insensitive search by Unicode case folding over Windows-1252 entry texts.
-#include "cli/case_folding.h"
+// Case-insensitive search by Unicode case folding over Windows-1252 entry texts, and the German
+// folding on top of it.
+#include "libraries/text_folding.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace core {
 namespace {
 
 struct FoldCase {
@@ -15,7 +16,7 @@ struct FoldCase {
   bool found;
 };
 
-TEST(CaseFolding, MatchesAcrossLetterCaseUmlautsAndSharpS) {
+TEST(TextFolding, MatchesAcrossLetterCaseUmlautsAndSharpS) {
   const std::vector<FoldCase> cases = {
       {"rot", "ROT", true},
       {"ÄRGER", "\xE4rger", true},
@@ -71,4 +72,47 @@ TEST(CaseFolding, MatchesAcrossLetterCaseUmlautsAndSharpS) {
 }
 
 }  // namespace
-}  // namespace cli
+}  // namespace core
+
+namespace core {
+namespace {
+
+TEST(TextFolding, GermanFoldingLetsTwoLettersStandForUmlautsAndSharpS) {
+  struct Case {
+    std::string needle;    // UTF-8
+    std::string haystack;  // Windows-1252
+    bool found;            // with the German folding; the case folding finds none of them
+  };
+  const std::vector<Case> cases = {
+      {"grün", "GRUEN", true},
+      {"gruen", "Gr\xFCn", true},
+      {"OEL", "\xF6l", true},
+      {"Ärger", "aerger", true},
+      {"strasse",
+       "STRA\xDF"
+       "E",
+       true},
+      {"u", "\xFC", true},  // ü is ue, which holds a u
+      {"ü", "u", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FoldedNeedle(c.needle, Folding::kUmlaut).FoundIn(c.haystack), c.found)
+        << c.needle << " in " << c.haystack;
+  }
+  EXPECT_FALSE(FoldedNeedle("grün").FoundIn("GRUEN"));
+  EXPECT_EQ(FoldedUtf8("Gr\xDC\xDF", Folding::kUmlaut), "gruess");
+}
+
+TEST(TextFolding, EqualsComparesTheWholeFoldedText) {
+  EXPECT_TRUE(
+      FoldedNeedle("strasse").Equals("Stra\xDF"
+                                     "e"));
+  EXPECT_FALSE(
+      FoldedNeedle("strass").Equals("Stra\xDF"
+                                    "e"));
+  EXPECT_TRUE(FoldedNeedle("").Equals(""));
+  EXPECT_TRUE(FoldedNeedle("GRUEN", Folding::kUmlaut).Equals("gr\xFCn"));
+}
+
+}  // namespace
+}  // namespace core
