@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/table_writer.h"
 #include "text/codepage.h"
 
 namespace cli {
@@ -251,8 +252,15 @@ RowWriter::RowWriter(std::ostream& out, const Options& options, std::span<const 
       m_format(options.format),
       m_encoding(options.encoding),
       m_header(options.header),
-      m_columns(columns) {
+      m_columns(columns),
+      m_terminalWidth(options.terminalWidth) {
   m_buffer.reserve(kFlushSize + 4096);
+  if (m_format == Format::kTable) {
+    std::vector<bool> rightAligned;
+    for (const Column& column : columns)
+      rightAligned.push_back(column.kind == ColumnKind::kNumber);
+    m_table = std::make_unique<TableLayout>(std::move(rightAligned));
+  }
 }
 
 RowWriter::~RowWriter() {
@@ -271,6 +279,12 @@ void RowWriter::Start() {
     m_buffer += m_format == Format::kCsv ? "\r\n" : "\n";
   }
   if (m_format == Format::kJson) m_buffer += '[';
+  if (m_table != nullptr && m_header) {
+    std::vector<std::string> names;
+    for (const Column& column : m_columns)
+      names.emplace_back(column.name);
+    m_table->Add(names);
+  }
 }
 
 namespace {
@@ -293,6 +307,7 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
       // One pass converts and escapes.
       (convert ? ToUtf8TabEscaped() : TabEscaped()).Append(m_buffer, field);
       return;
+    case Format::kTable:  // Row makes its cells
     case Format::kCsv:
     case Format::kHtml:  // never reaches a row writer
     case Format::kJson:
@@ -318,6 +333,20 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
 
 void RowWriter::Row(std::span<const std::string> fields) {
   Start();
+  if (m_table != nullptr) {
+    std::vector<std::string> cells(m_columns.size());
+    for (std::size_t i = 0; i < m_columns.size() && i < fields.size(); ++i) {
+      std::string_view utf8 = fields[i];
+      if (m_columns[i].kind == ColumnKind::kText) {
+        m_scratch.clear();
+        ToUtf8().Append(m_scratch, fields[i]);
+        utf8 = m_scratch;
+      }
+      AppendTableCell(cells[i], utf8);
+    }
+    m_table->Add(cells);
+    return;
+  }
   const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
   if (json) {
     if (m_format == Format::kJson) m_buffer += m_anyRow ? ",\n" : "\n";
@@ -349,6 +378,7 @@ void RowWriter::Finish() {
   m_finished = true;
   Start();
   if (m_format == Format::kJson) m_buffer += m_anyRow ? "\n]\n" : "]\n";
+  if (m_table != nullptr) m_table->Write(m_buffer, m_terminalWidth);
   Flush();
   m_out.flush();
 }

@@ -1,0 +1,40 @@
+// The table format for a terminal: a header row, then one row per entry, columns separated by two
+// spaces and aligned by the width a terminal gives each character (wide ones two columns,
+// combining marks none). Cut with "…" to a terminal's width when one is given.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+// The columns a terminal gives `utf8` (a byte that is not well-formed UTF-8 counts one).
+[[nodiscard]] std::size_t DisplayWidth(std::string_view utf8);
+
+// `utf8` as a table cell shows it, appended to `out`: tab, newline, carriage return and backslash
+// as \t \n \r \\ (as the text format writes them), other control characters and bytes that are
+// not well-formed UTF-8 as \xNN or \u00NN, so that nothing reaches the terminal as a command.
+void AppendTableCell(std::string& out, std::string_view utf8);
+
+class TableLayout {
+ public:
+  // `rightAligned` tells for each column whether it holds numbers (aligned right, never cut).
+  explicit TableLayout(std::vector<bool> rightAligned);
+
+  // One row of cells made by AppendTableCell; the first row added is the header.
+  void Add(std::span<const std::string> cells);
+
+  // The table, appended to `out`. With a `width` (a terminal's columns, 0 for none) the text
+  // columns are narrowed until a row fits, and cells longer than their column end in "…".
+  void Write(std::string& out, std::size_t width) const;
+
+ private:
+  std::vector<bool> m_rightAligned;
+  std::vector<std::string> m_cells;   // row after row
+  std::vector<std::size_t> m_widths;  // of each cell
+};
+
+}  // namespace cli
