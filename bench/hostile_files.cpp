@@ -7,6 +7,8 @@
 //       has <dir>/missing: 65,535 references into a library that does not exist, beside 5,000 files
 //       <dir>/shared/SHARED.DAT: 8,000 variable-length records whose chains all run into one chain
 //                                of 6,250 small fragments
+//       <dir>/web: 256 libraries of 4,096 references each, entry k of every library to entry k of
+//                  library k modulo 256
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -80,6 +82,13 @@ int Write(const fs::path& root) {
     std::ofstream(root / "missing" / ("note" + std::to_string(i) + ".txt")) << i;
 
   WriteShared(root / "shared");
+
+  for (int n = 0; n < 256; ++n) {
+    LibraryContents web;
+    for (int k = 1; k <= 4096; ++k)
+      web.texts.push_back("LIB[" + std::to_string(k % 256) + "," + std::to_string(k) + "]");
+    WriteLibrary(root / "web", static_cast<std::uint8_t>(n), std::move(web));
+  }
   return 0;
 }
 

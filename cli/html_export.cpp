@@ -2,15 +2,19 @@
 // script draws the catalogue, one library, or the rows a search finds.
 #include "cli/html_export.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "cli/library_walk.h"
 #include "cli/row_writer.h"
 #include "libfile/record_manager.h"
-#include "libraries/text_folding.h"
 
 namespace cli {
 
@@ -52,8 +56,14 @@ constexpr std::string_view kPageTail = R"HTML(</script>
   const data = JSON.parse(document.getElementById("kl7-data").textContent);
   const libraries = new Map();
   const usedBy = new Map();  // "n,k" -> [[library, entry], ...]
+  // A resolved reference's text is [own text and joint, target number(, the target's text where
+  // the number first appears)]: each target text is in the data once.
+  const targets = [];
   for (const library of data.libraries) {
     libraries.set(library.n, library);
+    for (const text of library.texts) {
+      if (typeof text !== "string" && text.length > 2) targets[text[1]] = text[2];
+    }
     library.refIndex = new Map();
     for (const [entry, targetLibrary, targetEntry] of library.refs) {
       library.refIndex.set(entry, [targetLibrary, targetEntry]);
@@ -62,6 +72,11 @@ constexpr std::string_view kPageTail = R"HTML(</script>
       usedBy.get(key).push([library.n, entry]);
     }
   }
+  function textOf(library, k) {
+    const text = library.texts[k - 1];
+    return typeof text === "string" ? text : text[0] + targets[text[1]];
+  }
+  window.kl7Text = (n, k) => textOf(libraries.get(n), k);
   // The folding of kl7 find: the same rules, applied to the search text.
   function foldCharacter(c) {
     if ((c >= 0x41 && c <= 0x5A) || (c >= 0xC0 && c <= 0xDE && c !== 0xD7)) return String.fromCodePoint(c + 0x20);
@@ -93,7 +108,7 @@ constexpr std::string_view kPageTail = R"HTML(</script>
   function anchor(n, k) { return "L" + n + "E" + k; }
   function libraryTitle(library) { return library.n + " " + library.name; }
   function textCell(library, k) {
-    const text = escape(library.texts[k - 1]);
+    const text = escape(textOf(library, k));
     const target = library.refIndex.get(k);
     if (target && libraries.has(target[0]) && target[1] >= 1 && target[1] <= libraries.get(target[0]).texts.length) {
       return '<a class="ref" href="#' + anchor(target[0], target[1]) + '">' + text + "</a>";
@@ -155,15 +170,36 @@ constexpr std::string_view kPageTail = R"HTML(</script>
     expandedForPrint = false;
     route();
   });
+  // The folded texts, made at the first search: a reference's own text and its target's apart,
+  // each target's once.
+  let foldedTargets = null;
+  function foldAll() {
+    foldedTargets = targets.map(fold);
+    for (const library of data.libraries) {
+      library.folded = library.texts.map((text) => typeof text === "string" ? fold(text) : fold(text[0]));
+    }
+  }
+  function matches(library, k, needle) {
+    const text = library.texts[k - 1];
+    const own = library.folded[k - 1];
+    if (own.includes(needle)) return true;
+    if (typeof text === "string") return false;
+    const target = foldedTargets[text[1]];
+    if (target.includes(needle)) return true;
+    // A match across the joint: the end of one and the start of the other.
+    const reach = needle.length - 1;
+    return reach > 0 && (own.slice(-reach) + target.slice(0, reach)).includes(needle);
+  }
   function showMatches(needle) {
     const folded = fold(needle);
+    if (foldedTargets === null) foldAll();
     const rows = [];
     for (const library of data.libraries) {
-      for (let k = 1; k <= library.folded.length; ++k) {
-        if (!library.folded[k - 1].includes(folded)) continue;
+      for (let k = 1; k <= library.texts.length; ++k) {
+        if (!matches(library, k, folded)) continue;
         rows.push('<tr class="match"><td class="num"><a href="#' + anchor(library.n, k) + '">' + library.n + "," + k +
           '</a></td><td class="text">' + escape(library.name || "") + '</td><td class="text">' +
-          escape(library.texts[k - 1]) + "</td></tr>");
+          escape(textOf(library, k)) + "</td></tr>");
       }
     }
     view.innerHTML = "<h1>" + rows.length + " Treffer</h1><table><tbody>" + rows.join("") + "</tbody></table>";
@@ -193,77 +229,166 @@ constexpr std::string_view kPageTail = R"HTML(</script>
 </html>
 )HTML";
 
-// `text` (Windows-1252) as a JSON string literal, with "<" written as \u003c so that no text can
-// end the data's script element.
-void AppendText(std::string& out, std::string_view cp1252, std::string& scratch) {
-  scratch.clear();
-  AppendCp1252AsUtf8(scratch, cp1252);
-  const std::size_t start = out.size();
-  AppendJsonString(out, scratch);
-  for (std::size_t at = out.find('<', start); at != std::string::npos; at = out.find('<', at)) {
-    out.replace(at, 1, "\\u003c");
+// Page text is collected in a buffer written out whenever it holds this much: the page is
+// streamed, never held whole.
+constexpr std::size_t kFlushBytes = std::size_t{1} << 16;
+
+class PageWriter {
+ public:
+  explicit PageWriter(std::ostream& out) : m_out(out) { m_buffer.reserve(2 * kFlushBytes); }
+
+  void Append(std::string_view text) {
+    m_buffer.append(text);
+    FlushWhenFull();
   }
-}
+  void Number(std::uint64_t value) { Append(std::to_string(value)); }
+
+  // `cp1252` as a JSON string literal, with "<" written as \u003c so that no text can end the
+  // data's script element. One pass over the text.
+  void Text(std::string_view cp1252) {
+    m_utf8.clear();
+    AppendCp1252AsUtf8(m_utf8, cp1252);
+    m_json.clear();
+    AppendJsonString(m_json, m_utf8);
+    std::size_t from = 0;
+    for (std::size_t at = m_json.find('<'); at != std::string::npos; at = m_json.find('<', from)) {
+      m_buffer.append(m_json, from, at - from);
+      m_buffer += "\\u003c";
+      from = at + 1;
+    }
+    m_buffer.append(m_json, from);
+    FlushWhenFull();
+  }
+
+  void Finish() {
+    m_out << m_buffer;
+    m_buffer.clear();
+    m_out.flush();
+  }
+
+ private:
+  void FlushWhenFull() {
+    if (m_buffer.size() < kFlushBytes) return;
+    m_out << m_buffer;
+    m_buffer.clear();
+  }
+
+  std::ostream& m_out;
+  std::string m_buffer;
+  std::string m_utf8;
+  std::string m_json;
+};
+
+// The texts that resolved references show after their own: each goes into the page once, with a
+// number that every later reference to it names. Kept per target library for the list it was
+// read from, so that a list read anew never takes a number given to an older text.
+class TargetTexts {
+ public:
+  // The number of entry `entry` of `list` (library `library`), and whether it is new (its text
+  // not yet in the page).
+  std::pair<std::uint32_t, bool> Number(std::uint8_t library,
+                                        const std::shared_ptr<const core::tcodelist>& list,
+                                        std::size_t entry) {
+    Known& known = m_known[library];
+    if (known.list != list) {
+      known.list = list;
+      known.numbers.clear();
+    }
+    const auto [it, added] = known.numbers.try_emplace(static_cast<std::uint32_t>(entry), m_next);
+    if (added) ++m_next;
+    return {it->second, added};
+  }
+
+ private:
+  struct Known {
+    std::shared_ptr<const core::tcodelist> list;
+    std::unordered_map<std::uint32_t, std::uint32_t> numbers;
+  };
+  std::array<Known, 256> m_known;
+  std::uint32_t m_next = 0;
+};
 
 }  // namespace
 
+// The page's data: per library its number, name, texts and resolving references. A text is a
+// string, or for a resolved reference [own text and joint, target number] with the target's text
+// added as a third element where that number first appears; the page's script joins them. Each
+// text is written once, so the page grows with the files read, not with the references into them.
 void RunHtmlExport(VerbContext& context) {
   const Options& options = context.CommandLine();
-  std::string page(kPageHead);
-  page += "{\"libraries\":[";
-  std::string scratch;
+  PageWriter page(context.Out());
+  page.Append(kPageHead);
+  page.Append("{\"libraries\":[");
   std::string text;
   bool firstLibrary = true;
+  TargetTexts targets;
+  std::vector<std::array<std::uint32_t, 3>> references;
   libfile::NativeRecordManager manager;
   VisitLibraries(
       context, "export", options.operands[0], options.resolve,
       [&](std::uint8_t number, const std::string& name, const core::tcodelist& list,
           core::LibraryCache& cache) {
-        if (!firstLibrary) page += ",\n";
+        page.Append(firstLibrary ? "\n{\"n\":" : ",\n{\"n\":");
         firstLibrary = false;
-        page += "{\"n\":" + std::to_string(number) + ",\"name\":";
-        AppendText(page, name, scratch);
-        page += ",\"texts\":[";
-        for (std::size_t k = 1; k < list.Count(); ++k) {
-          if (k > 1) page += ',';
-          text.clear();
-          list[k].AppendTo(text);
-          AppendText(page, text, scratch);
-        }
-        page += "],\"folded\":[";
-        for (std::size_t k = 1; k < list.Count(); ++k) {
-          if (k > 1) page += ',';
-          text.clear();
-          list[k].AppendTo(text);
-          const std::string folded = core::FoldedUtf8(text);
-          const std::size_t start = page.size();
-          AppendJsonString(page, folded);
-          for (std::size_t at = page.find('<', start); at != std::string::npos;
-               at = page.find('<', at)) {
-            page.replace(at, 1, "\\u003c");
-          }
-        }
+        page.Number(number);
+        page.Append(",\"name\":");
+        page.Text(name);
+        page.Append(",\"texts\":[");
         // The references that resolve, from the resolver's own classification of the raw texts.
-        page += "],\"refs\":[";
-        bool firstReference = true;
-        if (const std::shared_ptr<const core::tcodelist> raw = RawList(cache, manager, number)) {
-          for (std::size_t k = 1; k < raw->Count(); ++k) {
-            const core::EntryText entry = (*raw)[k];
-            if (!entry.head.starts_with("LIB")) continue;
-            const core::LibraryCache::Resolution resolution =
-                cache.ClassifyReference(entry.String());
-            if (resolution.outcome != core::ReferenceOutcome::kResolved) continue;
-            if (!firstReference) page += ',';
-            firstReference = false;
-            page += '[' + std::to_string(k) + ',' + std::to_string(resolution.reference.library) +
-                    ',' + std::to_string(resolution.reference.entry) + ']';
+        references.clear();
+        const std::shared_ptr<const core::tcodelist> raw = RawList(cache, manager, number);
+        for (std::size_t k = 1; k < list.Count(); ++k) {
+          if (k > 1) page.Append(",");
+          const core::EntryText shown = list[k];
+          core::LibraryCache::Resolution resolution;
+          if (raw != nullptr && k < raw->Count() && (*raw)[k].head.starts_with("LIB")) {
+            resolution = cache.ClassifyReference((*raw)[k].String());
           }
+          const bool resolved = resolution.outcome == core::ReferenceOutcome::kResolved;
+          if (resolved) {
+            references.push_back({static_cast<std::uint32_t>(k),
+                                  static_cast<std::uint32_t>(resolution.reference.library),
+                                  static_cast<std::uint32_t>(resolution.reference.entry)});
+          }
+          // A shown text that ends in a view of the target's text names it instead of repeating it.
+          const bool joined = resolved && resolution.target.tail.empty() && !shown.tail.empty() &&
+                              shown.tail.data() == resolution.target.head.data() &&
+                              shown.tail.size() == resolution.target.head.size();
+          if (!joined) {
+            text.clear();
+            shown.AppendTo(text);
+            page.Text(text);
+            continue;
+          }
+          const auto [id, added] =
+              targets.Number(static_cast<std::uint8_t>(resolution.reference.library),
+                             resolution.list, static_cast<std::size_t>(resolution.reference.entry));
+          page.Append("[");
+          page.Text(shown.head);
+          page.Append(",");
+          page.Number(id);
+          if (added) {
+            page.Append(",");
+            page.Text(shown.tail);
+          }
+          page.Append("]");
         }
-        page += "]}";
+        page.Append("],\"refs\":[");
+        for (std::size_t i = 0; i < references.size(); ++i) {
+          const auto& [entry, library, target] = references[i];
+          page.Append(i == 0 ? "[" : ",[");
+          page.Number(entry);
+          page.Append(",");
+          page.Number(library);
+          page.Append(",");
+          page.Number(target);
+          page.Append("]");
+        }
+        page.Append("]}");
       });
-  page += "]}";
-  page += kPageTail;
-  context.Out() << page;
+  page.Append("]}");
+  page.Append(kPageTail);
+  page.Finish();
 }
 
 }  // namespace cli
