@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -12,9 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "cli/library_access.h"
+#include "cli/library_target.h"
 #include "cli/library_walk.h"
 #include "cli/row_writer.h"
 #include "libfile/record_manager.h"
+#include "libraries/text_folding.h"
 
 namespace cli {
 
@@ -34,13 +38,17 @@ header a { white-space: nowrap; }
 #search { flex: 1 1 12em; min-width: 8em; font-size: 1em; padding: 0.3em; }
 main { padding: 0.5em; }
 h1 { font-size: 1.2em; margin: 0.3em 0; }
+h1, .name, nav.step a { overflow-wrap: break-word; }
+nav.step { display: flex; flex-wrap: wrap; justify-content: space-between; gap: 0.5em; margin: 0.3em 0; }
+th { font-weight: normal; color: #555; font-size: 0.85em; }
+mark { background: #fe6; color: inherit; }
 table { border-collapse: collapse; width: 100%; }
 td, th { border-bottom: 1px solid #ddd; padding: 0.2em 0.4em; vertical-align: top; text-align: left; }
 td.num { text-align: right; white-space: nowrap; width: 1%; }
 td.text { white-space: pre-wrap; overflow-wrap: anywhere; }
 td.used { font-size: 0.85em; }
 tr:target, tr.target { background: #ffd; }
-@media print { header, p.pages { display: none; } tr { break-inside: avoid; } }
+@media print { header, p.pages, nav.step { display: none; } tr { break-inside: avoid; } }
 </style>
 <script>window.kl7Errors = []; window.addEventListener("error", function (e) { window.kl7Errors.push(String(e.message)); });</script>
 </head>
@@ -77,36 +85,45 @@ constexpr std::string_view kPageTail = R"HTML(</script>
     return typeof text === "string" ? text : text[0] + targets[text[1]];
   }
   window.kl7Text = (n, k) => textOf(libraries.get(n), k);
-  // The folding of kl7 find: the same rules, applied to the search text.
-  function foldCharacter(c) {
-    if ((c >= 0x41 && c <= 0x5A) || (c >= 0xC0 && c <= 0xDE && c !== 0xD7)) return String.fromCodePoint(c + 0x20);
-    switch (c) {
-      case 0xDF: case 0x1E9E: return "ss";
-      case 0x152: case 0x160: case 0x17D: case 0x191: return String.fromCodePoint(c + 1);
-      case 0x178: return "\u00FF";
-      case 0xB5: case 0x39C: return "\u03BC";
-      case 0x17F: return "s";
-      case 0x212A: return "k";
-      case 0x212B: return "\u00E5";
-      case 0xFB00: return "ff";
-      case 0xFB01: return "fi";
-      case 0xFB02: return "fl";
-      case 0xFB03: return "ffi";
-      case 0xFB04: return "ffl";
-      case 0xFB05: case 0xFB06: return "st";
-    }
-    return String.fromCodePoint(c);
-  }
+  // The folding of kl7 find, as its table in the data (every character that folds to another).
+  const foldings = new Map(Object.entries(data.fold));
   function fold(text) {
     let out = "";
-    for (const character of text) out += foldCharacter(character.codePointAt(0));
+    for (const character of text) out += foldings.get(character) ?? character;
     return out;
+  }
+  // `text` as markup with each occurrence of the folded `needle` marked: the characters whose
+  // foldings it covers, whole.
+  function highlighted(text, needle) {
+    const characters = Array.from(text);
+    let folded = "";
+    const owner = [];  // for each code unit of `folded`, the character it came from
+    characters.forEach((character, i) => {
+      const f = foldings.get(character) ?? character;
+      folded += f;
+      for (let u = 0; u < f.length; ++u) owner.push(i);
+    });
+    const marked = new Array(characters.length).fill(false);
+    if (needle.length > 0) {
+      for (let at = folded.indexOf(needle); at >= 0; at = folded.indexOf(needle, at + needle.length)) {
+        for (let u = at; u < at + needle.length; ++u) marked[owner[u]] = true;
+      }
+    }
+    let html = "";
+    let open = false;
+    characters.forEach((character, i) => {
+      if (marked[i] !== open) { html += open ? "</mark>" : "<mark>"; open = marked[i]; }
+      html += escape(character);
+    });
+    return open ? html + "</mark>" : html;
   }
   window.kl7Fold = fold;
   const escapes = { "&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;", "'": "&#39;" };
   function escape(text) { return String(text).replace(/[&<>"']/g, (c) => escapes[c]); }
   function anchor(n, k) { return "L" + n + "E" + k; }
   function libraryTitle(library) { return library.n + " " + library.name; }
+  // The libraries in number order, for the previous and next links.
+  const ordered = Array.from(libraries.values()).sort((a, b) => a.n - b.n);
   function textCell(library, k) {
     const text = escape(textOf(library, k));
     const target = library.refIndex.get(k);
@@ -118,15 +135,21 @@ constexpr std::string_view kPageTail = R"HTML(</script>
   function usedCell(library, k) {
     const users = usedBy.get(library.n + "," + k);
     if (!users) return "";
-    return users.map(([n, e]) => '<a class="back" href="#' + anchor(n, e) + '">' + n + "," + e + "</a>").join(" ");
+    return users.map(([n, e]) => '<a class="back" href="#' + anchor(n, e) + '" aria-label="Bibliothek ' + n +
+      ", Eintrag " + e + '">' + n + "," + e + "</a>").join(" ");
+  }
+  // A table's header row: the columns' names, for the eye and for screen readers.
+  function heads(names) {
+    return "<thead><tr>" + names.map((name) => '<th scope="col">' + name + "</th>").join("") + "</tr></thead>";
   }
   const view = document.getElementById("view");
   const search = document.getElementById("search");
   function showCatalogue() {
     const rows = data.libraries.map((library) =>
-      '<tr><td class="num">' + library.n + '</td><td class="text"><a href="#L' + library.n + '">' +
+      '<tr><td class="num">' + library.n + '</td><td class="name"><a href="#L' + library.n + '">' +
       escape(library.name || "") + '</a></td><td class="num">' + library.texts.length + "</td></tr>");
-    view.innerHTML = "<h1>Bibliotheksnamen</h1><table><tbody>" + rows.join("") + "</tbody></table>";
+    view.innerHTML = "<h1>Bibliotheksnamen</h1><table>" + heads(["Nr.", "Name", "Eintr\u00E4ge"]) + "<tbody>" +
+      rows.join("") + "</tbody></table>";
     document.body.dataset.library = "";
     shown = null;
   }
@@ -150,8 +173,13 @@ constexpr std::string_view kPageTail = R"HTML(</script>
         first + "\u2013" + last + " / " + total +
         (last < total ? ' <a class="page" href="#' + anchor(library.n, last + 1) + '">\u00BB</a>' : "") + "</p>";
     }
-    view.innerHTML = "<h1>" + escape(libraryTitle(library)) + "</h1>" + pages + "<table><tbody>" +
-      rows.join("") + "</tbody></table>";
+    const at = ordered.indexOf(library);
+    const step = (other, rel, label) => other ? '<a rel="' + rel + '" class="' + rel + '" href="#L' + other.n + '">' +
+      label.replace("%", escape(libraryTitle(other))) + "</a>" : "<span></span>";
+    const nav = '<nav class="step" aria-label="Bibliotheken">' + step(ordered[at - 1], "prev", "\u00AB %") +
+      step(ordered[at + 1], "next", "% \u00BB") + "</nav>";
+    view.innerHTML = '<h1 class="name">' + escape(libraryTitle(library)) + "</h1>" + nav + pages + "<table>" +
+      heads(["Nr.", "Text", "Verwendet von"]) + "<tbody>" + rows.join("") + "</tbody></table>";
     document.body.dataset.library = String(library.n);
     shown = { library: library, entry: entry, partial: first > 1 || last < total };
     if (entry) {
@@ -198,28 +226,39 @@ constexpr std::string_view kPageTail = R"HTML(</script>
       for (let k = 1; k <= library.texts.length; ++k) {
         if (!matches(library, k, folded)) continue;
         rows.push('<tr class="match"><td class="num"><a href="#' + anchor(library.n, k) + '">' + library.n + "," + k +
-          '</a></td><td class="text">' + escape(library.name || "") + '</td><td class="text">' +
-          escape(textOf(library, k)) + "</td></tr>");
+          '</a></td><td class="name">' + escape(library.name || "") + '</td><td class="text">' +
+          highlighted(textOf(library, k), folded) + "</td></tr>");
       }
     }
-    view.innerHTML = "<h1>" + rows.length + " Treffer</h1><table><tbody>" + rows.join("") + "</tbody></table>";
+    view.innerHTML = "<h1>" + rows.length + " Treffer</h1><table>" + heads(["Stelle", "Bibliothek", "Text"]) +
+      "<tbody>" + rows.join("") + "</tbody></table>";
     document.body.dataset.library = "";
     shown = null;
   }
+  // The search is kept in the address (#search=...), so that a reload or a shared link keeps it.
+  function searchInAddress() {
+    if (!location.hash.startsWith("#search=")) return null;
+    const coded = location.hash.slice("#search=".length);
+    try { return decodeURIComponent(coded); } catch (e) { return coded; }
+  }
   function route() {
     const match = /^#L(\d+)(?:E(\d+))?$/.exec(location.hash);
+    const searched = searchInAddress();
     if (match && libraries.has(Number(match[1]))) {
       search.value = "";
       showLibrary(libraries.get(Number(match[1])), match[2] ? Number(match[2]) : 0);
-    } else if (search.value !== "") {
-      showMatches(search.value);
+    } else if (searched !== null && searched !== "") {
+      search.value = searched;
+      showMatches(searched);
     } else {
+      search.value = "";
       showCatalogue();
     }
   }
   search.addEventListener("input", () => {
-    if (search.value === "") { route(); return; }
-    showMatches(search.value);
+    // The address follows the search without a history entry per key.
+    history.replaceState(null, "", search.value === "" ? "#catalogue" : "#search=" + encodeURIComponent(search.value));
+    route();
   });
   window.addEventListener("hashchange", route);
   route();
@@ -228,6 +267,24 @@ constexpr std::string_view kPageTail = R"HTML(</script>
 </body>
 </html>
 )HTML";
+
+// UTF-8 of characters of the Basic Multilingual Plane (all that the folding table holds).
+std::string Utf8Of(std::u32string_view characters) {
+  std::string utf8;
+  for (const char32_t c : characters) {
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
+}
 
 // Page text is collected in a buffer written out whenever it holds this much: the page is
 // streamed, never held whole.
@@ -316,9 +373,32 @@ class TargetTexts {
 // text is written once, so the page grows with the files read, not with the references into them.
 void RunHtmlExport(VerbContext& context) {
   const Options& options = context.CommandLine();
+  // Some libraries of a directory: those and its catalogue, which the page opens with.
+  std::vector<std::string> libraries(options.operands.begin() + 1, options.operands.end());
+  if (!libraries.empty() && KindOfPath(options.operands[0]) == PathKind::kDirectory) {
+    std::string error;
+    const std::optional<std::vector<LibraryFile>> files =
+        FindLibraryFiles(options.operands[0], error);
+    if (files && !files->empty() && files->front().number == 0)
+      libraries.insert(libraries.begin(), "0");
+  }
   PageWriter page(context.Out());
   page.Append(kPageHead);
-  page.Append("{\"libraries\":[");
+  // The search's folding, as a table that the page's script applies to the search text and the
+  // texts: the rules of kl7 find, from its own code.
+  page.Append("{\"fold\":{");
+  std::string json;
+  bool firstFolding = true;
+  for (const auto& [character, folded] : core::FoldingTable()) {
+    json.clear();
+    if (!firstFolding) json += ',';
+    firstFolding = false;
+    AppendJsonString(json, Utf8Of(std::u32string(1, character)));
+    json += ':';
+    AppendJsonString(json, Utf8Of(folded));
+    page.Append(json);
+  }
+  page.Append("},\"libraries\":[");
   std::string text;
   bool firstLibrary = true;
   TargetTexts targets;
@@ -385,7 +465,8 @@ void RunHtmlExport(VerbContext& context) {
           page.Append("]");
         }
         page.Append("]}");
-      });
+      },
+      false, libraries);
   page.Append("]}");
   page.Append(kPageTail);
   page.Finish();

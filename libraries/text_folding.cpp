@@ -123,6 +123,18 @@ bool FoldedNeedle::Equals(std::string_view cp1252) const {
   return FoldCp1252(cp1252, m_folding) == m_needle;
 }
 
+std::vector<std::pair<char32_t, std::u32string>> FoldingTable(Folding folding) {
+  std::vector<std::pair<char32_t, std::u32string>> table;
+  std::u32string folded;
+  for (char32_t c = 0; c < 0x10000; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;  // surrogates are no characters
+    folded.clear();
+    AppendFolded(folded, c, folding);
+    if (folded.size() != 1 || folded[0] != c) table.emplace_back(c, folded);
+  }
+  return table;
+}
+
 std::string FoldedUtf8(std::string_view cp1252, Folding folding) {
   const std::u32string folded = FoldCp1252(cp1252, folding);
   std::string utf8;

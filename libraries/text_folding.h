@@ -6,6 +6,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace core {
 
@@ -35,6 +37,12 @@ class FoldedNeedle {
   std::u32string m_needle;
   Folding m_folding;
 };
+
+// Every character whose folding is not the character itself, with its folding, in code point
+// order: the whole folding as a table, for a search made elsewhere (the html export's page). All
+// such characters lie in the Basic Multilingual Plane.
+[[nodiscard]] std::vector<std::pair<char32_t, std::u32string>> FoldingTable(
+    Folding folding = Folding::kCase);
 
 // The folded form of the entry text `cp1252` (Windows-1252 bytes) as UTF-8: what FoundIn searches.
 // The html export hands these to its page, whose search folds the search text by the same rules.

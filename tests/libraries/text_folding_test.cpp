@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace core {
@@ -112,6 +113,47 @@ TEST(TextFolding, EqualsComparesTheWholeFoldedText) {
                                     "e"));
   EXPECT_TRUE(FoldedNeedle("").Equals(""));
   EXPECT_TRUE(FoldedNeedle("GRUEN", Folding::kUmlaut).Equals("gr\xFCn"));
+}
+
+}  // namespace
+}  // namespace core
+
+namespace core {
+namespace {
+
+// One character of the Basic Multilingual Plane as UTF-8.
+std::string Utf8Of(char32_t c) {
+  std::string utf8;
+  if (c < 0x80) {
+    utf8 += static_cast<char>(c);
+  } else if (c < 0x800) {
+    utf8 += static_cast<char>(0xC0 | (c >> 6));
+    utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    utf8 += static_cast<char>(0xE0 | (c >> 12));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return utf8;
+}
+
+// The table that the html page searches with is the folding itself, character by character.
+TEST(TextFolding, TableHoldsEveryCharacterThatFoldsToAnother) {
+  for (const Folding folding : {Folding::kCase, Folding::kUmlaut}) {
+    const std::vector<std::pair<char32_t, std::u32string>> table = FoldingTable(folding);
+    std::size_t at = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      const std::u32string expected = FoldUtf8(Utf8Of(c), folding);
+      if (expected == std::u32string(1, c)) continue;
+      ASSERT_LT(at, table.size());
+      EXPECT_EQ(table[at].first, c);
+      EXPECT_EQ(table[at].second, expected);
+      ++at;
+    }
+    EXPECT_EQ(at, table.size());
+  }
+  EXPECT_EQ(FoldingTable(Folding::kUmlaut).size(), FoldingTable().size() + 3);  // ä, ö, ü
 }
 
 }  // namespace
