@@ -175,17 +175,20 @@ TableLayout::TableLayout(std::vector<bool> rightAligned)
 
 void TableLayout::Add(std::span<const std::string> cells) {
   for (std::size_t i = 0; i < m_rightAligned.size(); ++i) {
-    m_cells.push_back(i < cells.size() ? cells[i] : std::string());
-    m_widths.push_back(DisplayWidth(m_cells.back()));
+    const std::string_view cell = i < cells.size() ? std::string_view(cells[i]) : "";
+    m_text += cell;
+    m_ends.push_back(m_text.size());
+    // A cell is part of one entry or name: far below 4 GiB.
+    m_widths.push_back(static_cast<std::uint32_t>(DisplayWidth(cell)));
   }
 }
 
 void TableLayout::Write(std::string& out, std::size_t width) const {
   const std::size_t columns = m_rightAligned.size();
-  if (columns == 0 || m_cells.empty()) return;
+  if (columns == 0 || m_ends.empty()) return;
   std::vector<std::size_t> widths(columns, 0);
   for (std::size_t i = 0; i < m_widths.size(); ++i)
-    widths[i % columns] = std::max(widths[i % columns], m_widths[i]);
+    widths[i % columns] = std::max<std::size_t>(widths[i % columns], m_widths[i]);
 
   if (width > 0) {
     // The number columns keep their width; the text columns share the rest, the widest narrowed
@@ -224,10 +227,11 @@ void TableLayout::Write(std::string& out, std::size_t width) const {
     }
   }
 
-  for (std::size_t i = 0; i < m_cells.size(); ++i) {
+  for (std::size_t i = 0; i < m_ends.size(); ++i) {
     const std::size_t column = i % columns;
     const bool last = column == columns - 1;
-    const std::string& cell = m_cells[i];
+    const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
+    const std::string_view cell = std::string_view(m_text).substr(start, m_ends[i] - start);
     std::size_t shown = m_widths[i];
     const std::size_t padding = shown < widths[column] ? widths[column] - shown : 0;
     if (m_rightAligned[column]) out.append(padding, ' ');

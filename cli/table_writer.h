@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,8 +34,11 @@ class TableLayout {
 
  private:
   std::vector<bool> m_rightAligned;
-  std::vector<std::string> m_cells;   // row after row
-  std::vector<std::size_t> m_widths;  // of each cell
+  // The cells row after row, one after another in one text (a table of a million rows costs
+  // little more than its text), with where each ends and its display width.
+  std::string m_text;
+  std::vector<std::size_t> m_ends;
+  std::vector<std::uint32_t> m_widths;
 };
 
 }  // namespace cli
