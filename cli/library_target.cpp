@@ -74,10 +74,11 @@ std::uint8_t LibraryNamed(const std::string& verb, const std::string& operand,
 }  // namespace
 
 LibrarySelection SelectLibraries(const std::string& verb, std::span<const std::string> operands,
-                                 const std::vector<std::string>& names, bool ranges) {
+                                 const CatalogueSource& names, bool ranges) {
   LibrarySelection selection;
   selection.several = operands.size() > 1;
   bool seen[256] = {};
+  std::optional<std::vector<std::string>> catalogue;  // read at the first name
   const auto add = [&](std::uint8_t number) {
     if (seen[number]) return;
     seen[number] = true;
@@ -107,7 +108,8 @@ LibrarySelection SelectLibraries(const std::string& verb, std::span<const std::s
         continue;
       }
     }
-    add(LibraryNamed(verb, operand, names));
+    if (!catalogue) catalogue = names();
+    add(LibraryNamed(verb, operand, *catalogue));
   }
   return selection;
 }

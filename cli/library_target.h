@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,17 +25,18 @@ enum class PathKind { kDirectory, kLibraryFile, kOtherFile, kMissing };
 
 // The libraries that `operands` name, in their order, each once. An operand is read as a number
 // first (ParseLibraryNumber), then as a range "3-7" of such numbers (unless `ranges` is false),
-// then as a name of the catalogue `names` (Windows-1252, indexed by number), compared whole by
-// the search folding. A number beyond 255, a range that runs backwards, and a name that names no
-// library or several are usage errors of `verb` (thrown) that name the candidates.
+// then as a name of the catalogue that `names` gives (Windows-1252, indexed by number; asked for
+// only when an operand is a name), compared whole by the search folding. A number beyond 255, a
+// range that runs backwards, and a name that names no library or several are usage errors of `verb`
+// (thrown) that name the candidates.
+using CatalogueSource = std::function<std::vector<std::string>()>;
 struct LibrarySelection {
   std::vector<std::uint8_t> numbers;
   bool several = false;  // more than one operand, or a range: rows name their library
 };
 [[nodiscard]] LibrarySelection SelectLibraries(const std::string& verb,
                                                std::span<const std::string> operands,
-                                               const std::vector<std::string>& names,
-                                               bool ranges = true);
+                                               const CatalogueSource& names, bool ranges = true);
 
 // The catalogue names of the utils directory `directory` (CatalogueNames), read through a cache of
 // their own; empty when the catalogue cannot be read.

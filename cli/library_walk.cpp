@@ -57,7 +57,8 @@ void VisitLibraries(VerbContext& context, const std::string& verb, const std::st
   if (!libraries.empty()) {
     // The libraries asked for, in their order; one without a file fails to load like any other.
     std::vector<LibraryFile> chosen;
-    for (const std::uint8_t number : SelectLibraries(verb, libraries, scan->names).numbers) {
+    for (const std::uint8_t number :
+         SelectLibraries(verb, libraries, [&] { return scan->names; }).numbers) {
       const auto found =
           std::find_if(scan->files.begin(), scan->files.end(),
                        [&](const LibraryFile& file) { return file.number == number; });

@@ -38,7 +38,7 @@ void RunDump(VerbContext& context) {
       const std::span<const std::string> libraries =
           std::span<const std::string>(options.operands).subspan(1);
       const LibrarySelection selection =
-          SelectLibraries("dump", libraries, CatalogueNamesOf(read->directory));
+          SelectLibraries("dump", libraries, [&] { return CatalogueNamesOf(read->directory); });
       if (selection.several) {
         WriteLibraryRows(context, "dump", libraries);
         return;

@@ -25,12 +25,19 @@ void RunRefs(VerbContext& context) {
     std::optional<std::uint8_t> parsed = ParseLibraryNumber(options.operands[1]);
     if (!parsed) {
       // A name: the catalogue of the target's utils directory says which library.
-      std::vector<std::string> names;
-      if (KindOfPath(options.operands[0]) == PathKind::kDirectory) {
-        names = CatalogueNamesOf(options.operands[0]);
-      } else if (KindOfPath(options.operands[0]) == PathKind::kLibraryFile) {
-        names = CatalogueNamesOf(DirectoryOfFile(options.operands[0]));
-      }
+      const auto names = [&]() -> std::vector<std::string> {
+        const std::string& target = options.operands[0];
+        switch (KindOfPath(target)) {
+          case PathKind::kDirectory:
+            return CatalogueNamesOf(target);
+          case PathKind::kLibraryFile:
+            return CatalogueNamesOf(DirectoryOfFile(target));
+          case PathKind::kOtherFile:
+          case PathKind::kMissing:
+            break;
+        }
+        return {};
+      };
       parsed = SelectLibraries("refs", std::span<const std::string>(&options.operands[1], 1), names,
                                false)
                    .numbers.front();
