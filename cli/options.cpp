@@ -222,6 +222,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
       return result;
     }
     options.verb = options.operands.empty() ? std::string() : options.operands.front();
+    if (options.verb == "help") options.verb.clear();  // "kl7 help help": the overview
     options.operands.clear();
     options.help = true;
   }

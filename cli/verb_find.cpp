@@ -6,6 +6,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <string_view>
 
 #include "cli/kl7.h"
 #include "cli/library_walk.h"
@@ -47,6 +48,25 @@ using FoldingRegex = std::basic_regex<wchar_t, FoldingTraits>;
 // A pattern's length beyond which it is refused: its compilation recurses into each group.
 constexpr std::size_t kLongestPattern = 4096;
 
+// What a regular expression's error code says, in the words of this program (the library's own
+// texts vary and name its internals).
+std::string_view RegexProblem(std::regex_constants::error_type code) {
+  namespace rc = std::regex_constants;
+  if (code == rc::error_collate) return "an unknown collating element";
+  if (code == rc::error_ctype) return "an unknown character class";
+  if (code == rc::error_escape) return "a bad escape";
+  if (code == rc::error_backref) return "a bad back-reference";
+  if (code == rc::error_brack) return "unmatched [ or ]";
+  if (code == rc::error_paren) return "unmatched ( or )";
+  if (code == rc::error_brace) return "unmatched { or }";
+  if (code == rc::error_badbrace) return "a bad {} repetition";
+  if (code == rc::error_range) return "a bad range in [...]";
+  if (code == rc::error_badrepeat) return "a repetition of nothing";
+  // The polynomial mode reports back-references as too complex.
+  if (code == rc::error_complexity) return "back-references are not supported";
+  return "too large or too complex";
+}
+
 std::wstring WideOf(std::u32string_view characters) {
   std::wstring wide;
   for (const char32_t c : characters) {
@@ -77,8 +97,8 @@ std::function<bool(const std::string&)> Matcher(const Options& options) {
                      std::to_string(kLongestPattern) + " characters"};
   }
   // The polynomial mode matches in time linear in the text (it refuses back-references, as too
-  // complex); a search
-  // is a match of the pattern with anything around it, so that the text is read once.
+  // complex); a search is a match of the pattern with anything around it, so that the text is
+  // read once.
   constexpr auto kFlags = std::regex::ECMAScript | std::regex::icase | std::regex::nosubs |
                           std::regex_constants::__polynomial;
   std::shared_ptr<FoldingRegex> regex;
@@ -87,10 +107,8 @@ std::function<bool(const std::string&)> Matcher(const Options& options) {
     regex = std::make_shared<FoldingRegex>(
         options.exact ? pattern : L"[\\s\\S]*(?:" + pattern + L")[\\s\\S]*", kFlags);
   } catch (const std::regex_error& error) {
-    const std::string why = error.code() == std::regex_constants::error_complexity
-                                ? "back-references are not supported"
-                                : error.what();
-    throw UsageError{"find: '" + text + "' is no regular expression: " + why};
+    throw UsageError{"find: '" + text +
+                     "' is no regular expression: " + std::string(RegexProblem(error.code()))};
   }
   return [regex, shownWide = std::wstring()](const std::string& shown) mutable {
     shownWide.clear();
