@@ -375,6 +375,7 @@ void RunHtmlExport(VerbContext& context) {
   const Options& options = context.CommandLine();
   // Some libraries of a directory: those and its catalogue, which the page opens with.
   std::vector<std::string> libraries(options.operands.begin() + 1, options.operands.end());
+  CheckLibraryOperands("export", options.operands[0], libraries);  // before the page is begun
   if (!libraries.empty() && KindOfPath(options.operands[0]) == PathKind::kDirectory) {
     std::string error;
     const std::optional<std::vector<LibraryFile>> files =

@@ -86,6 +86,21 @@ void VisitLibraries(VerbContext& context, const std::string& verb, const std::st
   cache.EndLoadGroup();
 }
 
+void CheckLibraryOperands(const std::string& verb, const std::string& target,
+                          std::span<const std::string> libraries) {
+  if (libraries.empty()) return;
+  switch (KindOfPath(target)) {
+    case PathKind::kLibraryFile:
+      throw UsageError{verb + ": a library number goes with a directory, not with a file"};
+    case PathKind::kDirectory:
+      (void)SelectLibraries(verb, libraries, [&] { return CatalogueNamesOf(target); });
+      return;
+    case PathKind::kOtherFile:
+    case PathKind::kMissing:
+      return;  // VisitLibraries says what it is
+  }
+}
+
 core::ReferenceOutcome FillDetail(core::LibraryCache& cache, const core::EntryText& raw,
                                   std::span<std::string> fields) {
   fields[0].clear();

@@ -49,6 +49,12 @@ void VisitLibraries(VerbContext& context, const std::string& verb, const std::st
                     bool resolve, const LibraryVisitor& visit, bool wholeDirectory = false,
                     std::span<const std::string> libraries = {});
 
+// Checks the operands `libraries` of `verb` for `target` as VisitLibraries reads them, before
+// anything is printed: a usage error (thrown) for a file target, or for a library operand that
+// names none or several.
+void CheckLibraryOperands(const std::string& verb, const std::string& target,
+                          std::span<const std::string> libraries);
+
 // What --detail adds to a row about an entry: the raw text (as written in the file, empty texts
 // in their stored form), the reference's target library and entry (empty when the text is no
 // reference) and the outcome of its resolution. Classifies through `cache`, as its loader does.

@@ -25,6 +25,7 @@ void RunExport(VerbContext& context) {
 void WriteLibraryRows(VerbContext& context, const std::string& verb,
                       std::span<const std::string> libraries) {
   const Options& options = context.CommandLine();
+  CheckLibraryOperands(verb, options.operands[0], libraries);  // before the header is written
   static constexpr std::array<Column, 8> kColumns{{
       kLibraryEntryColumns[0],
       kLibraryEntryColumns[1],

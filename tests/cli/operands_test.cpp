@@ -104,6 +104,10 @@ TEST_F(OperandsTest, ExportWritesOnlyTheLibrariesNamed) {
       {{"export", "{DIR}", "3", "Werkstöffe"}, 0, "~Straße\n2\tWerkstöffe\t1\tStahl\n", ""},
       {{"export", "{DIR}", "4"}, 1, "", "kl7: {DIR}/KL704.DAT: file not found"},
       {{"export", "{DIR}", "Niemand"}, 2, "", "'Niemand' is no library number"},
+      // A usage error prints nothing, not even a header.
+      {{"export", "-f", "csv", "{DIR}", "Niemand"}, 2, "", "'Niemand' is no library number"},
+      {{"dump", "-f", "json", "{DIR}", "1", "9-2"}, 2, "", "library range '9-2'"},
+      {{"export", "-f", "html", "{DIR}", "1", "Far"}, 2, "", "did you mean 1 Farben?"},
   });
 }
 
