@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -264,6 +265,8 @@ RowWriter::RowWriter(std::ostream& out, const Options& options, std::span<const 
 }
 
 RowWriter::~RowWriter() {
+  // Not while an error unwinds the verb: a usage error prints nothing, not even a header.
+  if (std::uncaught_exceptions() > m_exceptions) return;
   Finish();
 }
 

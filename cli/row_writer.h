@@ -4,6 +4,7 @@
 // written in large pieces.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <ostream>
 #include <span>
@@ -60,6 +61,7 @@ class RowWriter {
   bool m_anyRow = false;
   std::unique_ptr<TableLayout> m_table;  // the table format's rows, until Finish
   std::size_t m_terminalWidth;
+  int m_exceptions = std::uncaught_exceptions();  // those unwinding when the writer was made
 };
 
 // Windows-1252 bytes as UTF-8 (the same mapping as text::Cp1252ToUtf8), appended to `out`.

@@ -47,7 +47,10 @@ const std::string kLibrary3Rows =
     "3\tMaße €\t1\t" + std::string(27, 'x') + "yz\n3\tMaße €\t2\tStraße\n";
 
 TEST_F(OperandsTest, FindExitsAsGrepAndMatchesWholeTextsRegexesAndUmlauts) {
+  m_dir.WriteBytes("notes.txt", "Notizen");
   Check({
+      // A usage error prints nothing, not even json's bracket.
+      {{"find", "-f", "json", "x", "{DIR}/notes.txt"}, 2, "", "is neither a directory"},
       {{"find", "grün", "{DIR}"}, 0, kGruen, ""},
       {{"find", "nirgends", "{DIR}"}, 1, "", ""},
       {{"find", "--exact", "ROT", "{DIR}"}, 0, "1\tFarben\t1\tRot\n", ""},
