@@ -283,10 +283,8 @@ void RowWriter::Start() {
   }
   if (m_format == Format::kJson) m_buffer += '[';
   if (m_table != nullptr && m_header) {
-    std::vector<std::string> names;
     for (const Column& column : m_columns)
-      names.emplace_back(column.name);
-    m_table->Add(names);
+      m_table->Add(column.name);
   }
 }
 
@@ -337,17 +335,15 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
 void RowWriter::Row(std::span<const std::string> fields) {
   Start();
   if (m_table != nullptr) {
-    std::vector<std::string> cells(m_columns.size());
-    for (std::size_t i = 0; i < m_columns.size() && i < fields.size(); ++i) {
-      std::string_view utf8 = fields[i];
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+      std::string_view utf8 = i < fields.size() ? std::string_view(fields[i]) : "";
       if (m_columns[i].kind == ColumnKind::kText) {
         m_scratch.clear();
-        ToUtf8().Append(m_scratch, fields[i]);
+        ToUtf8().Append(m_scratch, utf8);
         utf8 = m_scratch;
       }
-      AppendTableCell(cells[i], utf8);
+      m_table->Add(utf8);
     }
-    m_table->Add(cells);
     return;
   }
   const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
@@ -381,8 +377,8 @@ void RowWriter::Finish() {
   m_finished = true;
   Start();
   if (m_format == Format::kJson) m_buffer += m_anyRow ? "\n]\n" : "]\n";
-  if (m_table != nullptr) m_table->Write(m_buffer, m_terminalWidth);
   Flush();
+  if (m_table != nullptr) m_table->Write(m_out, m_terminalWidth);
   m_out.flush();
 }
 

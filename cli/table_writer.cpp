@@ -61,6 +61,7 @@ bool InRanges(const Range (&ranges)[N], char32_t c) {
 }
 
 std::size_t CharacterWidth(char32_t c) {
+  if (c < 0x0300) return 1;  // nothing before the combining marks is narrow or wide otherwise
   if (InRanges(kZeroWidth, c)) return 0;
   return InRanges(kWide, c) ? 2 : 1;
 }
@@ -126,6 +127,11 @@ std::size_t DisplayWidth(std::string_view utf8) {
   std::size_t width = 0;
   std::size_t at = 0;
   while (at < utf8.size()) {
+    if (static_cast<std::uint8_t>(utf8[at]) < 0x80) {  // ASCII, most of any text
+      ++width;
+      ++at;
+      continue;
+    }
     const auto [c, length] = Decode(utf8.substr(at));
     if (length == 0) {
       ++width;
@@ -142,6 +148,12 @@ void AppendTableCell(std::string& out, std::string_view utf8) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::size_t at = 0;
   while (at < utf8.size()) {
+    const auto lead = static_cast<std::uint8_t>(utf8[at]);
+    if (lead >= 0x20 && lead < 0x7F && lead != '\\') {  // printable ASCII, most of any text
+      out += static_cast<char>(lead);
+      ++at;
+      continue;
+    }
     const auto [c, length] = Decode(utf8.substr(at));
     if (length == 0) {
       const auto byte = static_cast<std::uint8_t>(utf8[at++]);
@@ -173,17 +185,19 @@ void AppendTableCell(std::string& out, std::string_view utf8) {
 TableLayout::TableLayout(std::vector<bool> rightAligned)
     : m_rightAligned(std::move(rightAligned)) {}
 
-void TableLayout::Add(std::span<const std::string> cells) {
-  for (std::size_t i = 0; i < m_rightAligned.size(); ++i) {
-    const std::string_view cell = i < cells.size() ? std::string_view(cells[i]) : "";
-    m_text += cell;
-    m_ends.push_back(m_text.size());
-    // A cell is part of one entry or name: far below 4 GiB.
-    m_widths.push_back(static_cast<std::uint32_t>(DisplayWidth(cell)));
-  }
+void TableLayout::Add(std::string_view utf8) {
+  const std::size_t start = m_text.size();
+  AppendTableCell(m_text, utf8);
+  m_ends.push_back(m_text.size());
+  // A cell is part of one entry or name: far below 4 GiB.
+  m_widths.push_back(
+      static_cast<std::uint32_t>(DisplayWidth(std::string_view(m_text).substr(start))));
 }
 
-void TableLayout::Write(std::string& out, std::size_t width) const {
+void TableLayout::Write(std::ostream& stream, std::size_t width) const {
+  constexpr std::size_t kPiece = std::size_t{1} << 16;
+  std::string out;
+  out.reserve(2 * kPiece);
   const std::size_t columns = m_rightAligned.size();
   if (columns == 0 || m_ends.empty()) return;
   std::vector<std::size_t> widths(columns, 0);
@@ -246,11 +260,16 @@ void TableLayout::Write(std::string& out, std::size_t width) const {
       while (!out.empty() && out.back() == ' ')
         out.pop_back();
       out += '\n';
+      if (out.size() >= kPiece) {
+        stream.write(out.data(), static_cast<std::streamsize>(out.size()));
+        out.clear();
+      }
     } else {
       if (!m_rightAligned[column]) out.append(widths[column] - shown, ' ');
       out.append(kGap, ' ');
     }
   }
+  stream.write(out.data(), static_cast<std::streamsize>(out.size()));
 }
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,12 +26,13 @@ class TableLayout {
   // `rightAligned` tells for each column whether it holds numbers (aligned right, never cut).
   explicit TableLayout(std::vector<bool> rightAligned);
 
-  // One row of cells made by AppendTableCell; the first row added is the header.
-  void Add(std::span<const std::string> cells);
+  // The next cell, row after row (the first row is the header): `utf8` as AppendTableCell shows
+  // it.
+  void Add(std::string_view utf8);
 
-  // The table, appended to `out`. With a `width` (a terminal's columns, 0 for none) the text
-  // columns are narrowed until a row fits, and cells longer than their column end in "…".
-  void Write(std::string& out, std::size_t width) const;
+  // The table, written to `out` in large pieces. With a `width` (a terminal's columns, 0 for none)
+  // the text columns are narrowed until a row fits, and cells longer than their column end in "…".
+  void Write(std::ostream& out, std::size_t width) const;
 
  private:
   std::vector<bool> m_rightAligned;
