@@ -9,6 +9,8 @@
 //                                of 6,250 small fragments
 //       <dir>/deep/DEEP.DAT: a key whose index is 100,000 pages deep, each page the only child of
 //                            the one before it
+//       <dir>/web: 256 libraries of 4,096 references each, entry k of every library to entry k of
+//                  library k modulo 256
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -120,6 +122,13 @@ int Write(const fs::path& root) {
 
   WriteShared(root / "shared");
   WriteDeep(root / "deep");
+
+  for (int n = 0; n < 256; ++n) {
+    LibraryContents web;
+    for (int k = 1; k <= 4096; ++k)
+      web.texts.push_back("LIB[" + std::to_string(k % 256) + "," + std::to_string(k) + "]");
+    WriteLibrary(root / "web", static_cast<std::uint8_t>(n), std::move(web));
+  }
   return 0;
 }
 

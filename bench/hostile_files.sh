@@ -34,6 +34,9 @@ amplify=$(bytes "$dir"/amplify/*.DAT)
 row "dump: 65,535 x LIB[1,1] into 4,073 bytes" "$amplify" "$kl7" dump "$dir/amplify" 0
 row "export: the same" "$amplify" "$kl7" export "$dir/amplify"
 row "find: the same" "$amplify" "$kl7" find T "$dir/amplify"
+row "export --format html: the same" "$amplify" sh -c '"$1" export --format html "$2" > "$3"' \
+  sh "$kl7" "$dir/amplify" "$dir/page.html"
+printf '%-44s %14s\n' "  (the page's bytes)" "$(bytes "$dir/page.html")"
 row "dump: 65,535 refs into a damaged file" "$(bytes "$dir"/damaged/*.DAT)" \
   "$kl7" dump "$dir/damaged" 0
 row "dump: 65,535 refs into a missing file" "$(bytes "$dir"/missing/KL700.DAT)" \
@@ -42,6 +45,9 @@ row "records: 8,000 chains sharing one" "$(bytes "$dir"/shared/SHARED.DAT)" \
   "$kl7" records "$dir/shared/SHARED.DAT"
 row "verify: an index 100,000 pages deep" "$(bytes "$dir"/deep/DEEP.DAT)" \
   "$kl7" verify "$dir/deep/DEEP.DAT"
+web=$(bytes "$dir"/web/*.DAT)
+row "export: 256 libraries x 4,096 cross-refs" "$web" "$kl7" export "$dir/web"
+row "check: the same" "$web" "$kl7" check "$dir/web"
 row "info: 1 GiB of zeros dated tomorrow" "$(bytes "$dir/zeros.DAT")" "$kl7" info "$dir/zeros.DAT"
 if [ -x "$viewer" ]; then
   row "kl7view: the catalogue of 65,535 x LIB[1,1]" "$amplify" \

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Whole-process timing of kl7 as a script sees it: `kl7 export` of 256 libraries of 1,000 entries
-# (and refs --all, export --format html and --detail, and diff on them) and `kl7 dump` of one
+# (and refs --all, export --format html and --detail, find in each of its modes, and diff on them) and `kl7 dump` of one
 # 65,535-entry library (every 10th entry a reference), against cat of the files each command reads.
 # Prints the median wall time of several runs (after one warm-up).
 # Usage: bench/kl7_whole_process.sh <build dir> [runs]
@@ -35,7 +35,7 @@ many_files=$(ls "$dir"/many/KL7*.DAT)
 cat_many=$(time_ms cat $many_files)
 # shellcheck disable=SC2086
 in_many=$(bytes $many_files)
-for format in text csv json; do
+for format in text csv json table; do
   out=$("$kl7" export "$dir/many" --format "$format" | wc -c)
   row "export 256x1000 --format $format" "$cat_many" \
     "$(time_ms "$kl7" export "$dir/many" --format "$format")" "$in_many" "$out"
@@ -50,6 +50,18 @@ for command in "refs --all" "export --format html" "export --detail"; do
   # shellcheck disable=SC2086
   row "$command 256x1000" "$cat_many" "$(time_ms "$kl7" $command "$dir/many")" "$in_many" "$out"
 done
+# find: substrings, German folding and a regular expression, each matching some entries (the
+# regular expression is matched in libstdc++'s polynomial mode: linear, but several times slower).
+for command in "find zubehör" "find --umlaut zubehoer" "find --regex ^eintrag.1[0-9]*.der"; do
+  # shellcheck disable=SC2086
+  out=$("$kl7" $command "$dir/many" | wc -c)
+  # shellcheck disable=SC2086
+  row "$command 256x1000" "$cat_many" "$(time_ms "$kl7" $command "$dir/many")" "$in_many" "$out"
+done
+whole=$("$kl7" dump "$dir/many" 1 | head -n 1 | cut -f 2 | tr '[:lower:]' '[:upper:]')
+out=$("$kl7" find --exact "$whole" "$dir/many" | wc -c)
+row "find --exact (one text) 256x1000" "$cat_many" \
+  "$(time_ms "$kl7" find --exact "$whole" "$dir/many")" "$in_many" "$out"
 out=$("$kl7" diff "$dir/many" "$dir/many" | wc -c)
 row "diff 256x1000 itself" "$cat_many" "$(time_ms "$kl7" diff "$dir/many" "$dir/many")" \
   "$in_many" "$out"

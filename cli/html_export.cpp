@@ -2,15 +2,23 @@
 // script draws the catalogue, one library, or the rows a search finds.
 #include "cli/html_export.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
-#include "cli/case_folding.h"
+#include "cli/library_access.h"
+#include "cli/library_target.h"
 #include "cli/library_walk.h"
 #include "cli/row_writer.h"
 #include "libfile/record_manager.h"
+#include "libraries/text_folding.h"
 
 namespace cli {
 
@@ -30,13 +38,17 @@ header a { white-space: nowrap; }
 #search { flex: 1 1 12em; min-width: 8em; font-size: 1em; padding: 0.3em; }
 main { padding: 0.5em; }
 h1 { font-size: 1.2em; margin: 0.3em 0; }
+h1, .name, nav.step a { overflow-wrap: break-word; }
+nav.step { display: flex; flex-wrap: wrap; justify-content: space-between; gap: 0.5em; margin: 0.3em 0; }
+th { font-weight: normal; color: #555; font-size: 0.85em; }
+mark { background: #fe6; color: inherit; }
 table { border-collapse: collapse; width: 100%; }
 td, th { border-bottom: 1px solid #ddd; padding: 0.2em 0.4em; vertical-align: top; text-align: left; }
 td.num { text-align: right; white-space: nowrap; width: 1%; }
 td.text { white-space: pre-wrap; overflow-wrap: anywhere; }
 td.used { font-size: 0.85em; }
 tr:target, tr.target { background: #ffd; }
-@media print { header, p.pages { display: none; } tr { break-inside: avoid; } }
+@media print { header, p.pages, nav.step { display: none; } tr { break-inside: avoid; } }
 </style>
 <script>window.kl7Errors = []; window.addEventListener("error", function (e) { window.kl7Errors.push(String(e.message)); });</script>
 </head>
@@ -52,8 +64,14 @@ constexpr std::string_view kPageTail = R"HTML(</script>
   const data = JSON.parse(document.getElementById("kl7-data").textContent);
   const libraries = new Map();
   const usedBy = new Map();  // "n,k" -> [[library, entry], ...]
+  // A resolved reference's text is [own text and joint, target number(, the target's text where
+  // the number first appears)]: each target text is in the data once.
+  const targets = [];
   for (const library of data.libraries) {
     libraries.set(library.n, library);
+    for (const text of library.texts) {
+      if (typeof text !== "string" && text.length > 2) targets[text[1]] = text[2];
+    }
     library.refIndex = new Map();
     for (const [entry, targetLibrary, targetEntry] of library.refs) {
       library.refIndex.set(entry, [targetLibrary, targetEntry]);
@@ -62,38 +80,52 @@ constexpr std::string_view kPageTail = R"HTML(</script>
       usedBy.get(key).push([library.n, entry]);
     }
   }
-  // The folding of kl7 find: the same rules, applied to the search text.
-  function foldCharacter(c) {
-    if ((c >= 0x41 && c <= 0x5A) || (c >= 0xC0 && c <= 0xDE && c !== 0xD7)) return String.fromCodePoint(c + 0x20);
-    switch (c) {
-      case 0xDF: case 0x1E9E: return "ss";
-      case 0x152: case 0x160: case 0x17D: case 0x191: return String.fromCodePoint(c + 1);
-      case 0x178: return "\u00FF";
-      case 0xB5: case 0x39C: return "\u03BC";
-      case 0x17F: return "s";
-      case 0x212A: return "k";
-      case 0x212B: return "\u00E5";
-      case 0xFB00: return "ff";
-      case 0xFB01: return "fi";
-      case 0xFB02: return "fl";
-      case 0xFB03: return "ffi";
-      case 0xFB04: return "ffl";
-      case 0xFB05: case 0xFB06: return "st";
-    }
-    return String.fromCodePoint(c);
+  function textOf(library, k) {
+    const text = library.texts[k - 1];
+    return typeof text === "string" ? text : text[0] + targets[text[1]];
   }
+  window.kl7Text = (n, k) => textOf(libraries.get(n), k);
+  // The folding of kl7 find, as its table in the data (every character that folds to another).
+  const foldings = new Map(Object.entries(data.fold));
   function fold(text) {
     let out = "";
-    for (const character of text) out += foldCharacter(character.codePointAt(0));
+    for (const character of text) out += foldings.get(character) ?? character;
     return out;
+  }
+  // `text` as markup with each occurrence of the folded `needle` marked: the characters whose
+  // foldings it covers, whole.
+  function highlighted(text, needle) {
+    const characters = Array.from(text);
+    let folded = "";
+    const owner = [];  // for each code unit of `folded`, the character it came from
+    characters.forEach((character, i) => {
+      const f = foldings.get(character) ?? character;
+      folded += f;
+      for (let u = 0; u < f.length; ++u) owner.push(i);
+    });
+    const marked = new Array(characters.length).fill(false);
+    if (needle.length > 0) {
+      for (let at = folded.indexOf(needle); at >= 0; at = folded.indexOf(needle, at + needle.length)) {
+        for (let u = at; u < at + needle.length; ++u) marked[owner[u]] = true;
+      }
+    }
+    let html = "";
+    let open = false;
+    characters.forEach((character, i) => {
+      if (marked[i] !== open) { html += open ? "</mark>" : "<mark>"; open = marked[i]; }
+      html += escape(character);
+    });
+    return open ? html + "</mark>" : html;
   }
   window.kl7Fold = fold;
   const escapes = { "&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;", "'": "&#39;" };
   function escape(text) { return String(text).replace(/[&<>"']/g, (c) => escapes[c]); }
   function anchor(n, k) { return "L" + n + "E" + k; }
   function libraryTitle(library) { return library.n + " " + library.name; }
+  // The libraries in number order, for the previous and next links.
+  const ordered = Array.from(libraries.values()).sort((a, b) => a.n - b.n);
   function textCell(library, k) {
-    const text = escape(library.texts[k - 1]);
+    const text = escape(textOf(library, k));
     const target = library.refIndex.get(k);
     if (target && libraries.has(target[0]) && target[1] >= 1 && target[1] <= libraries.get(target[0]).texts.length) {
       return '<a class="ref" href="#' + anchor(target[0], target[1]) + '">' + text + "</a>";
@@ -103,15 +135,21 @@ constexpr std::string_view kPageTail = R"HTML(</script>
   function usedCell(library, k) {
     const users = usedBy.get(library.n + "," + k);
     if (!users) return "";
-    return users.map(([n, e]) => '<a class="back" href="#' + anchor(n, e) + '">' + n + "," + e + "</a>").join(" ");
+    return users.map(([n, e]) => '<a class="back" href="#' + anchor(n, e) + '" aria-label="Bibliothek ' + n +
+      ", Eintrag " + e + '">' + n + "," + e + "</a>").join(" ");
+  }
+  // A table's header row: the columns' names, for the eye and for screen readers.
+  function heads(names) {
+    return "<thead><tr>" + names.map((name) => '<th scope="col">' + name + "</th>").join("") + "</tr></thead>";
   }
   const view = document.getElementById("view");
   const search = document.getElementById("search");
   function showCatalogue() {
     const rows = data.libraries.map((library) =>
-      '<tr><td class="num">' + library.n + '</td><td class="text"><a href="#L' + library.n + '">' +
+      '<tr><td class="num">' + library.n + '</td><td class="name"><a href="#L' + library.n + '">' +
       escape(library.name || "") + '</a></td><td class="num">' + library.texts.length + "</td></tr>");
-    view.innerHTML = "<h1>Bibliotheksnamen</h1><table><tbody>" + rows.join("") + "</tbody></table>";
+    view.innerHTML = "<h1>Bibliotheksnamen</h1><table>" + heads(["Nr.", "Name", "Eintr\u00E4ge"]) + "<tbody>" +
+      rows.join("") + "</tbody></table>";
     document.body.dataset.library = "";
     shown = null;
   }
@@ -135,8 +173,13 @@ constexpr std::string_view kPageTail = R"HTML(</script>
         first + "\u2013" + last + " / " + total +
         (last < total ? ' <a class="page" href="#' + anchor(library.n, last + 1) + '">\u00BB</a>' : "") + "</p>";
     }
-    view.innerHTML = "<h1>" + escape(libraryTitle(library)) + "</h1>" + pages + "<table><tbody>" +
-      rows.join("") + "</tbody></table>";
+    const at = ordered.indexOf(library);
+    const step = (other, rel, label) => other ? '<a rel="' + rel + '" class="' + rel + '" href="#L' + other.n + '">' +
+      label.replace("%", escape(libraryTitle(other))) + "</a>" : "<span></span>";
+    const nav = '<nav class="step" aria-label="Bibliotheken">' + step(ordered[at - 1], "prev", "\u00AB %") +
+      step(ordered[at + 1], "next", "% \u00BB") + "</nav>";
+    view.innerHTML = '<h1 class="name">' + escape(libraryTitle(library)) + "</h1>" + nav + pages + "<table>" +
+      heads(["Nr.", "Text", "Verwendet von"]) + "<tbody>" + rows.join("") + "</tbody></table>";
     document.body.dataset.library = String(library.n);
     shown = { library: library, entry: entry, partial: first > 1 || last < total };
     if (entry) {
@@ -155,35 +198,67 @@ constexpr std::string_view kPageTail = R"HTML(</script>
     expandedForPrint = false;
     route();
   });
+  // The folded texts, made at the first search: a reference's own text and its target's apart,
+  // each target's once.
+  let foldedTargets = null;
+  function foldAll() {
+    foldedTargets = targets.map(fold);
+    for (const library of data.libraries) {
+      library.folded = library.texts.map((text) => typeof text === "string" ? fold(text) : fold(text[0]));
+    }
+  }
+  function matches(library, k, needle) {
+    const text = library.texts[k - 1];
+    const own = library.folded[k - 1];
+    if (own.includes(needle)) return true;
+    if (typeof text === "string") return false;
+    const target = foldedTargets[text[1]];
+    if (target.includes(needle)) return true;
+    // A match across the joint: the end of one and the start of the other.
+    const reach = needle.length - 1;
+    return reach > 0 && (own.slice(-reach) + target.slice(0, reach)).includes(needle);
+  }
   function showMatches(needle) {
     const folded = fold(needle);
+    if (foldedTargets === null) foldAll();
     const rows = [];
     for (const library of data.libraries) {
-      for (let k = 1; k <= library.folded.length; ++k) {
-        if (!library.folded[k - 1].includes(folded)) continue;
+      for (let k = 1; k <= library.texts.length; ++k) {
+        if (!matches(library, k, folded)) continue;
         rows.push('<tr class="match"><td class="num"><a href="#' + anchor(library.n, k) + '">' + library.n + "," + k +
-          '</a></td><td class="text">' + escape(library.name || "") + '</td><td class="text">' +
-          escape(library.texts[k - 1]) + "</td></tr>");
+          '</a></td><td class="name">' + escape(library.name || "") + '</td><td class="text">' +
+          highlighted(textOf(library, k), folded) + "</td></tr>");
       }
     }
-    view.innerHTML = "<h1>" + rows.length + " Treffer</h1><table><tbody>" + rows.join("") + "</tbody></table>";
+    view.innerHTML = "<h1>" + rows.length + " Treffer</h1><table>" + heads(["Stelle", "Bibliothek", "Text"]) +
+      "<tbody>" + rows.join("") + "</tbody></table>";
     document.body.dataset.library = "";
     shown = null;
   }
+  // The search is kept in the address (#search=...), so that a reload or a shared link keeps it.
+  function searchInAddress() {
+    if (!location.hash.startsWith("#search=")) return null;
+    const coded = location.hash.slice("#search=".length);
+    try { return decodeURIComponent(coded); } catch (e) { return coded; }
+  }
   function route() {
     const match = /^#L(\d+)(?:E(\d+))?$/.exec(location.hash);
+    const searched = searchInAddress();
     if (match && libraries.has(Number(match[1]))) {
       search.value = "";
       showLibrary(libraries.get(Number(match[1])), match[2] ? Number(match[2]) : 0);
-    } else if (search.value !== "") {
-      showMatches(search.value);
+    } else if (searched !== null && searched !== "") {
+      search.value = searched;
+      showMatches(searched);
     } else {
+      search.value = "";
       showCatalogue();
     }
   }
   search.addEventListener("input", () => {
-    if (search.value === "") { route(); return; }
-    showMatches(search.value);
+    // The address follows the search without a history entry per key.
+    history.replaceState(null, "", search.value === "" ? "#catalogue" : "#search=" + encodeURIComponent(search.value));
+    route();
   });
   window.addEventListener("hashchange", route);
   route();
@@ -193,77 +268,209 @@ constexpr std::string_view kPageTail = R"HTML(</script>
 </html>
 )HTML";
 
-// `text` (Windows-1252) as a JSON string literal, with "<" written as \u003c so that no text can
-// end the data's script element.
-void AppendText(std::string& out, std::string_view cp1252, std::string& scratch) {
-  scratch.clear();
-  AppendCp1252AsUtf8(scratch, cp1252);
-  const std::size_t start = out.size();
-  AppendJsonString(out, scratch);
-  for (std::size_t at = out.find('<', start); at != std::string::npos; at = out.find('<', at)) {
-    out.replace(at, 1, "\\u003c");
+// UTF-8 of characters of the Basic Multilingual Plane (all that the folding table holds).
+std::string Utf8Of(std::u32string_view characters) {
+  std::string utf8;
+  for (const char32_t c : characters) {
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
   }
+  return utf8;
 }
+
+// Page text is collected in a buffer written out whenever it holds this much: the page is
+// streamed, never held whole.
+constexpr std::size_t kFlushBytes = std::size_t{1} << 16;
+
+class PageWriter {
+ public:
+  explicit PageWriter(std::ostream& out) : m_out(out) { m_buffer.reserve(2 * kFlushBytes); }
+
+  void Append(std::string_view text) {
+    m_buffer.append(text);
+    FlushWhenFull();
+  }
+  void Number(std::uint64_t value) { Append(std::to_string(value)); }
+
+  // `cp1252` as a JSON string literal, with "<" written as \u003c so that no text can end the
+  // data's script element. One pass over the text.
+  void Text(std::string_view cp1252) {
+    m_utf8.clear();
+    AppendCp1252AsUtf8(m_utf8, cp1252);
+    m_json.clear();
+    AppendJsonString(m_json, m_utf8);
+    std::size_t from = 0;
+    for (std::size_t at = m_json.find('<'); at != std::string::npos; at = m_json.find('<', from)) {
+      m_buffer.append(m_json, from, at - from);
+      m_buffer += "\\u003c";
+      from = at + 1;
+    }
+    m_buffer.append(m_json, from);
+    FlushWhenFull();
+  }
+
+  void Finish() {
+    m_out << m_buffer;
+    m_buffer.clear();
+    m_out.flush();
+  }
+
+ private:
+  void FlushWhenFull() {
+    if (m_buffer.size() < kFlushBytes) return;
+    m_out << m_buffer;
+    m_buffer.clear();
+  }
+
+  std::ostream& m_out;
+  std::string m_buffer;
+  std::string m_utf8;
+  std::string m_json;
+};
+
+// The texts that resolved references show after their own: each goes into the page once, with a
+// number that every later reference to it names. Kept per target library for the list it was
+// read from, so that a list read anew never takes a number given to an older text.
+class TargetTexts {
+ public:
+  // The number of entry `entry` of `list` (library `library`), and whether it is new (its text
+  // not yet in the page).
+  std::pair<std::uint32_t, bool> Number(std::uint8_t library,
+                                        const std::shared_ptr<const core::tcodelist>& list,
+                                        std::size_t entry) {
+    Known& known = m_known[library];
+    if (known.list != list) {
+      known.list = list;
+      known.numbers.clear();
+    }
+    const auto [it, added] = known.numbers.try_emplace(static_cast<std::uint32_t>(entry), m_next);
+    if (added) ++m_next;
+    return {it->second, added};
+  }
+
+ private:
+  struct Known {
+    std::shared_ptr<const core::tcodelist> list;
+    std::unordered_map<std::uint32_t, std::uint32_t> numbers;
+  };
+  std::array<Known, 256> m_known;
+  std::uint32_t m_next = 0;
+};
 
 }  // namespace
 
+// The page's data: per library its number, name, texts and resolving references. A text is a
+// string, or for a resolved reference [own text and joint, target number] with the target's text
+// added as a third element where that number first appears; the page's script joins them. Each
+// text is written once, so the page grows with the files read, not with the references into them.
 void RunHtmlExport(VerbContext& context) {
   const Options& options = context.CommandLine();
-  std::string page(kPageHead);
-  page += "{\"libraries\":[";
-  std::string scratch;
+  // Some libraries of a directory: those and its catalogue, which the page opens with.
+  std::vector<std::string> libraries(options.operands.begin() + 1, options.operands.end());
+  CheckLibraryOperands("export", options.operands[0], libraries);  // before the page is begun
+  if (!libraries.empty() && KindOfPath(options.operands[0]) == PathKind::kDirectory) {
+    std::string error;
+    const std::optional<std::vector<LibraryFile>> files =
+        FindLibraryFiles(options.operands[0], error);
+    if (files && !files->empty() && files->front().number == 0)
+      libraries.insert(libraries.begin(), "0");
+  }
+  PageWriter page(context.Out());
+  page.Append(kPageHead);
+  // The search's folding, as a table that the page's script applies to the search text and the
+  // texts: the rules of kl7 find, from its own code.
+  page.Append("{\"fold\":{");
+  std::string json;
+  bool firstFolding = true;
+  for (const auto& [character, folded] : core::FoldingTable()) {
+    json.clear();
+    if (!firstFolding) json += ',';
+    firstFolding = false;
+    AppendJsonString(json, Utf8Of(std::u32string(1, character)));
+    json += ':';
+    AppendJsonString(json, Utf8Of(folded));
+    page.Append(json);
+  }
+  page.Append("},\"libraries\":[");
   std::string text;
   bool firstLibrary = true;
+  TargetTexts targets;
+  std::vector<std::array<std::uint32_t, 3>> references;
   libfile::NativeRecordManager manager;
   VisitLibraries(
       context, "export", options.operands[0], options.resolve,
       [&](std::uint8_t number, const std::string& name, const core::tcodelist& list,
           core::LibraryCache& cache) {
-        if (!firstLibrary) page += ",\n";
+        page.Append(firstLibrary ? "\n{\"n\":" : ",\n{\"n\":");
         firstLibrary = false;
-        page += "{\"n\":" + std::to_string(number) + ",\"name\":";
-        AppendText(page, name, scratch);
-        page += ",\"texts\":[";
-        for (std::size_t k = 1; k < list.Count(); ++k) {
-          if (k > 1) page += ',';
-          text.clear();
-          list[k].AppendTo(text);
-          AppendText(page, text, scratch);
-        }
-        page += "],\"folded\":[";
-        for (std::size_t k = 1; k < list.Count(); ++k) {
-          if (k > 1) page += ',';
-          text.clear();
-          list[k].AppendTo(text);
-          const std::string folded = FoldedUtf8(text);
-          const std::size_t start = page.size();
-          AppendJsonString(page, folded);
-          for (std::size_t at = page.find('<', start); at != std::string::npos;
-               at = page.find('<', at)) {
-            page.replace(at, 1, "\\u003c");
-          }
-        }
+        page.Number(number);
+        page.Append(",\"name\":");
+        page.Text(name);
+        page.Append(",\"texts\":[");
         // The references that resolve, from the resolver's own classification of the raw texts.
-        page += "],\"refs\":[";
-        bool firstReference = true;
-        if (const std::shared_ptr<const core::tcodelist> raw = RawList(cache, manager, number)) {
-          for (std::size_t k = 1; k < raw->Count(); ++k) {
-            const core::EntryText entry = (*raw)[k];
-            if (!entry.head.starts_with("LIB")) continue;
-            const core::LibraryCache::Resolution resolution =
-                cache.ClassifyReference(entry.String());
-            if (resolution.outcome != core::ReferenceOutcome::kResolved) continue;
-            if (!firstReference) page += ',';
-            firstReference = false;
-            page += '[' + std::to_string(k) + ',' + std::to_string(resolution.reference.library) +
-                    ',' + std::to_string(resolution.reference.entry) + ']';
+        references.clear();
+        const std::shared_ptr<const core::tcodelist> raw = RawList(cache, manager, number);
+        for (std::size_t k = 1; k < list.Count(); ++k) {
+          if (k > 1) page.Append(",");
+          const core::EntryText shown = list[k];
+          core::LibraryCache::Resolution resolution;
+          if (raw != nullptr && k < raw->Count() && (*raw)[k].head.starts_with("LIB")) {
+            resolution = cache.ClassifyReference((*raw)[k].String());
           }
+          const bool resolved = resolution.outcome == core::ReferenceOutcome::kResolved;
+          if (resolved) {
+            references.push_back({static_cast<std::uint32_t>(k),
+                                  static_cast<std::uint32_t>(resolution.reference.library),
+                                  static_cast<std::uint32_t>(resolution.reference.entry)});
+          }
+          // A shown text that ends in a view of the target's text names it instead of repeating it.
+          const bool joined = resolved && resolution.target.tail.empty() && !shown.tail.empty() &&
+                              shown.tail.data() == resolution.target.head.data() &&
+                              shown.tail.size() == resolution.target.head.size();
+          if (!joined) {
+            text.clear();
+            shown.AppendTo(text);
+            page.Text(text);
+            continue;
+          }
+          const auto [id, added] =
+              targets.Number(static_cast<std::uint8_t>(resolution.reference.library),
+                             resolution.list, static_cast<std::size_t>(resolution.reference.entry));
+          page.Append("[");
+          page.Text(shown.head);
+          page.Append(",");
+          page.Number(id);
+          if (added) {
+            page.Append(",");
+            page.Text(shown.tail);
+          }
+          page.Append("]");
         }
-        page += "]}";
-      });
-  page += "]}";
-  page += kPageTail;
-  context.Out() << page;
+        page.Append("],\"refs\":[");
+        for (std::size_t i = 0; i < references.size(); ++i) {
+          const auto& [entry, library, target] = references[i];
+          page.Append(i == 0 ? "[" : ",[");
+          page.Number(entry);
+          page.Append(",");
+          page.Number(library);
+          page.Append(",");
+          page.Number(target);
+          page.Append("]");
+        }
+        page.Append("]}");
+      },
+      false, libraries);
+  page.Append("]}");
+  page.Append(kPageTail);
+  page.Finish();
 }
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli/status_text.h"
+#include "cli/verb_help.h"
 #include "cli/verbs.h"
 
 #ifndef KL7_VERSION
@@ -18,7 +19,8 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kHelp =
-    R"HELP(Usage: kl7 VERB [OPTION]... OPERAND...
+    R"HELP(Usage: kl7 [OPTION]... VERB [OPTION]... OPERAND...
+       kl7 help [VERB], kl7 VERB --help: one verb's usage, options, exit status
 Shows the libraries (KL7xx.DAT record files) of a utils directory as the
 viewer shows them. Never writes to a library or its directory.
 
@@ -28,15 +30,20 @@ Verbs:
                     (layout, DataLength or L, H and records per entry, entries)
   list DIR          one row per library file in DIR: number, hex, file,
                     layout, entries, catalogue name, status and its meaning
-  dump TARGET [N]   the entries of one library as the viewer shows them;
-                    TARGET is a utils directory (N: library number, 26, 0x1A
-                    or $1A, 0 to 255, default 0) or a KL7xx.DAT file (then
-                    without N)
-  export TARGET     the entries of every library of TARGET (a utils directory,
-                    or one KL7xx.DAT file), with number and name; with
-                    --format html one self-contained web page of them
+  dump TARGET [N]...
+                    the entries of one library as the viewer shows them;
+                    TARGET is a utils directory (N: the library, default 0)
+                    or a KL7xx.DAT file (then without N); of several
+                    libraries export's rows
+  export TARGET [N]...
+                    the entries of every library of TARGET (a utils directory,
+                    or one KL7xx.DAT file), or of the libraries N, with
+                    number and name; with --format html one self-contained
+                    web page of them
   find TEXT TARGET  the entries of any library of TARGET whose shown text
                     contains TEXT, compared by Unicode case folding
+                    (--exact: is TEXT; --regex: matches TEXT; --umlaut: ue,
+                    oe, ae, ss also for ü, ö, ä, ß)
   check PATH...     validates library files and utils directories: files that
                     do not load (and why), entries the loader marked, entry
                     counts beyond 65,535, catalogue names without a file,
@@ -55,22 +62,31 @@ Verbs:
                     each entry whose text (as written; --resolved: as shown)
                     differs between two utils directories
 
-Options:
-  --format FORMAT   text (default: tab-separated, no header), tsv (with
-                    header), csv (RFC 4180, with header), json (one array)
-                    or jsonl (one object a line); text and tsv write tab,
+A library N is a number 0 to 255 (26, 0x1A or $1A), a range (3-7; dump and
+export) or a name of the catalogue (as find compares, the whole name).
+
+Options (before or after the verb):
+  -f, --format FORMAT
+                    text (default: tab-separated, no header), tsv (with
+                    header), csv (RFC 4180, with header), json (one array),
+                    jsonl (one object a line) or table (aligned columns with
+                    a header, cut with "…" to a terminal's width, and only
+                    there); text, tsv and table write tab,
                     newline, CR and backslash as \t \n \r \\; export also
                     html (one page: catalogue, one library at a time,
                     references as links both ways, search as find folds)
-  --no-header       csv and tsv without the header row
+  --no-header       csv, tsv and table without the header row
   --encoding ENC    utf-8 (default) or cp1252: entry texts as the file's bytes
                     (text, tsv and csv only)
   --no-resolve      dump, export: references as written, not resolved
-  --detail          dump, export: add raw text, target library and entry, and
+  -d, --detail      dump, export: add raw text, target library and entry, and
                     the outcome of the reference's resolution
   --all             refs: every reference, not those into one library
-  --resolved        diff: compare the texts as shown, references resolved
+  -r, --resolved    diff: compare the texts as shown, references resolved
   --raw             records: the records' bytes one after another
+  --exact, --regex, --umlaut
+                    find: see above (--regex: ECMAScript, letter case
+                    ignored, no back-references)
   -h, --help        this help
   --version         the version
 
@@ -99,6 +115,8 @@ Exit status:
      directory holds no library file, check or verify found a problem, or
      the output failed
   2  usage error (one line on stderr)
+find (as grep): 0 something matched and every library was read, 1 nothing
+  matched, 2 usage error or a library that could not be read
 diff: 0 the two are the same, 1 they differ (a library that one side cannot
   read is a difference, and a line on stderr), 2 usage error or a directory
   that cannot be listed or holds no library file
@@ -122,15 +140,18 @@ void VerbContext::Note(std::string_view path, std::string_view message) {
   m_err << "kl7: " << path << ": " << message << '\n';
 }
 
-int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
+int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
+        std::size_t terminalWidth) {
   const ParsedCommandLine parsed = ParseCommandLine(arguments);
   if (!parsed.error.empty()) {
     err << "kl7: " << parsed.error << " (see kl7 --help)\n";
     return kExitUsage;
   }
-  const Options& options = parsed.options;
+  Options options = parsed.options;
+  options.terminalWidth = terminalWidth;
   if (options.help) {
-    out << kHelp << std::flush;
+    const std::string_view verbHelp = VerbHelp(options.verb);
+    out << (verbHelp.empty() ? kHelp : verbHelp) << std::flush;
     return out ? kExitSuccess : kExitTrouble;
   }
   if (options.version) {
@@ -139,6 +160,8 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
   }
 
   VerbContext context(options, out, err);
+  // find, like grep, says 2 for any trouble (1 is "nothing matched").
+  const int trouble = options.verb == "find" ? kExitUsage : kExitTrouble;
   try {
     const std::string_view verb = options.verb;
     if (verb == "info") {
@@ -171,15 +194,15 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
     const std::string path =
         target < options.operands.size() ? options.operands[target] : std::string("kl7");
     err << "kl7: " << path << ": not enough memory\n";
-    return kExitTrouble;
+    return trouble;
   } catch (const std::exception& error) {
     err << "kl7: " << error.what() << '\n';
-    return kExitTrouble;
+    return trouble;
   }
   out.flush();
   if (!out) {
     err << "kl7: cannot write the output\n";
-    return kExitTrouble;
+    return trouble;
   }
   if (context.ExitStatus()) return *context.ExitStatus();
   return context.Trouble() ? kExitTrouble : kExitSuccess;

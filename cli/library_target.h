@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "cli/verbs.h"
 
@@ -19,6 +22,25 @@ enum class PathKind { kDirectory, kLibraryFile, kOtherFile, kMissing };
 // A library number 0 to 255 as the viewer reads numbers: decimal, or hexadecimal after "$", "x",
 // "X", "0x" or "0X" ("26", "0x1A" and "$1A" alike); nothing for anything else.
 [[nodiscard]] std::optional<std::uint8_t> ParseLibraryNumber(const std::string& text);
+
+// The libraries that `operands` name, in their order, each once. An operand is read as a number
+// first (ParseLibraryNumber), then as a range "3-7" of such numbers (unless `ranges` is false),
+// then as a name of the catalogue that `names` gives (Windows-1252, indexed by number; asked for
+// only when an operand is a name), compared whole by the search folding. A number beyond 255, a
+// range that runs backwards, and a name that names no library or several are usage errors of `verb`
+// (thrown) that name the candidates.
+using CatalogueSource = std::function<std::vector<std::string>()>;
+struct LibrarySelection {
+  std::vector<std::uint8_t> numbers;
+  bool several = false;  // more than one operand, or a range: rows name their library
+};
+[[nodiscard]] LibrarySelection SelectLibraries(const std::string& verb,
+                                               std::span<const std::string> operands,
+                                               const CatalogueSource& names, bool ranges = true);
+
+// The catalogue names of the utils directory `directory` (CatalogueNames), read through a cache of
+// their own; empty when the catalogue cannot be read.
+[[nodiscard]] std::vector<std::string> CatalogueNamesOf(const std::string& directory);
 
 // The TARGET operand of dump, export and find: a utils directory (all its libraries) or a library
 // file (that one library, its directory being the utils directory).

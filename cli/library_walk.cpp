@@ -1,6 +1,7 @@
 // The walk over a utils directory shared by export and find.
 #include "cli/library_walk.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -33,9 +34,13 @@ std::unique_ptr<UtilsDirectoryScan> ScanUtilsDirectory(VerbContext& context,
 }
 
 void VisitLibraries(VerbContext& context, const std::string& verb, const std::string& target,
-                    bool resolve, const LibraryVisitor& visit, bool wholeDirectory) {
+                    bool resolve, const LibraryVisitor& visit, bool wholeDirectory,
+                    std::span<const std::string> libraries) {
   const std::optional<LibraryTarget> read = ReadLibraryTarget(context, verb, target);
   if (!read) return;
+  if (read->file && !libraries.empty()) {
+    throw UsageError{verb + ": a library number goes with a directory, not with a file"};
+  }
   std::unique_ptr<UtilsDirectoryScan> scan;
   const bool oneFile = read->file && !wholeDirectory;
   if (oneFile) {
@@ -48,6 +53,20 @@ void VisitLibraries(VerbContext& context, const std::string& verb, const std::st
   } else {
     scan = ScanUtilsDirectory(context, read->directory);
     if (scan == nullptr) return;
+  }
+  if (!libraries.empty()) {
+    // The libraries asked for, in their order; one without a file fails to load like any other.
+    std::vector<LibraryFile> chosen;
+    for (const std::uint8_t number :
+         SelectLibraries(verb, libraries, [&] { return scan->names; }).numbers) {
+      const auto found =
+          std::find_if(scan->files.begin(), scan->files.end(),
+                       [&](const LibraryFile& file) { return file.number == number; });
+      chosen.push_back(found != scan->files.end()
+                           ? *found
+                           : LibraryFile{number, core::LibraryFileName("", number), {}});
+    }
+    scan->files = std::move(chosen);
   }
   core::LibraryCache& cache = *scan->cache;
   cache.BeginLoadGroup();
@@ -65,6 +84,21 @@ void VisitLibraries(VerbContext& context, const std::string& verb, const std::st
     cache.ReleaseLibraryList(file.number);
   }
   cache.EndLoadGroup();
+}
+
+void CheckLibraryOperands(const std::string& verb, const std::string& target,
+                          std::span<const std::string> libraries) {
+  if (libraries.empty()) return;
+  switch (KindOfPath(target)) {
+    case PathKind::kLibraryFile:
+      throw UsageError{verb + ": a library number goes with a directory, not with a file"};
+    case PathKind::kDirectory:
+      (void)SelectLibraries(verb, libraries, [&] { return CatalogueNamesOf(target); });
+      return;
+    case PathKind::kOtherFile:
+    case PathKind::kMissing:
+      return;  // VisitLibraries says what it is
+  }
 }
 
 core::ReferenceOutcome FillDetail(core::LibraryCache& cache, const core::EntryText& raw,

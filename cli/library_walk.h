@@ -38,13 +38,22 @@ struct UtilsDirectoryScan {
 // directory, or the one library of a library file (named as its directory's catalogue names it).
 // A file that does not load, a missing target or a directory that cannot be listed or holds no
 // library file is reported through `context`; a target that is neither is a usage error of
-// `verb`. With `wholeDirectory`, a library file stands for every library of its directory. The
+// `verb`. With `wholeDirectory`, a library file stands for every library of its directory. With
+// `libraries` (operands of SelectLibraries, for a directory only), only those libraries are
+// visited, in their order; one that has no file is reported as one that does not load. The
 // list is valid only during the call; `cache` is the walk's, and the visitor may load and classify
 // through it (the whole walk is one load group: each library file is read at most once unresolved).
 using LibraryVisitor = std::function<void(std::uint8_t number, const std::string& name,
                                           const core::tcodelist& list, core::LibraryCache& cache)>;
 void VisitLibraries(VerbContext& context, const std::string& verb, const std::string& target,
-                    bool resolve, const LibraryVisitor& visit, bool wholeDirectory = false);
+                    bool resolve, const LibraryVisitor& visit, bool wholeDirectory = false,
+                    std::span<const std::string> libraries = {});
+
+// Checks the operands `libraries` of `verb` for `target` as VisitLibraries reads them, before
+// anything is printed: a usage error (thrown) for a file target, or for a library operand that
+// names none or several.
+void CheckLibraryOperands(const std::string& verb, const std::string& target,
+                          std::span<const std::string> libraries);
 
 // What --detail adds to a row about an entry: the raw text (as written in the file, empty texts
 // in their stored form), the reference's target library and entry (empty when the text is no

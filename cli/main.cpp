@@ -1,4 +1,5 @@
 // The kl7 program: hands its arguments to the verbs.
+#include <cstddef>
 #include <iostream>
 #include <memory>
 #include <ostream>
@@ -11,7 +12,28 @@
 #include <windows.h>
 
 #include "cli/windows_streams.h"
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
 #endif
+
+namespace {
+
+// The columns of the terminal that standard output writes to; 0 when it is no terminal.
+std::size_t TerminalWidth() {
+#if defined(_WIN32)
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 0;
+  return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+#else
+  if (isatty(STDOUT_FILENO) == 0) return 0;
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+#endif
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
 #if defined(_WIN32)
@@ -25,7 +47,7 @@ int main(int argc, char** argv) {
   std::ostream out(outBuffer.get());
   std::ostream err(errBuffer.get());
   err.setf(std::ios::unitbuf);
-  const int status = cli::Run(arguments, out, err);
+  const int status = cli::Run(arguments, out, err, TerminalWidth());
   err.flush();
   return status;
 #else
@@ -33,6 +55,6 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i)
     arguments.emplace_back(argv[i]);
-  return cli::Run(arguments, std::cout, std::cerr);
+  return cli::Run(arguments, std::cout, std::cerr, TerminalWidth());
 #endif
 }

@@ -1,4 +1,5 @@
-// Parsing of kl7's command line: GNU-style long options anywhere, "--" to end them.
+// Parsing of kl7's command line: GNU-style long options and a few short ones anywhere, "--" to end
+// them.
 #include "cli/options.h"
 
 #include <array>
@@ -25,8 +26,8 @@ constexpr std::size_t kMany = static_cast<std::size_t>(-1);
 constexpr std::array<VerbRule, 10> kVerbs{{
     {"info", 1, kMany, "FILE...", true, false, false, false},
     {"list", 1, 1, "DIR", true, false, false, false},
-    {"dump", 1, 2, "TARGET [N]", true, true, false, true},
-    {"export", 1, 1, "TARGET", true, true, false, true},
+    {"dump", 1, kMany, "TARGET [N]...", true, true, false, true},
+    {"export", 1, kMany, "TARGET [N]...", true, true, false, true},
     {"find", 2, 2, "TEXT TARGET", true, false, false, false},
     {"check", 1, kMany, "PATH...", true, false, false, false},
     {"records", 1, 1, "FILE", false, false, true, false},
@@ -48,8 +49,25 @@ std::optional<Format> FormatNamed(std::string_view name) {
   if (name == "csv") return Format::kCsv;
   if (name == "json") return Format::kJson;
   if (name == "jsonl") return Format::kJsonl;
+  if (name == "table") return Format::kTable;
   if (name == "html") return Format::kHtml;
   return std::nullopt;
+}
+
+// The long option that a short one stands for.
+std::optional<std::string_view> LongNameOf(char letter) {
+  switch (letter) {
+    case 'f':
+      return "--format";
+    case 'r':
+      return "--resolved";
+    case 'd':
+      return "--detail";
+    case 'h':
+      return "--help";
+    default:
+      return std::nullopt;
+  }
 }
 
 std::optional<Encoding> EncodingNamed(std::string_view name) {
@@ -75,6 +93,10 @@ std::string CheckAgainstVerb(const Options& options) {
     if (options.encodingGiven) return prefix + "html is always UTF-8: --encoding does not apply";
   }
   if (options.resolved && options.verb != "diff") return prefix + "--resolved does not apply here";
+  if ((options.exact || options.regex || options.umlaut) && options.verb != "find") {
+    return prefix + "--exact, --regex and --umlaut are for find only";
+  }
+  if (options.regex && options.umlaut) return prefix + "--umlaut does not apply to --regex";
   const std::size_t count = options.operands.size();
   if (options.all) {
     if (options.verb != "refs") return prefix + "--all does not apply here";
@@ -113,10 +135,24 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
       continue;
     }
 
-    // "--name=value" or "--name value" for the options that take a value.
+    // "--name=value" or "--name value" for the options that take a value; "-f VALUE" or "-fVALUE".
     std::string_view name = argument;
     std::optional<std::string> value;
-    if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
+    if (argument[1] != '-') {
+      const std::optional<std::string_view> longName = LongNameOf(argument[1]);
+      if (!longName) {
+        result.error = "unknown option '" + argument.substr(0, 2) + "'";
+        return result;
+      }
+      name = *longName;
+      if (argument.size() > 2) {
+        if (name != "--format") {
+          result.error = "unknown option '" + argument + "'";
+          return result;
+        }
+        value = argument.substr(2);
+      }
+    } else if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
       value = std::string(name.substr(equals + 1));
       name = name.substr(0, equals);
     }
@@ -136,7 +172,8 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
     if (name == "--format") {
       const std::optional<Format> format = FormatNamed(*value);
       if (!format) {
-        result.error = "unknown format '" + *value + "' (text, tsv, csv, json, jsonl or html)";
+        result.error =
+            "unknown format '" + *value + "' (text, tsv, csv, json, jsonl, table or html)";
         return result;
       }
       options.format = *format;
@@ -163,7 +200,13 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
       options.detail = true;
     } else if (name == "--resolved") {
       options.resolved = true;
-    } else if (name == "--help" || name == "-h") {
+    } else if (name == "--exact") {
+      options.exact = true;
+    } else if (name == "--regex") {
+      options.regex = true;
+    } else if (name == "--umlaut") {
+      options.umlaut = true;
+    } else if (name == "--help") {
       options.help = true;
     } else if (name == "--version") {
       options.version = true;
@@ -173,10 +216,29 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
     }
   }
 
+  // "kl7 help [VERB]" is "kl7 [VERB] --help".
+  if (verbSeen && options.verb == "help") {
+    if (options.operands.size() > 1) {
+      result.error = "help: expected [VERB]";
+      return result;
+    }
+    options.verb = options.operands.empty() ? std::string() : options.operands.front();
+    if (options.verb == "help") options.verb.clear();  // "kl7 help help": the overview
+    options.operands.clear();
+    options.help = true;
+  }
+  if (options.help && !options.verb.empty() && FindVerb(options.verb) == nullptr) {
+    result.error = "unknown verb '" + options.verb + "'";
+    return result;
+  }
   if (options.help || options.version) return result;
   if ((options.format == Format::kJson || options.format == Format::kJsonl) &&
       options.encoding == Encoding::kCp1252) {
     result.error = "json and jsonl are always UTF-8: --encoding cp1252 does not apply";
+    return result;
+  }
+  if (options.format == Format::kTable && options.encoding == Encoding::kCp1252) {
+    result.error = "table is always UTF-8: --encoding cp1252 does not apply";
     return result;
   }
   if (!verbSeen) {

@@ -1,7 +1,8 @@
 // The command line of kl7: one verb, its operands, and the options that shape the output. Options
-// may stand anywhere before "--"; the first operand is the verb.
+// may stand anywhere before "--", before the verb as after it; the first operand is the verb.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -9,7 +10,7 @@
 
 namespace cli {
 
-enum class Format { kText, kTsv, kCsv, kJson, kJsonl, kHtml };  // html: export only
+enum class Format { kText, kTsv, kCsv, kJson, kJsonl, kTable, kHtml };  // html: export only
 enum class Encoding { kUtf8, kCp1252 };
 
 struct Options {
@@ -23,8 +24,12 @@ struct Options {
   bool all = false;       // refs: every reference of the directory
   bool detail = false;    // dump, export: raw text, target and outcome of each entry
   bool resolved = false;  // diff: compare the texts as shown, not as written
-  bool help = false;      // --help anywhere: print the help and do nothing else
+  bool exact = false;     // find: the whole shown text equals TEXT
+  bool regex = false;     // find: TEXT is a regular expression
+  bool umlaut = false;    // find: the German folding
+  bool help = false;      // --help anywhere: print the help (the verb's, with a verb) and stop
   bool version = false;   // --version anywhere
+  std::size_t terminalWidth = 0;  // the columns of the terminal that output goes to; 0: none
 
   // Which options were given, so that a verb can refuse those it has no use for.
   bool formatGiven = false;

@@ -6,11 +6,13 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/table_writer.h"
 #include "text/codepage.h"
 
 namespace cli {
@@ -251,11 +253,20 @@ RowWriter::RowWriter(std::ostream& out, const Options& options, std::span<const 
       m_format(options.format),
       m_encoding(options.encoding),
       m_header(options.header),
-      m_columns(columns) {
+      m_columns(columns),
+      m_terminalWidth(options.terminalWidth) {
   m_buffer.reserve(kFlushSize + 4096);
+  if (m_format == Format::kTable) {
+    std::vector<bool> rightAligned;
+    for (const Column& column : columns)
+      rightAligned.push_back(column.kind == ColumnKind::kNumber);
+    m_table = std::make_unique<TableLayout>(std::move(rightAligned));
+  }
 }
 
 RowWriter::~RowWriter() {
+  // Not while an error unwinds the verb: a usage error prints nothing, not even a header.
+  if (std::uncaught_exceptions() > m_exceptions) return;
   Finish();
 }
 
@@ -271,6 +282,10 @@ void RowWriter::Start() {
     m_buffer += m_format == Format::kCsv ? "\r\n" : "\n";
   }
   if (m_format == Format::kJson) m_buffer += '[';
+  if (m_table != nullptr && m_header) {
+    for (const Column& column : m_columns)
+      m_table->Add(column.name);
+  }
 }
 
 namespace {
@@ -293,6 +308,7 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
       // One pass converts and escapes.
       (convert ? ToUtf8TabEscaped() : TabEscaped()).Append(m_buffer, field);
       return;
+    case Format::kTable:  // Row makes its cells
     case Format::kCsv:
     case Format::kHtml:  // never reaches a row writer
     case Format::kJson:
@@ -318,6 +334,18 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
 
 void RowWriter::Row(std::span<const std::string> fields) {
   Start();
+  if (m_table != nullptr) {
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+      std::string_view utf8 = i < fields.size() ? std::string_view(fields[i]) : "";
+      if (m_columns[i].kind == ColumnKind::kText) {
+        m_scratch.clear();
+        ToUtf8().Append(m_scratch, utf8);
+        utf8 = m_scratch;
+      }
+      m_table->Add(utf8);
+    }
+    return;
+  }
   const bool json = m_format == Format::kJson || m_format == Format::kJsonl;
   if (json) {
     if (m_format == Format::kJson) m_buffer += m_anyRow ? ",\n" : "\n";
@@ -350,6 +378,7 @@ void RowWriter::Finish() {
   Start();
   if (m_format == Format::kJson) m_buffer += m_anyRow ? "\n]\n" : "]\n";
   Flush();
+  if (m_table != nullptr) m_table->Write(m_out, m_terminalWidth);
   m_out.flush();
 }
 

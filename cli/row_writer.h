@@ -1,8 +1,11 @@
 // Prints rows in the chosen format: text and tsv (tab-separated, with \t \n \r \\ escaped; tsv has
-// a header row), csv (RFC 4180, header row, CRLF), json (one array of objects) and jsonl (one
-// object per line). Output is collected and written in large pieces.
+// a header row), csv (RFC 4180, header row, CRLF), json (one array of objects), jsonl (one
+// object per line) and table (aligned columns, written at the end). Output is collected and
+// written in large pieces.
 #pragma once
 
+#include <exception>
+#include <memory>
 #include <ostream>
 #include <span>
 #include <string>
@@ -23,6 +26,8 @@ struct Column {
   std::string_view name;
   ColumnKind kind;
 };
+
+class TableLayout;
 
 class RowWriter {
  public:
@@ -54,6 +59,9 @@ class RowWriter {
   bool m_started = false;
   bool m_finished = false;
   bool m_anyRow = false;
+  std::unique_ptr<TableLayout> m_table;  // the table format's rows, until Finish
+  std::size_t m_terminalWidth;
+  int m_exceptions = std::uncaught_exceptions();  // those unwinding when the writer was made
 };
 
 // Windows-1252 bytes as UTF-8 (the same mapping as text::Cp1252ToUtf8), appended to `out`.

@@ -67,6 +67,9 @@ class Checker {
     const std::string utils = AsUtilsDirectory(directory);
     libfile::NativeRecordManager manager;
     core::LibraryCache cache(manager, utils);
+    // One load for the whole directory, as export's walk has: each target file is read once,
+    // not once per library that refers into it.
+    cache.BeginLoadGroup();
     std::vector<bool> present(256, false);
     for (const LibraryFile& file : *files) {
       present[file.number] = true;
@@ -92,6 +95,7 @@ class Checker {
               std::to_string(k), "the catalogue names this library, but its file is missing",
               names[k]);
     }
+    cache.EndLoadGroup();
   }
 
   void CheckLibrary(core::LibraryCache& cache, libfile::RecordManager& manager, std::uint8_t number,

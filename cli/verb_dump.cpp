@@ -1,5 +1,5 @@
-// kl7 dump TARGET [N]: the entries of one library exactly as the viewer's list shows them, with
-// --detail also as written and with the outcome of their resolution.
+// kl7 dump TARGET [N]...: the entries of one library exactly as the viewer's list shows them, with
+// --detail also as written and with the outcome of their resolution; of several, export's rows.
 #include <array>
 #include <memory>
 #include <optional>
@@ -24,23 +24,26 @@ void RunDump(VerbContext& context) {
   if (!read) return;
   const std::string utils = AsUtilsDirectory(read->directory);
   std::uint8_t number = read->file.value_or(0);
-  if (read->file && options.operands.size() == 2) {
+  if (read->file && options.operands.size() >= 2) {
     throw UsageError{"dump: a library number goes with a directory, not with a file"};
   }
   if (!read->file) {
-    if (options.operands.size() == 2) {
-      const std::optional<std::uint8_t> parsed = ParseLibraryNumber(options.operands[1]);
-      if (!parsed) {
-        throw UsageError{"dump: library number '" + options.operands[1] +
-                         "' is not a number from 0 to 255 (26, 0x1A or $1A)"};
-      }
-      number = *parsed;
-    }
     std::string error;
     const std::optional<std::vector<LibraryFile>> files = FindLibraryFiles(read->directory, error);
     if (!files || files->empty()) {
       context.Report(read->directory, files ? std::string(kNoLibraryFiles) : error);
       return;
+    }
+    if (options.operands.size() >= 2) {
+      const std::span<const std::string> libraries =
+          std::span<const std::string>(options.operands).subspan(1);
+      const LibrarySelection selection =
+          SelectLibraries("dump", libraries, [&] { return CatalogueNamesOf(read->directory); });
+      if (selection.several) {
+        WriteLibraryRows(context, "dump", libraries);
+        return;
+      }
+      number = selection.numbers.front();
     }
   }
   const std::string& fileForMessages = read->fileName;

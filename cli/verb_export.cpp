@@ -1,5 +1,6 @@
-// kl7 export DIR: the entries of every library in one document, each row with the library's number
-// and name; with --detail also as written and with the outcome of their resolution.
+// kl7 export TARGET [N]...: the entries of every library (or of those named) in one document, each
+// row with the library's number and name; with --detail also as written and with the outcome of
+// their resolution.
 #include <array>
 #include <memory>
 #include <span>
@@ -18,6 +19,13 @@ void RunExport(VerbContext& context) {
     RunHtmlExport(context);
     return;
   }
+  WriteLibraryRows(context, "export", std::span<const std::string>(options.operands).subspan(1));
+}
+
+void WriteLibraryRows(VerbContext& context, const std::string& verb,
+                      std::span<const std::string> libraries) {
+  const Options& options = context.CommandLine();
+  CheckLibraryOperands(verb, options.operands[0], libraries);  // before the header is written
   static constexpr std::array<Column, 8> kColumns{{
       kLibraryEntryColumns[0],
       kLibraryEntryColumns[1],
@@ -34,7 +42,7 @@ void RunExport(VerbContext& context) {
   const std::span<std::string> fields(row.data(), width);
   libfile::NativeRecordManager manager;
   VisitLibraries(
-      context, "export", options.operands[0], options.resolve,
+      context, verb, options.operands[0], options.resolve,
       [&](std::uint8_t number, const std::string& name, const core::tcodelist& list,
           core::LibraryCache& cache) {
         std::shared_ptr<const core::tcodelist> raw;
@@ -51,7 +59,8 @@ void RunExport(VerbContext& context) {
           }
           writer.Row(fields);
         }
-      });
+      },
+      false, libraries);
   writer.Finish();
 }
 

@@ -4,8 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "cli/library_access.h"
 #include "cli/library_target.h"
 #include "cli/library_walk.h"
 #include "cli/verbs.h"
@@ -19,10 +22,25 @@ void RunRefs(VerbContext& context) {
   std::optional<std::int32_t> library;
   std::optional<std::int32_t> entry;
   if (!options.all) {
-    const std::optional<std::uint8_t> parsed = ParseLibraryNumber(options.operands[1]);
+    std::optional<std::uint8_t> parsed = ParseLibraryNumber(options.operands[1]);
     if (!parsed) {
-      throw UsageError{"refs: library number '" + options.operands[1] +
-                       "' is not a number from 0 to 255 (26, 0x1A or $1A)"};
+      // A name: the catalogue of the target's utils directory says which library.
+      const auto names = [&]() -> std::vector<std::string> {
+        const std::string& target = options.operands[0];
+        switch (KindOfPath(target)) {
+          case PathKind::kDirectory:
+            return CatalogueNamesOf(target);
+          case PathKind::kLibraryFile:
+            return CatalogueNamesOf(DirectoryOfFile(target));
+          case PathKind::kOtherFile:
+          case PathKind::kMissing:
+            break;
+        }
+        return {};
+      };
+      parsed = SelectLibraries("refs", std::span<const std::string>(&options.operands[1], 1), names,
+                               false)
+                   .numbers.front();
     }
     library = *parsed;
     if (options.operands.size() == 3) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -56,6 +57,11 @@ void RunRecords(VerbContext& context);
 void RunRefs(VerbContext& context);
 void RunDiff(VerbContext& context);
 void RunVerify(VerbContext& context);
+
+// export's rows (library, name, entry, text, and --detail's) for the libraries that the operands
+// `libraries` name (every library when there is none) of the first operand's target.
+void WriteLibraryRows(VerbContext& context, const std::string& verb,
+                      std::span<const std::string> libraries);
 
 // A usage error found by a verb once it looked at its operands (a library number out of range, a
 // file that is no library file): ends the run with exit status 2.

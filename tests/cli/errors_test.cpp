@@ -47,7 +47,8 @@ TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
       {{"frobnicate", "x"}, "kl7: unknown verb 'frobnicate' (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--bogus"}, "kl7: unknown option '--bogus' (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--format", "xml"},
-       "kl7: unknown format 'xml' (text, tsv, csv, json, jsonl or html) (see kl7 --help)\n"},
+       "kl7: unknown format 'xml' (text, tsv, csv, json, jsonl, table or html) (see kl7 "
+       "--help)\n"},
       {{"dump", "{DIR}", "--format"}, "kl7: option '--format' needs a value (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--raw=1"}, "kl7: option '--raw' takes no value (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--encoding", "latin9"},
@@ -56,8 +57,7 @@ TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
        "kl7: json and jsonl are always UTF-8: --encoding cp1252 does not apply (see kl7 --help)\n"},
       {{"export", "{DIR}", "--format=jsonl", "--encoding=cp1252"},
        "kl7: json and jsonl are always UTF-8: --encoding cp1252 does not apply (see kl7 --help)\n"},
-      {{"dump"}, "kl7: dump: expected TARGET [N] (see kl7 --help)\n"},
-      {{"dump", "{DIR}", "1", "2"}, "kl7: dump: expected TARGET [N] (see kl7 --help)\n"},
+      {{"dump"}, "kl7: dump: expected TARGET [N]... (see kl7 --help)\n"},
       {{"find", "{DIR}"}, "kl7: find: expected TEXT TARGET (see kl7 --help)\n"},
       {{"list", "{DIR}", "{DIR}"}, "kl7: list: expected DIR (see kl7 --help)\n"},
       {{"info"}, "kl7: info: expected FILE... (see kl7 --help)\n"},
@@ -90,10 +90,8 @@ TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
 }
 
 TEST_F(ErrorsTest, HelpAndVersionGoToStdout) {
-  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
-                                                    {"-h"},
-                                                    {"dump", "--help"},
-                                                    {"--bogus-later", "--help"}}) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"help"}, {"--bogus-later", "--help"}}) {
     const RunResult result = Run(arguments);
     if (arguments[0] == "--bogus-later") {
       EXPECT_EQ(result.exitStatus, 2);  // an unknown option stops the parse before --help
@@ -101,7 +99,7 @@ TEST_F(ErrorsTest, HelpAndVersionGoToStdout) {
     }
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out.rfind("Usage: kl7 VERB", 0), 0u);
+    EXPECT_EQ(result.out.rfind("Usage: kl7 [OPTION]... VERB", 0), 0u);
     EXPECT_NE(result.out.find("Exit status:"), std::string::npos);
   }
   const RunResult version = Run({"--version"});
@@ -173,7 +171,9 @@ TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
   };
   for (const UnreadableCase& c : cases) {
     const RunResult result = Run(c.arguments);
-    EXPECT_EQ(result.exitStatus, 1) << ::testing::PrintToString(c.arguments);
+    // find says 2 for a library it could not read, as grep does.
+    EXPECT_EQ(result.exitStatus, c.arguments[0] == "find" ? 2 : 1)
+        << ::testing::PrintToString(c.arguments);
     if (c.arguments[0] == "info") {
       EXPECT_EQ(result.out.substr(0, c.out.size()), c.out);
     } else {

@@ -220,7 +220,10 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"refs", "--all", "{DIR}"},
                       std::vector<std::string>{"refs", "{DIR}", "1"},
                       std::vector<std::string>{"dump", "--detail", "{DIR}", "2"},
-                      std::vector<std::string>{"export", "--detail", "{DIR}"}));
+                      std::vector<std::string>{"export", "--detail", "{DIR}"}),
+    [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
+      return info.param.front() + std::to_string(info.index);  // "dump2": the verb, and which
+    });
 
 }  // namespace
 }  // namespace cli::testing

@@ -160,7 +160,6 @@ TEST_F(GoldenTest, FindFoldsCaseAcrossUnicode) {
       {"MASSE €", "0\tBibliotheksnamen\t3\tMaße €\n2\tWerkstöffe\t6\tLIB[0,3] Name ---> Maße €\n"},
       {"„zitat“ –", "1\tFarben\t4\t„Zitat“ – Ende\n"},
       {"?????", "2\tWerkstöffe\t4\tLIB[9,1] ---> ?????\n"},
-      {"nirgends", ""},
   };
   for (const FindCase& c : cases) {
     EXPECT_EQ(Ok({"find", c.needle, "{DIR}"}), c.expected) << c.needle;
@@ -320,7 +319,10 @@ TEST_F(GoldenTest, JsonAndJsonlParse) {
     }
     EXPECT_EQ(count, document.size()) << verb;
   }
-  EXPECT_EQ(Ok({"find", "nirgends", "{DIR}", "--format", "json"}), "[]\n");
+  // Nothing found: an empty array, and exit status 1.
+  const RunResult nothing = RunKl7({"find", "nirgends", m_dir.Path(), "--format", "json"});
+  EXPECT_EQ(nothing.exitStatus, 1);
+  EXPECT_EQ(nothing.out, "[]\n");
 }
 
 // A genuine file from another application: its key segments as the format notes give them.

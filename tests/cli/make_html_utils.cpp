@@ -23,7 +23,11 @@ int main(int argc, char** argv) {
       libfile::writer::WriteLibraryFile(utils / libfile::writer::LibraryFileNameFor(number),
                                         contents);
     };
-    write(0, {"W\xF6rter", "Verweise", "<b>Markup</b>"});
+    // Library 5's name is long, to be wrapped between its words on a phone.
+    write(0, {"W\xF6rter", "Verweise", "<b>Markup</b>", "",
+              "Zahlungsbedingungen f\xFCr Lieferungen ins europ\xE4ische Ausland und nach "
+              "\xDC"
+              "bersee"});
     write(1, {"ROT", "\xE4rger", "\xD6L",
               "Stra\xDF"
               "e",

@@ -140,6 +140,9 @@ TEST_F(RefsTest, HtmlExportCarriesTextsAsDataAndIsForExportOnly) {
   // Only resolved references become links: [entry, library, entry].
   EXPECT_NE(page.out.find("\"refs\":[[1,1,2]]"), std::string::npos);
   EXPECT_NE(page.out.find("\"refs\":[[1,1,2],[2,3,1]]"), std::string::npos);
+  // A resolved reference names its target's text, which the page holds once.
+  EXPECT_NE(page.out.find("\"texts\":[[\"LIB[1,2] ---> \",0,\"Grün\"],"), std::string::npos);
+  EXPECT_NE(page.out.find("\"texts\":[[\"LIB[1,2] auch ---> \",0],"), std::string::npos);
   EXPECT_EQ(page.out.find("://"), std::string::npos) << "nothing from the network";
 
   for (const std::vector<std::string>& arguments :

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/table_writer.h"
 #include "text/codepage.h"
 
 namespace cli {
@@ -136,6 +137,56 @@ TEST(RowWriter, LargeOutputArrivesWholeAndInOrder) {
   }
   writer.Finish();
   EXPECT_EQ(out.str(), expected);
+}
+
+}  // namespace
+}  // namespace cli
+
+namespace cli {
+namespace {
+
+// What the table format writes for `rows`, at a terminal of `width` columns (0: none).
+std::string Table(const std::vector<std::array<std::string, 3>>& rows, std::size_t width) {
+  static constexpr std::array<Column, 3> kColumns{{
+      {"n", ColumnKind::kNumber},
+      {"name", ColumnKind::kName},  // UTF-8 as given
+      {"text", ColumnKind::kText},  // Windows-1252
+  }};
+  Options options;
+  options.format = Format::kTable;
+  options.terminalWidth = width;
+  std::ostringstream out;
+  RowWriter writer(out, options, kColumns);
+  for (const std::array<std::string, 3>& row : rows)
+    writer.Row(row);
+  writer.Finish();
+  return out.str();
+}
+
+TEST(RowWriter, TableAlignsByDisplayWidthAndCutsOnlyAtATerminal) {
+  const std::vector<std::array<std::string, 3>> rows = {
+      {"1", "Grüße",
+       "Stra\xDF"
+       "e und \xC4rger"},              // umlauts: one column each
+      {"22", "日本", "x"},             // wide: two columns each
+      {"3", "e\u0301te", "\x1B[31m"},  // a combining mark: none; a control escaped
+  };
+  EXPECT_EQ(Table(rows, 0),
+            " n  name   text\n"
+            " 1  Grüße  Straße und Ärger\n"
+            "22  日本   x\n"
+            " 3  e\u0301te    \\x1B[31m\n");
+  // 20 columns: the numbers and gaps take 6, the text columns share 14.
+  EXPECT_EQ(Table(rows, 20),
+            " n  name   text\n"
+            " 1  Grüße  Straße u…\n"
+            "22  日本   x\n"
+            " 3  e\u0301te    \\x1B[31m\n");
+  // A wide character that would straddle the cut stays out whole (6 columns: 日本 and "…").
+  EXPECT_EQ(Table({{"1", "日本語の本", "abc"}}, 15),
+            "n  name    text\n"
+            "1  日本…   abc\n");
+  EXPECT_EQ(DisplayWidth("e\u0301日\xFF"), 4u);
 }
 
 }  // namespace

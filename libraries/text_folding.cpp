@@ -1,13 +1,14 @@
 // Full case folding, for the characters that can meet an entry text. Entry texts are Windows-1252,
 // so a search text can only match through characters that fold to what such a text holds; every
 // other character of a search text is compared as it is (it matches nothing either way).
-#include "cli/case_folding.h"
+#include "libraries/text_folding.h"
 
+#include <cstdint>
 #include <string>
 
 #include "text/codepage.h"
 
-namespace cli {
+namespace core {
 
 namespace {
 
@@ -71,24 +72,71 @@ void AppendFolded(std::u32string& out, char32_t c) {
   }
 }
 
-}  // namespace
-
-struct FoldedNeedle::Folded {
-  std::u32string needle;
-};
-
-FoldedNeedle::FoldedNeedle(std::string_view utf8) : m_folded(std::make_unique<Folded>()) {
-  for (const char32_t c : text::Utf8ToUtf32(utf8))
-    AppendFolded(m_folded->needle, c);
+// The German folding on top of the case folding: ä, ö, ü as two letters each.
+void AppendFolded(std::u32string& out, char32_t c, Folding folding) {
+  const std::size_t at = out.size();
+  AppendFolded(out, c);
+  if (folding != Folding::kUmlaut || out.size() != at + 1) return;
+  switch (out.back()) {
+    case 0x00E4:
+      out.back() = U'a';
+      out += U'e';
+      return;
+    case 0x00F6:
+      out.back() = U'o';
+      out += U'e';
+      return;
+    case 0x00FC:
+      out.back() = U'u';
+      out += U'e';
+      return;
+    default:
+      return;
+  }
 }
 
-FoldedNeedle::~FoldedNeedle() = default;
+}  // namespace
 
-std::string FoldedUtf8(std::string_view cp1252) {
+std::u32string FoldUtf8(std::string_view utf8, Folding folding) {
+  std::u32string folded;
+  for (const char32_t c : text::Utf8ToUtf32(utf8))
+    AppendFolded(folded, c, folding);
+  return folded;
+}
+
+std::u32string FoldCp1252(std::string_view cp1252, Folding folding) {
   std::u32string folded;
   folded.reserve(cp1252.size());
   for (const char byte : cp1252)
-    AppendFolded(folded, text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte)));
+    AppendFolded(folded, text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte)), folding);
+  return folded;
+}
+
+FoldedNeedle::FoldedNeedle(std::string_view utf8, Folding folding)
+    : m_needle(FoldUtf8(utf8, folding)), m_folding(folding) {}
+
+bool FoldedNeedle::FoundIn(std::string_view cp1252) const {
+  return FoldCp1252(cp1252, m_folding).find(m_needle) != std::u32string::npos;
+}
+
+bool FoldedNeedle::Equals(std::string_view cp1252) const {
+  return FoldCp1252(cp1252, m_folding) == m_needle;
+}
+
+std::vector<std::pair<char32_t, std::u32string>> FoldingTable(Folding folding) {
+  std::vector<std::pair<char32_t, std::u32string>> table;
+  std::u32string folded;
+  for (char32_t c = 0; c < 0x10000; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;  // surrogates are no characters
+    folded.clear();
+    AppendFolded(folded, c, folding);
+    if (folded.size() != 1 || folded[0] != c) table.emplace_back(c, folded);
+  }
+  return table;
+}
+
+std::string FoldedUtf8(std::string_view cp1252, Folding folding) {
+  const std::u32string folded = FoldCp1252(cp1252, folding);
   std::string utf8;
   utf8.reserve(folded.size());
   for (const char32_t c : folded) {
@@ -107,12 +155,4 @@ std::string FoldedUtf8(std::string_view cp1252) {
   return utf8;
 }
 
-bool FoldedNeedle::FoundIn(std::string_view cp1252) const {
-  std::u32string folded;
-  folded.reserve(cp1252.size());
-  for (const char byte : cp1252)
-    AppendFolded(folded, text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte)));
-  return folded.find(m_folded->needle) != std::u32string::npos;
-}
-
-}  // namespace cli
+}  // namespace core
