@@ -7,6 +7,8 @@
 //       has <dir>/missing: 65,535 references into a library that does not exist, beside 5,000 files
 //       <dir>/shared/SHARED.DAT: 8,000 variable-length records whose chains all run into one chain
 //                                of 6,250 small fragments
+//       <dir>/sparse/KL700.DAT: a 6.x library of three entries (hostile_files.sh extends it with a
+//                               sparse tail to just under 4 GiB)
 //       <dir>/web: 256 libraries of 4,096 references each, entry k of every library to entry k of
 //                  library k modulo 256
 #include <cstdio>
@@ -82,6 +84,10 @@ int Write(const fs::path& root) {
     std::ofstream(root / "missing" / ("note" + std::to_string(i) + ".txt")) << i;
 
   WriteShared(root / "shared");
+
+  LibraryContents three;
+  three.texts = {"eins", "zwei", "drei"};
+  WriteLibrary(root / "sparse", 0, three);
 
   for (int n = 0; n < 256; ++n) {
     LibraryContents web;
