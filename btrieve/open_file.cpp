@@ -116,18 +116,24 @@ ParseResult OpenParsedFile(const std::string& name) {
     // Fewer bytes than the file had when the read began: it was cut short meanwhile.
     const bool whole = loaded.image.Size() >= limit;
     if (!whole || (!settled && !ReadsTheSame(file, loaded.image.Bytes()))) continue;
-    // The PAT that the image holds must place its pages where the one that set the limit did.
-    if (judged.placedThroughPat && limit < before->size) {
+    // The header and PAT that the image holds must set the limit that the first read of them set:
+    // a file changed between the two reads is read again.
+    if (limit < before->size) {
       const std::span<const std::byte> image = loaded.image.Bytes();
-      const std::uint64_t again = PlacedPagesLimit(
-          image.first(std::min<std::size_t>(image.size(), kHeaderBytes)), before->size,
-          [image](std::uint64_t page, std::span<std::byte> into) {
-            if (page >= image.size() / into.size()) return false;
-            std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(page * into.size()),
-                        into.size(), into.begin());
-            return true;
-          });
-      if (again != limit) continue;
+      const std::span<const std::byte> imageHead =
+          image.first(std::min<std::size_t>(image.size(), kHeaderBytes));
+      const HeaderJudgement rejudged = JudgeHeader(imageHead, before->size);
+      std::uint64_t again = rejudged.readLimit;
+      if (rejudged.placedThroughPat) {
+        again = PlacedPagesLimit(
+            imageHead, before->size, [image](std::uint64_t page, std::span<std::byte> into) {
+              if (page >= image.size() / into.size()) return false;
+              std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(page * into.size()),
+                          into.size(), into.begin());
+              return true;
+            });
+      }
+      if (rejudged.reason.status != status::kSuccess || again != limit) continue;
     }
     // A 6.x file counts its pages to its end, however few of them were read.
     if (judged.placedThroughPat) loaded.image.SetFileSize(before->size);
