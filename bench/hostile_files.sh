@@ -21,7 +21,7 @@ truncate -s $((4 * 1024 * 1024 * 1024 - 4096)) "$dir/sparse/KL700.DAT"
 touch -d tomorrow "$dir/zeros.DAT"
 bytes() { du -b --apparent-size -c "$@" | tail -n 1 | cut -f 1; }
 
-printf '%-44s %14s %10s %12s\n' case "bytes read" seconds "peak KiB"
+printf '%-44s %14s %10s %12s\n' case "file bytes" seconds "peak KiB"
 row() { # label, bytes, command...
   label=$1
   size=$2
