@@ -2,6 +2,7 @@
 #include "btrieve/open_file.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <optional>
 #include <span>
@@ -17,16 +18,14 @@ namespace btrieve {
 namespace {
 
 // Whether the file holds `bytes` from its start now, once any write under way has ended: read
-// again in small pieces and compared.
+// again in pieces on the stack (no allocation that could fail) and compared.
 bool ReadsTheSame(const ReadOnlyFile& file, std::span<const std::byte> bytes) {
   file.AwaitWriteInProgress();
-  const std::size_t pieceSize = std::min(std::size_t{1} << 16, bytes.size());
-  const auto piece =
-      std::make_unique_for_overwrite<std::byte[]>(std::max<std::size_t>(pieceSize, 1));
-  for (std::size_t at = 0; at < bytes.size(); at += pieceSize) {
-    const std::size_t wanted = std::min(pieceSize, bytes.size() - at);
-    const std::optional<std::size_t> got = file.ReadAt(at, std::span(piece.get(), wanted));
-    if (!got || *got != wanted || !std::equal(piece.get(), piece.get() + wanted, &bytes[at])) {
+  std::array<std::byte, std::size_t{32} << 10> piece;
+  for (std::size_t at = 0; at < bytes.size(); at += piece.size()) {
+    const std::size_t wanted = std::min(piece.size(), bytes.size() - at);
+    const std::optional<std::size_t> got = file.ReadAt(at, std::span(piece).first(wanted));
+    if (!got || *got != wanted || !std::equal(piece.begin(), piece.begin() + wanted, &bytes[at])) {
       return false;
     }
   }
