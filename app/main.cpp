@@ -15,6 +15,7 @@
 #include "startup/command_line.h"
 #include "startup/directory_lookup.h"
 #include "startup/startup_sequence.h"
+#include "text/control_escape.h"
 #include "viewer/kelmform.h"
 
 namespace {
@@ -90,7 +91,8 @@ int main(int argc, char** argv) {
   // An argument list that cannot be used ends the program at once, with status 0 and no window;
   // one line says why.
   if (!outcome.values) {
-    std::fprintf(stderr, "kl7view: %s\n%s", outcome.reason.c_str(), kUsageLine);
+    std::fprintf(stderr, "kl7view: %s\n%s", text::ControlsEscaped(outcome.reason).c_str(),
+                 kUsageLine);
     return 0;
   }
 

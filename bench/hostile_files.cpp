@@ -9,6 +9,8 @@
 //                                of 6,250 small fragments
 //       <dir>/deep/DEEP.DAT: a key whose index is 100,000 pages deep, each page the only child of
 //                            the one before it
+//       <dir>/sparse/KL700.DAT: a 6.x library of three entries (hostile_files.sh extends it with a
+//                               sparse tail to just under 4 GiB)
 //       <dir>/web: 256 libraries of 4,096 references each, entry k of every library to entry k of
 //                  library k modulo 256
 #include <cstdio>
@@ -122,6 +124,10 @@ int Write(const fs::path& root) {
 
   WriteShared(root / "shared");
   WriteDeep(root / "deep");
+
+  LibraryContents three;
+  three.texts = {"eins", "zwei", "drei"};
+  WriteLibrary(root / "sparse", 0, three);
 
   for (int n = 0; n < 256; ++n) {
     LibraryContents web;

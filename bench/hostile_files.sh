@@ -2,7 +2,9 @@
 # Wall time and peak memory of kl7 (and, when it is built, of kl7view on Qt's offscreen platform,
 # ended after a few seconds) on crafted and damaged inputs: memory amplification by references, many
 # references into a damaged or a missing library, records whose fragment chains all share one
-# chain, an index 100,000 pages deep, and a gigabyte of zeros (sparse) dated tomorrow.
+# chain, an index 100,000 pages deep, a gigabyte of zeros (sparse) dated tomorrow, a three-entry 6.x
+# library with a sparse tail to just under 4 GiB, the html export, and check against export on 256
+# libraries of cross-references.
 # Usage: bench/hostile_files.sh <build dir>
 set -eu
 build=${1:?usage: hostile_files.sh <build dir>}
@@ -16,10 +18,11 @@ dir=$(mktemp -d "${TMPDIR:-/tmp}/kl7-hostile.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 "$build/bench/hostile_files" write "$dir"
 truncate -s 1G "$dir/zeros.DAT"
+truncate -s $((4 * 1024 * 1024 * 1024 - 4096)) "$dir/sparse/KL700.DAT"
 touch -d tomorrow "$dir/zeros.DAT"
 bytes() { du -b --apparent-size -c "$@" | tail -n 1 | cut -f 1; }
 
-printf '%-44s %14s %10s %12s\n' case "bytes read" seconds "peak KiB"
+printf '%-44s %14s %10s %12s\n' case "file bytes" seconds "peak KiB"
 row() { # label, bytes, command...
   label=$1
   size=$2
@@ -49,7 +52,17 @@ web=$(bytes "$dir"/web/*.DAT)
 row "export: 256 libraries x 4,096 cross-refs" "$web" "$kl7" export "$dir/web"
 row "check: the same" "$web" "$kl7" check "$dir/web"
 row "info: 1 GiB of zeros dated tomorrow" "$(bytes "$dir/zeros.DAT")" "$kl7" info "$dir/zeros.DAT"
+sparse=$(bytes "$dir/sparse/KL700.DAT")
+for verb in info dump records list check export; do
+  case $verb in
+    info | records) target="$dir/sparse/KL700.DAT" ;;
+    *) target="$dir/sparse" ;;
+  esac
+  row "$verb: 3 entries, sparse tail to 4 GiB" "$sparse" "$kl7" "$verb" "$target"
+done
 if [ -x "$viewer" ]; then
+  row "kl7view: the same (offscreen)" "$sparse" \
+    env QT_QPA_PLATFORM=offscreen timeout -s INT 4 "$viewer" "$dir/sparse/KL700.DAT"
   row "kl7view: the catalogue of 65,535 x LIB[1,1]" "$amplify" \
     env QT_QPA_PLATFORM=offscreen timeout -s INT 4 "$viewer" "$dir/amplify/KL700.DAT"
 fi

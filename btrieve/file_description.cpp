@@ -21,7 +21,7 @@ std::optional<FileDescription> DescribeOpenFile(const void* positionBlock) {
   description.recordLength = facts.recordLength;
   description.physicalRecordLength = facts.physicalLength;
   description.recordCount = static_cast<std::uint32_t>(file.RecordCount());
-  description.physicalPages = facts.physicalPages;
+  description.physicalPages = facts.filePages;
   description.keyCount = static_cast<std::uint16_t>(file.Keys().size());
   description.fileFlags = facts.fileFlags;
   return description;

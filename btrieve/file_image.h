@@ -2,7 +2,9 @@
 // Cheap to move; the bytes stay put for its lifetime.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <utility>
@@ -31,10 +33,18 @@ class FileImage {
   // The memory the image keeps, which may be more than its bytes (whole huge pages).
   [[nodiscard]] std::size_t HeldBytes() const { return m_held; }
 
+  // The size of the file the image was read from: its bytes are the start of that file, which
+  // may hold more that nothing refers to.
+  [[nodiscard]] std::uint64_t FileSize() const {
+    return std::max<std::uint64_t>(m_fileSize, Size());
+  }
+  void SetFileSize(std::uint64_t size) { m_fileSize = size; }
+
  private:
   std::span<const std::byte> m_bytes;
   std::shared_ptr<const void> m_keeper;
   std::size_t m_held = 0;
+  std::uint64_t m_fileSize = 0;
 };
 
 }  // namespace btrieve

@@ -564,7 +564,51 @@ HeaderJudgement JudgeHeader(std::span<const std::byte> head, std::uint64_t fileS
       pageCount <= fileSize / facts.pageSize) {
     result.readLimit = pageCount * facts.pageSize;
   }
+  result.placedThroughPat = facts.constants->pagesMappedThroughPat;
   return result;
+}
+
+std::uint64_t PlacedPagesLimit(std::span<const std::byte> head, std::uint64_t fileSize,
+                               const PageReader& readPage) {
+  ByteReader reader(head);
+  const Recognised recognised = Recognise(reader);
+  if (recognised.reason.status != status::kSuccess ||
+      !recognised.facts.constants->pagesMappedThroughPat) {
+    return fileSize;
+  }
+  const std::uint64_t pageSize = recognised.facts.pageSize;
+  const std::uint64_t filePages = fileSize / pageSize;
+  const std::uint64_t logicalCount = reader.Ws32(recognised.fcrOffset + layout::kFcrPageCount);
+  if (!reader.Ok()) return fileSize;
+  // As CollectV6 walks them: pair p of PAT pages at 2 + p * (pageSize / 4), each naming
+  // pageSize / 4 - 2 logical pages, the copy with the larger usage count current.
+  const std::uint64_t entriesPerPat = pageSize / 4 - 2;
+  const std::uint64_t pairStride = pageSize / 4;
+  std::vector<std::byte> first(pageSize);
+  std::vector<std::byte> second(pageSize);
+  std::uint64_t highest = 1;  // the FCR copies
+  for (std::uint64_t pair = 0; logicalCount > 1 && pair <= (logicalCount - 2) / entriesPerPat;
+       ++pair) {
+    const std::uint64_t firstPage = 2 + pair * pairStride;
+    if (firstPage + 1 >= filePages || !readPage(firstPage, first) ||
+        !readPage(firstPage + 1, second)) {
+      return fileSize;
+    }
+    highest = std::max(highest, firstPage + 1);
+    ByteReader firstPat(first);
+    ByteReader secondPat(second);
+    ByteReader& pat =
+        firstPat.U32(layout::kPatUsage) > secondPat.U32(layout::kPatUsage) ? firstPat : secondPat;
+    const std::uint64_t entries = std::min(entriesPerPat, logicalCount - 1 - pair * entriesPerPat);
+    for (std::uint64_t i = 0; i < entries; ++i) {
+      const std::uint64_t entry = layout::kPatHeaderSize + 4 * i;
+      if (pat.U8(entry + 1) == 0) continue;  // not in use
+      const std::uint64_t target = (std::uint64_t{pat.U8(entry)} << 16) | pat.U16(entry + 2);
+      if (target >= filePages) return fileSize;
+      highest = std::max(highest, target);
+    }
+  }
+  return std::min(fileSize, (highest + 1) * pageSize);
 }
 
 ParseResult ParseFile(std::vector<std::byte> image) {
@@ -587,6 +631,8 @@ ParseResult ParseFile(FileImage image) {
   FileFacts& facts = recognised.facts;
   facts.physicalPages = static_cast<std::uint32_t>(image.Size() / facts.pageSize);
   facts.fcrPage = static_cast<std::uint32_t>(recognised.fcrOffset / facts.pageSize);
+  facts.filePages = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(image.FileSize() / facts.pageSize, UINT32_MAX));
   if (const Reason shape = ReadRecordShape(reader, recognised.fcrOffset, facts);
       shape.status != status::kSuccess) {
     return refuse(shape);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -42,6 +43,8 @@ inline constexpr std::uint64_t kHeaderBytes = 8192;
 struct HeaderJudgement {
   Reason reason;                // status 0, or what ParseFile would answer for the whole file
   std::uint64_t readLimit = 0;  // how many bytes from the start the parse can use
+  // 6.x files place their pages through the PAT: PlacedPagesLimit can tell how few bytes serve.
+  bool placedThroughPat = false;
 };
 
 // Judges a file of `fileSize` bytes from its first min(fileSize, kHeaderBytes) bytes, before the
@@ -50,6 +53,17 @@ struct HeaderJudgement {
 // by the parse of its pages. The limit is the file's size, or less where the header says that
 // nothing after it is read (the pages of a pre-6.0 file).
 [[nodiscard]] HeaderJudgement JudgeHeader(std::span<const std::byte> head, std::uint64_t fileSize);
+
+// Fills `into` (one page) with physical page `page` of the file; false when it cannot.
+using PageReader = std::function<bool(std::uint64_t page, std::span<std::byte> into)>;
+
+// For a 6.x file that JudgeHeader accepted from `head`: how many bytes from the start hold the FCR
+// and PAT pages and every page that the current PAT copies place, so that the rest of the file is
+// never read (a file's length is no measure of what it holds). Reads the PAT pages through
+// `readPage`, two per PAT pair. Answers the file's size wherever the parse is to judge the whole
+// file: a PAT page or placed page outside the file, or a PAT page that cannot be read.
+[[nodiscard]] std::uint64_t PlacedPagesLimit(std::span<const std::byte> head,
+                                             std::uint64_t fileSize, const PageReader& readPage);
 [[nodiscard]] ParseResult ParseFile(std::vector<std::byte> image);
 
 }  // namespace btrieve

@@ -10,9 +10,10 @@
 namespace btrieve {
 
 // Status 0 with the parsed file, or the Open status: 12 (not found or a directory), 94 (no read
-// permission), 11 (a name the system refuses), 30 or 2 (see ParseFile). A parse that fails with 2
-// while the file changed under the read is tried again (twice at most): the host may be writing the
-// file.
+// permission), 11 (a name the system refuses), 30 or 2 (see ParseFile). A read that the file
+// changed under is tried again (twice at most): the host may be writing the file. A file changed
+// within the settling window is served only when a second read, made once any write under way has
+// ended, gives the same bytes. A 6.x file is read only as far as the pages its PAT places.
 [[nodiscard]] ParseResult OpenParsedFile(const std::string& name);
 
 }  // namespace btrieve

@@ -33,6 +33,7 @@ struct FileFacts {
   std::uint16_t fileFlags = 0;
   std::uint32_t physicalPages = 0;  // whole pages in the file image
   std::uint32_t fcrPage = 0;        // the current FCR's physical page
+  std::uint32_t filePages = 0;      // whole pages in the file (the image may end before them)
   bool variable = false;  // records may carry a variable part after the fixed recordLength bytes
 };
 

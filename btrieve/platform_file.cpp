@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -268,6 +269,29 @@ LoadResult ReadOnlyFile::Load(std::uint64_t limit) const {
   result.image =
       FileImage(std::span<const std::byte>(bytes, filled), std::move(buffer.memory), buffer.held);
   return result;
+}
+
+void ReadOnlyFile::AwaitWriteInProgress() const {
+#ifdef SEEK_DATA
+  // The seek takes the file's lock that a write holds while it copies its data; what it answers
+  // does not matter, and the descriptor's position is never used (every read names its offset).
+  (void)::lseek(m_handle->fd, 0, SEEK_DATA);
+#endif
+}
+
+std::optional<std::size_t> ReadOnlyFile::ReadAt(std::uint64_t offset,
+                                                std::span<std::byte> into) const {
+  std::size_t filled = 0;
+  while (filled < into.size()) {
+    if (offset + filled > static_cast<std::uint64_t>(INT64_MAX)) break;
+    const ssize_t got = ::pread(m_handle->fd, into.data() + filled, into.size() - filled,
+                                static_cast<off_t>(offset + filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return filled;
 }
 
 #endif

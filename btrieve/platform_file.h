@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,16 @@ class ReadOnlyFile {
   // on POSIX systems) and never per-record calls. The image keeps those bytes whatever the file
   // does afterwards. Status 0 or 2 (a read failed, or no memory for the image).
   [[nodiscard]] LoadResult Load(std::uint64_t limit) const;
+
+  // Fills `into` with the file's bytes from `offset` on; the bytes read, fewer than asked where
+  // the file ends, or nothing when a read fails.
+  [[nodiscard]] std::optional<std::size_t> ReadAt(std::uint64_t offset,
+                                                  std::span<std::byte> into) const;
+
+  // Returns once a write to the file that is under way has ended, where the system lets a reader
+  // wait for that (on Linux, file systems such as ext4, btrfs and tmpfs make a data seek wait for
+  // a write in progress); elsewhere it returns at once. Never changes the file.
+  void AwaitWriteInProgress() const;
 
  private:
   struct Handle;

@@ -203,6 +203,28 @@ LoadResult ReadOnlyFile::Load(std::uint64_t limit) const {
   return result;
 }
 
+void ReadOnlyFile::AwaitWriteInProgress() const {}
+
+std::optional<std::size_t> ReadOnlyFile::ReadAt(std::uint64_t offset,
+                                                std::span<std::byte> into) const {
+  std::size_t filled = 0;
+  while (filled < into.size()) {
+    OVERLAPPED at{};
+    const std::uint64_t position = offset + filled;
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(into.size() - filled, 1u << 30));
+    DWORD got = 0;
+    if (!::ReadFile(m_handle->handle, into.data() + filled, wanted, &got, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    filled += got;
+  }
+  return filled;
+}
+
 }  // namespace btrieve
 
 #endif

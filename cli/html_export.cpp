@@ -9,7 +9,6 @@
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -349,17 +348,21 @@ class TargetTexts {
     Known& known = m_known[library];
     if (known.list != list) {
       known.list = list;
-      known.numbers.clear();
+      known.numbers.assign(list != nullptr ? list->Count() : 0, 0);
     }
-    const auto [it, added] = known.numbers.try_emplace(static_cast<std::uint32_t>(entry), m_next);
-    if (added) ++m_next;
-    return {it->second, added};
+    if (entry >= known.numbers.size()) known.numbers.resize(entry + 1, 0);
+    std::uint32_t& number = known.numbers[entry];
+    const bool added = number == 0;
+    if (added) number = ++m_next;
+    return {number - 1, added};
   }
 
  private:
+  // Per entry of the list, its number plus one (0: none yet): four bytes per entry of a library
+  // that references show, in proportion to what was read.
   struct Known {
     std::shared_ptr<const core::tcodelist> list;
-    std::unordered_map<std::uint32_t, std::uint32_t> numbers;
+    std::vector<std::uint32_t> numbers;
   };
   std::array<Known, 256> m_known;
   std::uint32_t m_next = 0;

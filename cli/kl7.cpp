@@ -3,12 +3,14 @@
 
 #include <exception>
 #include <new>
+#include <ostream>
 #include <string>
 #include <string_view>
 
 #include "cli/status_text.h"
 #include "cli/verb_help.h"
 #include "cli/verbs.h"
+#include "text/control_escape.h"
 
 #ifndef KL7_VERSION
 #define KL7_VERSION "0"
@@ -122,29 +124,35 @@ diff: 0 the two are the same, 1 they differ (a library that one side cannot
   that cannot be listed or holds no library file
 )HELP";
 
+// One message line on the error stream, its control characters escaped: names and texts in it
+// come from files and arguments.
+void Say(std::ostream& err, std::string_view line) {
+  err << text::ControlsEscaped(line) << '\n';
+}
+
 }  // namespace
 
 void VerbContext::ReportStatus(std::string_view path, std::uint16_t status,
                                const std::optional<btrieve::Reason>& reason) {
-  m_err << "kl7: " << path << ": " << StatusMessage(status, reason) << " (status " << status
-        << ")\n";
+  Say(m_err, "kl7: " + std::string(path) + ": " + StatusMessage(status, reason) + " (status " +
+                 std::to_string(status) + ")");
   m_trouble = true;
 }
 
 void VerbContext::Report(std::string_view path, std::string_view message) {
-  m_err << "kl7: " << path << ": " << message << '\n';
+  Say(m_err, "kl7: " + std::string(path) + ": " + std::string(message));
   m_trouble = true;
 }
 
 void VerbContext::Note(std::string_view path, std::string_view message) {
-  m_err << "kl7: " << path << ": " << message << '\n';
+  Say(m_err, "kl7: " + std::string(path) + ": " + std::string(message));
 }
 
 int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
         std::size_t terminalWidth) {
   const ParsedCommandLine parsed = ParseCommandLine(arguments);
   if (!parsed.error.empty()) {
-    err << "kl7: " << parsed.error << " (see kl7 --help)\n";
+    Say(err, "kl7: " + parsed.error + " (see kl7 --help)");
     return kExitUsage;
   }
   Options options = parsed.options;
@@ -186,17 +194,17 @@ int Run(std::span<const std::string> arguments, std::ostream& out, std::ostream&
       RunRecords(context);
     }
   } catch (const UsageError& error) {
-    err << "kl7: " << error.message << " (see kl7 --help)\n";
+    Say(err, "kl7: " + error.message + " (see kl7 --help)");
     return kExitUsage;
   } catch (const std::bad_alloc&) {
     // The usual line, naming what was being read, never the exception's name.
     const std::size_t target = options.verb == "find" ? 1 : 0;
     const std::string path =
         target < options.operands.size() ? options.operands[target] : std::string("kl7");
-    err << "kl7: " << path << ": not enough memory\n";
+    Say(err, "kl7: " + path + ": not enough memory");
     return trouble;
   } catch (const std::exception& error) {
-    err << "kl7: " << error.what() << '\n';
+    Say(err, std::string("kl7: ") + error.what());
     return trouble;
   }
   out.flush();

@@ -14,6 +14,7 @@
 
 #include "cli/table_writer.h"
 #include "text/codepage.h"
+#include "text/control_escape.h"
 
 namespace cli {
 
@@ -61,6 +62,19 @@ class ByteTranslation {
       std::string_view sequence(&self, 1);
       if (toUtf8 && byte >= 0x80) sequence = converted = text::Cp1252ToUtf8(sequence);
       if (tabEscaped) {
+        // Nothing reaches a terminal as a control: C0 controls and DEL as \xHH, the C1 controls
+        // that the five undefined bytes become as \u00HH (as \xHH in Windows-1252 output).
+        const std::string character = text::Cp1252ToUtf8(std::string_view(&self, 1));
+        const bool c1 = character.size() == 2 && character[0] == '\xC2' &&
+                        static_cast<std::uint8_t>(character[1]) <= 0x9F;
+        if (byte < 0x20 || byte == 0x7F || (c1 && !toUtf8)) {
+          converted = text::ByteEscape(static_cast<unsigned char>(byte));
+          sequence = converted;
+        } else if (c1) {
+          converted =
+              "\\u00" + text::ByteEscape(static_cast<unsigned char>(character[1])).substr(2);
+          sequence = converted;
+        }
         if (byte == '\t') sequence = "\\t";
         if (byte == '\n') sequence = "\\n";
         if (byte == '\r') sequence = "\\r";
@@ -68,13 +82,15 @@ class ByteTranslation {
       }
       m_plain[byte] = sequence.size() == 1 && sequence[0] == self;
       m_lengths[byte] = static_cast<std::uint8_t>(sequence.size());
+      if (sequence.size() > kMaxSequence) throw std::logic_error("translation");
       // A string_view, not a std::string: GCC 12 at -O3 warns falsely inside std::string::copy.
       std::memcpy(m_sequences[byte], sequence.data(),
                   std::min(sequence.size(), sizeof m_sequences[byte]));
       if (byte < 0x80 && !m_plain[byte]) {
         m_anyAsciiSpecial = true;
         if (byte >= 0x20) {
-          // (Only the backslash is: the room for two is checked when the tables are built.)
+          // (Only the backslash and DEL are: the room for two is checked when the tables are
+          // built.)
           if (m_printableSpecials == m_specialWords.size()) throw std::logic_error("translation");
           m_specialWords[m_printableSpecials++] = kOnes * static_cast<std::uint8_t>(byte);
         }
@@ -83,10 +99,10 @@ class ByteTranslation {
   }
 
   void Append(std::string& out, std::string_view bytes) const {
-    // Translated into a block on the stack (every byte becomes at most four) and appended from
-    // there: growing `out` first would fill the room with zeros only to overwrite it.
+    // Translated into a block on the stack (every byte becomes at most kMaxSequence) and appended
+    // from there: growing `out` first would fill the room with zeros only to overwrite it.
     constexpr std::size_t kBlock = 512;
-    char block[4 * kBlock];
+    char block[kMaxSequence * kBlock];
     const char* from = bytes.data();
     const char* const end = from + bytes.size();
     while (from != end) {
@@ -110,12 +126,12 @@ class ByteTranslation {
         to += plain;
         from += plain;
         const auto byte = static_cast<std::uint8_t>(*from++);
-        std::memcpy(to, m_sequences[byte], 4);
+        std::memcpy(to, m_sequences[byte], kMaxSequence);
         to += m_lengths[byte];
       }
       while (from != stop) {
         const auto byte = static_cast<std::uint8_t>(*from++);
-        std::memcpy(to, m_sequences[byte], 4);
+        std::memcpy(to, m_sequences[byte], kMaxSequence);
         to += m_lengths[byte];
       }
       out.append(block, static_cast<std::size_t>(to - block));
@@ -123,6 +139,7 @@ class ByteTranslation {
   }
 
  private:
+  static constexpr std::size_t kMaxSequence = 8;
   static constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   static constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
 
@@ -154,7 +171,7 @@ class ByteTranslation {
   std::size_t m_printableSpecials = 0;
   std::array<std::uint64_t, 2> m_specialWords{};  // eight copies of each
   bool m_plain[256]{};
-  char m_sequences[256][4]{};
+  char m_sequences[256][kMaxSequence]{};
   std::uint8_t m_lengths[256]{};
 };
 
@@ -305,8 +322,12 @@ void RowWriter::Field(std::string_view field, ColumnKind kind) {
   switch (m_format) {
     case Format::kText:
     case Format::kTsv:
-      // One pass converts and escapes.
-      (convert ? ToUtf8TabEscaped() : TabEscaped()).Append(m_buffer, field);
+      // One pass converts and escapes; names and values are UTF-8 as the system gave them.
+      if (kind == ColumnKind::kText) {
+        (convert ? ToUtf8TabEscaped() : TabEscaped()).Append(m_buffer, field);
+      } else {
+        text::AppendControlsEscaped(m_buffer, field, true);
+      }
       return;
     case Format::kTable:  // Row makes its cells
     case Format::kCsv:

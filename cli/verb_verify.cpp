@@ -10,6 +10,7 @@
 #include "btrieve/index_walk.h"
 #include "cli/library_target.h"
 #include "cli/verbs.h"
+#include "text/control_escape.h"
 
 namespace cli {
 
@@ -41,7 +42,7 @@ bool VerifyFile(VerbContext& context, const std::string& path) {
   if (!findings) return true;
   std::string out;
   for (const btrieve::IndexFinding& finding : *findings) {
-    out += path;
+    text::AppendControlsEscaped(out, path, true);
     out += "\tkey " + std::to_string(finding.key);
     out += "\tpage " + Figure(finding.page);
     out += "\tentry " + Figure(finding.entry);

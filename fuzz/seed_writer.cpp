@@ -234,7 +234,8 @@ int main(int argc, char** argv) {
   }
   try {
     const fs::path folder = argv[1];
-    for (const char* target : {"record_manager", "library_file", "loader", "reference", "startup"})
+    for (const char* target :
+         {"record_manager", "library_file", "loader", "reference", "startup", "cli"})
       fs::create_directories(folder / target);
     WriteRecordFiles(folder / "record_manager");
     int n = 0;
@@ -243,6 +244,7 @@ int main(int argc, char** argv) {
       WriteText(folder / "record_manager" / ("library-" + std::to_string(n++) + ".dat"), file);
     }
     WriteUtilsDirectories(folder / "loader");
+    WriteUtilsDirectories(folder / "cli");
     WriteTexts(folder / "reference",
                {"LIB[3,7]", "LIB[$1A,x10]", "LIB[-1,2]", "LIB3,4]", "LIB[,]", "LIB[3,]",
                 "LIB[2147483648,1]", "LIB[ 0x7fffffff,-2147483648]", "LIB[3,7] Rest", "LIB[3]"});

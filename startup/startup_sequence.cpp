@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "text/case.h"
+#include "text/control_escape.h"
 #include "text/number.h"
 
 namespace startup {
@@ -14,14 +15,11 @@ namespace {
 constexpr std::size_t kMaxReferenceText = 255;
 constexpr std::size_t kShortestWalkDirectory = 3;
 
-// The argument as the user typed it, inside quotes, with control characters shown as "?" so that
-// the line cannot play tricks on a terminal.
+// The argument as the user typed it, inside quotes, with control characters escaped (\xHH,
+// \u00HH) so that the line cannot play tricks on a terminal.
 std::string Quoted(std::string_view argument) {
   std::string quoted = "'";
-  for (const char c : argument) {
-    const auto byte = static_cast<unsigned char>(c);
-    quoted += byte < 0x20 || byte == 0x7F ? '?' : c;
-  }
+  text::AppendControlsEscaped(quoted, argument);
   return quoted + "'";
 }
 

@@ -14,6 +14,7 @@
 
 #include "btrieve/status_meaning.h"
 #include "text/codepage.h"
+#include "text/control_escape.h"
 #include "viewer/caption.h"
 #include "viewer/entry_list_view.h"
 #include "viewer/outlined_label.h"
@@ -210,7 +211,7 @@ void TKelmform::ReportUnreadable(std::uint8_t library) {
       "kl7view: " + core::LibraryFileName(m_settings.Read(startup::kUtilsKey), library) +
       ": cannot read the library: " + std::string(meaning) + " (status " + std::to_string(status) +
       ")";
-  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fprintf(stderr, "%s\n", text::ControlsEscaped(line).c_str());
   std::fflush(stderr);
   m_problem = DisplayPath(line);
   UpdateToolTips();

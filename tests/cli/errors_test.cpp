@@ -45,6 +45,8 @@ TEST_F(ErrorsTest, UsageErrorsGiveOneLineAndStatusTwo) {
   const std::vector<UsageCase> cases = {
       {{}, "kl7: no verb given (see kl7 --help)\n"},
       {{"frobnicate", "x"}, "kl7: unknown verb 'frobnicate' (see kl7 --help)\n"},
+      {{"\x1b]0;title\x07\xC2\x9d", "x"},
+       "kl7: unknown verb '\\x1b]0;title\\x07\\u009d' (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--bogus"}, "kl7: unknown option '--bogus' (see kl7 --help)\n"},
       {{"dump", "{DIR}", "--format", "xml"},
        "kl7: unknown format 'xml' (text, tsv, csv, json, jsonl, table or html) (see kl7 "
@@ -138,6 +140,7 @@ TEST_F(ErrorsTest, UnreadableFilesAreReportedAndTheRestPrinted) {
        "{DIR}/empty\t\t\t" + noFiles.substr(0, noFiles.size() - 1) + "\t\n",
        ""},
       {{"dump", "{DIR}/missing"}, "", "kl7: {DIR}/missing: no such file or directory\n"},
+      {{"dump", "{DIR}/\x1b[2J\x7f"}, "", "kl7: {DIR}/\\x1b[2J\\x7f: no such file or directory\n"},
       {{"dump", "{DIR}", "2"}, "", damaged},
       {{"dump", "{DIR}/KL703.DAT"}, "", notBtrieve},
       {{"dump", "{DIR}", "9"}, "", "kl7: {DIR}/KL709.DAT: file not found (status 12)\n"},

@@ -61,7 +61,7 @@ driver = webdriver.Chrome(service=Service(chromedriver), options=options)
 
 FOLDING_WORDS = ["rot", "ÄRGER", "öl", "STRASSE", "straße", "STRAẞE", "œuvre", "ÿ", "€ 5",
                  "„zitat“", "–", "Š", "ž", "Ÿ", "Ƒ", "μ", "\u212A", "\u212B", "ﬀ", "<b>", "&amp;",
-                 "stahl", "e", "LIB[1,"]
+                 "stahl", "e", "LIB[1,", "> STRASSE", "hinten ---> str"]
 
 
 def go(hash_):

@@ -35,7 +35,12 @@ TEST(RowWriter, EscapesEachFieldByItsFormatsRules) {
       {"back\\slash", "back\\\\slash", "back\\slash", "\"back\\\\slash\""},
       {" padded ", " padded ", " padded ", "\" padded \""},
       {"semi;colon", "semi;colon", "semi;colon", "\"semi;colon\""},
-      {"bell\x07", "bell\x07", "bell\x07", "\"bell\\u0007\""},
+      // Controls never reach a terminal from text or tsv.
+      {"bell\x07", "bell\\x07", "bell\x07", "\"bell\\u0007\""},
+      {"\x1b]52;c;eA==\x07\x7f", "\\x1b]52;c;eA==\\x07\\x7f", "\x1b]52;c;eA==\x07\x7f",
+       "\"\\u001b]52;c;eA==\\u0007\\u007f\""},
+      // A field that a spreadsheet may take for a formula stays as it is.
+      {"=1+2", "=1+2", "=1+2", "\"=1+2\""},
       {"Grüße €", "Grüße €", "Grüße €", "\"Grüße €\""},
       // Bytes that are not UTF-8 never reach a json document as they are.
       {"bad\xFF", "bad\xFF", "bad\xFF", "\"bad\xEF\xBF\xBD\""},
@@ -83,7 +88,16 @@ TEST(RowWriter, Cp1252ConversionAgreesWithTheCodePageModule) {
                            : c == '\r' ? "\\r"
                            : c == '\\' ? "\\\\"
                                        : nullptr;
-      expected += escape != nullptr ? std::string(escape) : std::string(1, c);
+      const auto byte = static_cast<unsigned char>(c);
+      // Controls, and the five bytes that Windows-1252 leaves undefined (C1 controls in Unicode).
+      const std::string character = text::Cp1252ToUtf8(std::string(1, c));
+      const bool control = byte < 0x20 || byte == 0x7F ||
+                           (character.size() == 2 && character[0] == '\xC2' &&
+                            static_cast<unsigned char>(character[1]) <= 0x9F);
+      static constexpr char kHex[] = "0123456789abcdef";
+      expected += escape != nullptr ? std::string(escape)
+                  : control         ? std::string{'\\', 'x', kHex[byte >> 4], kHex[byte & 15]}
+                                    : std::string(1, c);
     }
     EXPECT_EQ(escaped, expected);
   }
@@ -122,6 +136,25 @@ TEST(RowWriter, EmptyNumberIsJsonNullAndTextsAreConverted) {
   writer.Row(row);
   writer.Finish();
   EXPECT_EQ(out.str(), "{\"n\":null,\"t\":\"€\xC2\x81ü\"}\n");
+}
+
+TEST(RowWriter, TextRowsEscapeTheControlsOfTextsAndNames) {
+  static constexpr std::array<Column, 2> kColumns{
+      {{"name", ColumnKind::kName}, {"t", ColumnKind::kText}}};
+  // A name in UTF-8 with a C0 control, a C1 control and a lone byte that an 8-bit terminal would
+  // take for one; a text whose undefined byte becomes U+009D.
+  const std::array<std::string, 2> row = {"a\x1b[2J\xC2\x9d\x9b\xC3\xA4\t\\", "b\x9d\x1b\xFC"};
+  for (const Encoding encoding : {Encoding::kUtf8, Encoding::kCp1252}) {
+    std::ostringstream out;
+    Options options;
+    options.encoding = encoding;
+    RowWriter writer(out, options, kColumns);
+    writer.Row(row);
+    writer.Finish();
+    EXPECT_EQ(out.str(), encoding == Encoding::kUtf8
+                             ? "a\\x1b[2J\\u009d\\x9b\xC3\xA4\\t\\\\\tb\\u009d\\x1b\xC3\xBC\n"
+                             : "a\\x1b[2J\\u009d\\x9b\xC3\xA4\\t\\\\\tb\\x9d\\x1b\xFC\n");
+  }
 }
 
 TEST(RowWriter, LargeOutputArrivesWholeAndInOrder) {

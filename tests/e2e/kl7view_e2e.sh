@@ -64,6 +64,9 @@ check_refused "$work/host/utils" "='$work/host/utils' is neither a library file"
 check_refused --help KL701.DAT "='--help' is neither a library file"
 check_refused KL71.DAT "='KL71.DAT' is no library file name"
 check_refused host/utils/kl7g1.dat "='kl7g1.dat': 'g1' is not a hexadecimal library number"
+# Control characters reach the terminal as escapes, never as themselves.
+check_refused $'host/utils/kl7\e\x7f.dat' \
+  "='kl7\\x1b\\x7f.dat': '\\x1b\\x7f' is not a hexadecimal library number"
 check_refused 'LIB[3,12]' "=the reference 'LIB[3,12]' needs a second argument"
 check_refused 'LIB[,5]' "$work/host/x.txt" "=the reference 'LIB[,5]': no library number"
 check_refused 'lib[3,y]' "$work/host/x.txt" \

@@ -143,6 +143,10 @@ TEST(StartupSequence, EndsOnMalformedLibraryFileName) {
                            "1.dat"}) {
     Check({{name}, StartupFailure::kNotHexadecimal}, PathStyle::kWindows);
   }
+  // Control characters are shown as escapes, as kl7 shows them.
+  FakeLookup lookup({});
+  const StartupOutcome outcome = RunStartup({"kl7\x1b\x7f.dat"}, PathStyle::kWindows, lookup);
+  EXPECT_NE(outcome.reason.find("'kl7\\x1b\\x7f.dat'"), std::string::npos) << outcome.reason;
 }
 
 TEST(StartupSequence, ReadsLibraryReference) {
