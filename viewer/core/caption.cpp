@@ -1,5 +1,5 @@
 // Caption heads, joined from fixed pieces with nothing between them.
-#include "viewer/caption.h"
+#include "viewer/core/caption.h"
 
 #include <cstdio>
 

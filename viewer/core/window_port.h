@@ -1,0 +1,66 @@
+// The port through which the window core drives a front: what the window needs of its list, its
+// label, the clipboard and the window itself. A front (Qt, Win32, or a test's fake) implements it;
+// it carries out what it is told and decides nothing.
+//
+// Texts that the user sees are UTF-16. Entry texts stay Windows-1252 bytes in the list the front is
+// given; the front converts a row with text::Cp1252ToUnicode when it draws or measures it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "libraries/tcodelist.h"
+
+namespace viewer {
+
+class WindowPort {
+ public:
+  virtual ~WindowPort() = default;
+
+  // --- The list ---------------------------------------------------------------------------------
+  // Shows the entries of `list` instead of the present ones; null shows an empty list. The list
+  // never changes once shown (the cache copies before it changes a list), so a front keeps the
+  // pointer and reads rows from it, keeping nothing per row. Afterwards no row is selected, the
+  // first row is at the top and the list is scrolled fully left.
+  virtual void ShowList(std::shared_ptr<const core::tcodelist> list) = 0;
+  // The selected row; -1 when none.
+  [[nodiscard]] virtual int ItemIndex() const = 0;
+  // Selects row `index` and scrolls it into view (the least scrolling that shows it wholly); an
+  // index outside the rows selects nothing and leaves the scrolling alone.
+  virtual void SetItemIndex(int index) = 0;
+  // The first visible row (0 for an empty list).
+  [[nodiscard]] virtual int TopIndex() const = 0;
+  // Scrolls row `index` to the top as far as the list allows: never beyond the last full page,
+  // never above row 0.
+  virtual void SetTopIndex(int index) = 0;
+  // How many rows fit wholly into the visible area; at least 1.
+  [[nodiscard]] virtual int VisibleRows() const = 0;
+
+  // --- The label --------------------------------------------------------------------------------
+  // Sets the caption line; Caption() gives back exactly that text.
+  virtual void SetCaption(const std::u16string& text) = 0;
+  [[nodiscard]] virtual std::u16string Caption() const = 0;
+
+  // --- Tool tips --------------------------------------------------------------------------------
+  // The label's tool tip and the list's; lines are separated by '\n'.
+  virtual void SetCaptionToolTip(const std::u16string& text) = 0;
+  virtual void SetListToolTip(const std::u16string& text) = 0;
+
+  // --- The clipboard ----------------------------------------------------------------------------
+  // Places `text` on the clipboard as plain (Unicode) text.
+  virtual void CopyText(const std::u16string& text) = 0;
+
+  // --- The window -------------------------------------------------------------------------------
+  // Closes the window, which ends the message loop and the program. The core makes no further
+  // call on the port after this one within the same event.
+  virtual void Close() = 0;
+  // The general error report: an error ended a handler; `message` says what (a message box in the
+  // program). The window carries on.
+  virtual void ReportError(const std::u16string& message) = 0;
+  // A library file could not be read. `line` (UTF-8, no line break) names it with the status and
+  // its meaning; the front writes it where a user who started the program from a console sees it
+  // (stderr). The core shows the same line in the label's tool tip itself.
+  virtual void ReportUnreadableLibrary(const std::string& line) = 0;
+};
+
+}  // namespace viewer
