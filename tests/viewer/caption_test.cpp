@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "viewer/caption.h"
+#include "viewer/core/caption.h"
 
 using viewer::CaptionHead;
 using viewer::CaptionOccasion;

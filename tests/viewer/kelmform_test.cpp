@@ -18,12 +18,12 @@
 
 #include "libfile/record_manager.h"
 #include "library_set.h"
-#include "viewer/caption.h"
-#include "viewer/entry_delegate.h"
-#include "viewer/entry_list_view.h"
-#include "viewer/entry_model.h"
-#include "viewer/kelmform.h"
-#include "viewer/outlined_label.h"
+#include "viewer/core/caption.h"
+#include "viewer/qt/entry_delegate.h"
+#include "viewer/qt/entry_list_view.h"
+#include "viewer/qt/entry_model.h"
+#include "viewer/qt/kelmform.h"
+#include "viewer/qt/outlined_label.h"
 
 using viewer::EntryListView;
 using viewer::TKelmform;

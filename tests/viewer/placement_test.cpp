@@ -7,9 +7,9 @@
 
 #include "libfile/record_manager.h"
 #include "library_set.h"
-#include "viewer/entry_list_view.h"
-#include "viewer/kelmform.h"
-#include "viewer/window_placement.h"
+#include "viewer/qt/entry_list_view.h"
+#include "viewer/qt/kelmform.h"
+#include "viewer/qt/window_placement.h"
 
 class PlacementTest : public QObject {
   Q_OBJECT

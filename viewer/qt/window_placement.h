@@ -9,8 +9,7 @@ class QWidget;
 
 namespace viewer {
 
-// `frame` (the window with its frame) moved into `available` as far as needed, and shrunk to
-// `available`'s size where it is larger. A frame that fits is returned unchanged.
+// The core's FitFrame for Qt's rectangles.
 [[nodiscard]] QRect FitFrame(const QRect& frame, const QRect& available);
 
 // Places the top-level `window` with its frame at `position` and its client area at `clientSize`,
