@@ -9,12 +9,16 @@
 
 namespace viewer {
 
+namespace {
+
 QRect FitFrame(const QRect& frame, const QRect& available) {
   const Rect fitted = viewer::FitFrame(
       Rect{frame.left(), frame.top(), frame.width(), frame.height()},
       Rect{available.left(), available.top(), available.width(), available.height()});
   return {fitted.left, fitted.top, fitted.width, fitted.height};
 }
+
+}  // namespace
 
 void PlaceWindow(QWidget& window, QPoint position, QSize clientSize, QMargins frameMargins) {
   QScreen* screen = QGuiApplication::screenAt(position);
