@@ -62,6 +62,9 @@ class KelmformCore {
   // The second press of a double click (instead of OnMouseDown for that press). It acts on the
   // selected row, not on the row under the pointer.
   void OnDoubleClick(MouseButton button, ShiftState shift, int row);
+  // The clock ticked: the front calls this about every half second (`time` as for OnCharacter),
+  // so that the core can look after the files of the view (a changed file is read again).
+  void OnTick(std::uint32_t time);
 
   // --- The handlers ---------------------------------------------------------------------------
   // Called by the events above; public for tests. Each may throw (reading row -1).
