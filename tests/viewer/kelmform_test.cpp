@@ -62,6 +62,13 @@ KeyStroke KeyOf(const QString& name) {
   if (name == "CtrlSpace") return {Qt::Key_Space, Qt::ControlModifier};
   if (name == "CtrlC") return {Qt::Key_C, Qt::ControlModifier};
   if (name == "Backspace") return {Qt::Key_Backspace, {}};
+  if (name == "F1") return {Qt::Key_F1, {}};
+  if (name == "F5") return {Qt::Key_F5, {}};
+  if (name == "F12") return {Qt::Key_F12, {}};
+  if (name == "AltLeft") return {Qt::Key_Left, Qt::AltModifier};
+  if (name == "AltRight") return {Qt::Key_Right, Qt::AltModifier};
+  if (name == "CtrlW") return {Qt::Key_W, Qt::ControlModifier};
+  if (name == "CtrlQ") return {Qt::Key_Q, Qt::ControlModifier};
   qFatal("unknown key %s", qPrintable(name));
 }
 
@@ -231,6 +238,8 @@ void KelmformTest::captions_data() {
                                      << "Bibliotheksnamen  $1A LIB[26,0]" << cur;
   QTest::newRow("back by the back button") << true << 26 << 5 << "b2"
                                            << "Bibliotheksnamen  $1A LIB[26,0]" << cur;
+  QTest::newRow("F12 follows a reference") << true << 26 << 0 << "c3 F12"
+                                           << "Drei  $03 LIB[3,2]" << cur;
   QTest::newRow("Ctrl+C in the catalogue") << true << 0 << 0 << "c5 CtrlC"
                                            << "Bibliotheksnamen  KL705  LIB[0,5]" << cur;
 }

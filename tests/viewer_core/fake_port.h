@@ -55,6 +55,9 @@ class FakePort final : public WindowPort {
   bool closed = false;
   std::vector<std::string> errors;      // UTF-8
   std::vector<std::string> unreadable;  // the lines for stderr
+  std::vector<std::string> notices;     // UTF-8
+  std::string windowTitle;              // the text window's, UTF-8
+  std::string windowText;
 
   [[nodiscard]] int Count() const { return list == nullptr ? 0 : static_cast<int>(list->Count()); }
   // Row `index` as shown, in UTF-8.
@@ -90,6 +93,11 @@ class FakePort final : public WindowPort {
   void Close() override { closed = true; }
   void ReportError(const std::u16string& message) override { errors.push_back(Utf8(message)); }
   void ReportUnreadableLibrary(const std::string& line) override { unreadable.push_back(line); }
+  void ShowNotice(const std::u16string& text, int) override { notices.push_back(Utf8(text)); }
+  void ShowTextWindow(const std::u16string& title, const std::u16string& text) override {
+    windowTitle = Utf8(title);
+    windowText = Utf8(text);
+  }
 };
 
 struct Key {

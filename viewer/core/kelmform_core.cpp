@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "btrieve/status_meaning.h"
+#include "libraries/reference.h"
 #include "viewer/core/caption.h"
 
 namespace viewer {
@@ -236,8 +237,80 @@ void KelmformCore::ListBox1KeyUp(std::uint16_t& key, ShiftState) {
   if (key == kVkPageUp || key == kVkPageDown || key == kVkEnd || key == kVkHome) ListBox2Click();
 }
 
+bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
+  const bool plain = !shift.shift && !shift.ctrl && !shift.alt;
+  if (key == kVkF12 && plain) {
+    FollowReference();
+    return true;
+  }
+  return false;
+}
+
+void KelmformCore::Explain(const std::u16string& reason) {
+  m_problem = reason;
+  UpdateToolTips();
+  m_port.ShowNotice(reason, m_port.ItemIndex());
+}
+
+bool KelmformCore::ShowLibrary(std::uint8_t library, int entry) {
+  bool is16Bit = false;
+  if (library == 0) {
+    if (CatalogueList() == nullptr &&
+        (!m_cache->LoadLibraryList(0, true, true, is16Bit) || CatalogueList() == nullptr)) {
+      ReportUnreadable(0);
+      return false;
+    }
+  } else if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
+    ReportUnreadable(library);
+    return false;
+  }
+  m_state.CurrentLibrary = library;
+  m_problem.clear();
+  Show(library == 0 ? m_cache->SharedList(0) : m_cache->SharedList(library));
+  if (entry >= 1 && m_shown != nullptr && static_cast<std::size_t>(entry) < m_shown->Count()) {
+    m_port.SetItemIndex(entry);
+    CentreSelection();
+    ListBox2Click();
+  } else {
+    SetCaption(CaptionHead(CaptionOccasion::kOpened, Name(library), library, 0));
+  }
+  return true;
+}
+
+void KelmformCore::FollowReference() {
+  const int item = m_port.ItemIndex();
+  if (m_shown == nullptr || item < 0 || static_cast<std::size_t>(item) >= m_shown->Count()) {
+    Explain(u"F12: Kein Eintrag ist gew\u00E4hlt.");
+    return;
+  }
+  // The stored text: a reference whose entry does not exist is shown between the empty marks.
+  std::string stored = (*m_shown)[static_cast<std::size_t>(item)].String();
+  if (stored.size() > core::kEmptyOpenMark.size() + core::kEmptyCloseMark.size() &&
+      stored.starts_with(core::kEmptyOpenMark) && stored.ends_with(core::kEmptyCloseMark)) {
+    stored =
+        stored.substr(core::kEmptyOpenMark.size(),
+                      stored.size() - core::kEmptyOpenMark.size() - core::kEmptyCloseMark.size());
+  }
+  const std::optional<core::Reference> reference = core::ParseReference(stored);
+  if (!reference) {
+    Explain(u"F12: Der Eintrag ist kein Verweis LIB[n,m].");
+    return;
+  }
+  if (reference->library < 0 || reference->library > 255) {
+    Explain(u"F12: LIB[" + ShownText(std::to_string(reference->library)) +
+            u",\u2026] nennt keine Bibliothek (0 bis 255).");
+    return;
+  }
+  if (!ShowLibrary(static_cast<std::uint8_t>(reference->library), reference->entry)) {
+    m_port.ShowNotice(m_problem, item);
+  }
+}
+
 void KelmformCore::OnKeyDown(std::uint16_t key, ShiftState shift) {
   if (m_closed) return;
+  bool added = false;
+  Guarded([&] { added = AddedKey(key, shift); });
+  if (added) return;
   bool handled = false;
   Guarded([&] {
     ListBox1KeyDown(key, shift);

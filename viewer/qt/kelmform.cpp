@@ -5,7 +5,10 @@
 #include <QClipboard>
 #include <QFrame>
 #include <QMoveEvent>
+#include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QToolTip>
+#include <QVBoxLayout>
 #include <cstdio>
 #include <utility>
 
@@ -197,6 +200,36 @@ void TKelmform::ReportError(const std::u16string& message) {
 void TKelmform::ReportUnreadableLibrary(const std::string& line) {
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
+}
+
+void TKelmform::ShowNotice(const std::u16string& text, int row) {
+  QRect place(0, 0, m_list->viewport()->width(), kRowHeight);
+  if (row >= 0 && row < m_list->Count()) {
+    const QRect rowRect = m_list->visualRect(m_list->model()->index(row, 0));
+    if (m_list->viewport()->rect().intersects(rowRect)) place = rowRect;
+  }
+  const QPoint at =
+      m_list->viewport()->mapToGlobal(QPoint(place.left() + 2 * kRowHeight, place.bottom() + 1));
+  QToolTip::showText(at, QString::fromStdU16String(text), m_list->viewport(), QRect(), 1500);
+}
+
+void TKelmform::ShowTextWindow(const std::u16string& title, const std::u16string& text) {
+  if (m_textWindow == nullptr) {
+    m_textWindow = new QWidget(this, Qt::Window);
+    m_textWindow->setObjectName(QStringLiteral("TextWindow"));
+    m_textWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* layout = new QVBoxLayout(m_textWindow);
+    auto* view = new QPlainTextEdit(m_textWindow);
+    view->setReadOnly(true);
+    view->setObjectName(QStringLiteral("Text"));
+    layout->addWidget(view);
+    m_textWindow->resize(560, 420);
+  }
+  m_textWindow->setWindowTitle(QString::fromStdU16String(title));
+  m_textWindow->findChild<QPlainTextEdit*>()->setPlainText(QString::fromStdU16String(text));
+  m_textWindow->show();
+  m_textWindow->raise();
+  m_textWindow->activateWindow();
 }
 
 }  // namespace viewer

@@ -60,11 +60,14 @@ class TKelmform final : public QWidget, private WindowPort {
   void Close() override;
   void ReportError(const std::u16string& message) override;
   void ReportUnreadableLibrary(const std::string& line) override;
+  void ShowNotice(const std::u16string& text, int row) override;
+  void ShowTextWindow(const std::u16string& title, const std::u16string& text) override;
 
   ErrorReport m_errorReport;
   QFrame* m_toolBar = nullptr;
   OutlinedLabel* m_label = nullptr;
   EntryListView* m_list = nullptr;
+  QWidget* m_textWindow = nullptr;  // the key list's window, once opened
   std::unique_ptr<KelmformCore> m_core;
 };
 
