@@ -240,6 +240,8 @@ void KelmformTest::captions_data() {
                                            << "Bibliotheksnamen  $1A LIB[26,0]" << cur;
   QTest::newRow("F12 follows a reference") << true << 26 << 0 << "c3 F12"
                                            << "Drei  $03 LIB[3,2]" << cur;
+  QTest::newRow("Alt+Left goes back") << true << 26 << 0 << "c3 F12 AltLeft"
+                                      << "Farben  $1A LIB[26,3]" << cur;
   QTest::newRow("Ctrl+C in the catalogue") << true << 0 << 0 << "c5 CtrlC"
                                            << "Bibliotheksnamen  KL705  LIB[0,5]" << cur;
 }

@@ -80,5 +80,35 @@ TEST_F(AddedActionsTest, F12FollowsTheSelectedReference) {
   }
 }
 
+TEST_F(AddedActionsTest, AltLeftAndRightWalkThroughTheViews) {
+  struct Case {
+    int library;
+    int entry;
+    const char* input;
+    int shownLibrary;
+    int selected;
+    const char* head;
+  };
+  const Case cases[] = {
+      {0, 0, "c26 Enter c5 AltLeft", 0, 26, "Bibliotheksnamen  KL71A  LIB[0,26]"},
+      {0, 0, "c26 Enter c5 AltLeft AltRight", 26, 5, "Farben  $1A LIB[26,5]"},
+      {26, 0, "c3 F12 AltLeft", 26, 3, "Farben  $1A LIB[26,3]"},
+      {26, 0, "c3 F12 c1 AltLeft AltRight", 3, 1, "Drei  $03 LIB[3,1]"},
+      {26, 0, "c3 F12 AltLeft c6 F12 AltRight", 3, -1, "Drei  $03 LIB[3,0]"},
+      {26, 5, "Backspace AltLeft", 26, 5, "Farben  $1A LIB[26,5]"},
+      {26, 5, "r1 c3 Enter AltLeft AltLeft", 26, 5, "Farben  $1A LIB[26,5]"},
+      {26, 5, "AltLeft", 26, 5, "Farben  $1A LIB[26,5]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    Open(c.library, c.entry);
+    Perform(c.input);
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.shownLibrary);
+    EXPECT_EQ(m_port.item, c.selected);
+    EXPECT_EQ(Caption(), Full(c.head));
+    EXPECT_TRUE(m_port.errors.empty());
+  }
+}
+
 }  // namespace
 }  // namespace viewer::testing

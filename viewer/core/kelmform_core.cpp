@@ -130,6 +130,8 @@ void KelmformCore::CentreSelection() {
 void KelmformCore::FormCreate() {
   m_cache =
       std::make_unique<core::LibraryCache>(m_recordManager, m_settings.Read(startup::kUtilsKey));
+  m_history.assign(1, View{m_state.CurrentLibrary, -1});
+  m_historyAt = 0;
   bool is16Bit = false;
   m_state.CatalogueLoaded = m_cache->LoadLibraryList(0, true, true, is16Bit);
 
@@ -183,6 +185,7 @@ void KelmformCore::ListBox1DblClick() {
   m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kOpened, Name(library), library, 0));
   if (auto opened = m_cache->SharedList(library)) Show(std::move(opened));
+  NoteViewChange(0, item);
 }
 
 void KelmformCore::BackToCatalogue() {
@@ -193,12 +196,14 @@ void KelmformCore::BackToCatalogue() {
     if (!m_cache->LoadLibraryList(0, true, true, is16Bit)) return;
     if (CatalogueList() == nullptr) return;
   }
+  const int leftEntry = m_port.ItemIndex();
   m_state.CurrentLibrary = 0;
   m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kBack, Name(0), left, 0));
   Show(m_cache->SharedList(0));
   m_port.SetItemIndex(left);
   CentreSelection();
+  NoteViewChange(left, leftEntry);
 }
 
 void KelmformCore::ListBox1MouseDown(MouseButton button, ShiftState) {
@@ -243,7 +248,31 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
     FollowReference();
     return true;
   }
+  if ((key == kVkLeft || key == kVkRight) && shift.alt && !shift.ctrl && !shift.shift) {
+    WalkHistory(key == kVkLeft ? -1 : 1);
+    return true;
+  }
   return false;
+}
+
+void KelmformCore::NoteViewChange(std::uint8_t leftLibrary, int leftEntry) {
+  if (m_history.empty()) m_history.push_back({});
+  m_history[m_historyAt] = {leftLibrary, leftEntry};
+  m_history.resize(m_historyAt + 1);
+  m_history.push_back({m_state.CurrentLibrary, m_port.ItemIndex()});
+  m_historyAt = m_history.size() - 1;
+}
+
+void KelmformCore::WalkHistory(int step) {
+  if (m_cache == nullptr || m_history.empty()) return;
+  if ((step < 0 && m_historyAt == 0) || (step > 0 && m_historyAt + 1 >= m_history.size())) {
+    Explain(step < 0 ? u"Alt+Links: Es gibt keine fr\u00FChere Ansicht."
+                     : u"Alt+Rechts: Es gibt keine sp\u00E4tere Ansicht.");
+    return;
+  }
+  m_history[m_historyAt] = {m_state.CurrentLibrary, m_port.ItemIndex()};
+  const std::size_t target = step < 0 ? m_historyAt - 1 : m_historyAt + 1;
+  if (ShowLibrary(m_history[target].library, m_history[target].entry)) m_historyAt = target;
 }
 
 void KelmformCore::Explain(const std::u16string& reason) {
@@ -301,7 +330,10 @@ void KelmformCore::FollowReference() {
             u",\u2026] nennt keine Bibliothek (0 bis 255).");
     return;
   }
-  if (!ShowLibrary(static_cast<std::uint8_t>(reference->library), reference->entry)) {
+  const std::uint8_t left = m_state.CurrentLibrary;
+  if (ShowLibrary(static_cast<std::uint8_t>(reference->library), reference->entry)) {
+    NoteViewChange(left, item);
+  } else {
     m_port.ShowNotice(m_problem, item);
   }
 }

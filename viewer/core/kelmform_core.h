@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "libfile/record_manager.h"
 #include "libraries/library_cache.h"
@@ -89,6 +90,11 @@ class KelmformCore {
   bool ShowLibrary(std::uint8_t library, int entry);
   // F12: follows the reference of the selected entry.
   void FollowReference();
+  // Records a change of view: the view left (its library and selected row) and the one now shown
+  // become the history's last two steps, and whatever lay ahead is dropped.
+  void NoteViewChange(std::uint8_t leftLibrary, int leftEntry);
+  // Alt+Left (-1) and Alt+Right (+1): the view one step back or forward in the history.
+  void WalkHistory(int step);
   // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
   void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);
@@ -109,6 +115,14 @@ class KelmformCore {
   std::shared_ptr<const core::tcodelist> m_shown;
   std::u16string m_problem;  // the line about the library that could not be read; empty when none
   TypeAhead m_typeAhead;
+  // The views in the order the user saw them: library and selected row; m_historyAt is the view
+  // shown.
+  struct View {
+    std::uint8_t library = 0;
+    int entry = -1;
+  };
+  std::vector<View> m_history;
+  std::size_t m_historyAt = 0;
   bool m_dragging = false;
   int m_selectionAtPress = -1;
   bool m_closed = false;
