@@ -397,12 +397,14 @@ void KelmformTest::escCloses_data() {
 void KelmformTest::escCloses() {
   QFETCH(int, library);
   QFETCH(QString, input);
-  Open(library, 0);
-  Perform(List(), input);
-  QVERIFY(m_window->isVisible());
-  Perform(List(), "Esc");
-  QVERIFY(!m_window->isVisible());
-  QVERIFY(m_errors.isEmpty());
+  for (const QString key : {"Esc", "CtrlW", "CtrlQ"}) {
+    Open(library, 0);
+    Perform(List(), input);
+    QVERIFY(m_window->isVisible());
+    Perform(List(), key);
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(m_errors.isEmpty());
+  }
 }
 
 void KelmformTest::pageKeysRefreshOnKeyUp() {

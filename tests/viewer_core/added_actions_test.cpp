@@ -110,5 +110,18 @@ TEST_F(AddedActionsTest, AltLeftAndRightWalkThroughTheViews) {
   }
 }
 
+TEST_F(AddedActionsTest, CtrlWAndCtrlQCloseAsEscDoes) {
+  for (const char* key : {"CtrlW", "CtrlQ"}) {
+    for (const int library : {0, 26}) {
+      Open(library, 3);
+      Perform(key);
+      EXPECT_TRUE(m_port.closed);
+    }
+  }
+  Open(26, 3);
+  Perform("=w =q");
+  EXPECT_FALSE(m_port.closed);
+}
+
 }  // namespace
 }  // namespace viewer::testing

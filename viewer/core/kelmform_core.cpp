@@ -248,6 +248,12 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
     FollowReference();
     return true;
   }
+  if ((key == kVkW || key == kVkQ) && shift.ctrl && !shift.alt) {
+    // Close as Esc does.
+    std::uint16_t escape = kVkEscape;
+    ListBox1KeyDown(escape, {});
+    return true;
+  }
   if ((key == kVkLeft || key == kVkRight) && shift.alt && !shift.ctrl && !shift.shift) {
     WalkHistory(key == kVkLeft ? -1 : 1);
     return true;
