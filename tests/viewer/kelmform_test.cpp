@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <algorithm>
@@ -160,6 +161,7 @@ class KelmformTest : public QObject {
   void focusMakesNoLineCurrent();
   void horizontalScrollCoversLongestEntry_data();
   void horizontalScrollCoversLongestEntry();
+  void keyListWindow();
   void toolTips_data();
   void toolTips();
 
@@ -505,6 +507,17 @@ void KelmformTest::horizontalScrollCoversLongestEntry() {
   Perform(List(), "r1");
   QCOMPARE(m_window->State().CurrentLibrary, 0);
   QTRY_VERIFY(!List().horizontalScrollBar()->isVisible());
+}
+
+void KelmformTest::keyListWindow() {
+  Open(26, 3);
+  Perform(List(), "F1");
+  auto* window = m_window->findChild<QWidget*>(QStringLiteral("TextWindow"));
+  QVERIFY(window != nullptr);
+  QVERIFY(window->isVisible());
+  QCOMPARE(window->windowTitle(), QStringLiteral("Tasten"));
+  QVERIFY(window->findChild<QPlainTextEdit*>()->toPlainText().contains(QStringLiteral("F12")));
+  QCOMPARE(List().ItemIndex(), 3);
 }
 
 void KelmformTest::toolTips_data() {

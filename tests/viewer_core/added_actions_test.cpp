@@ -123,5 +123,17 @@ TEST_F(AddedActionsTest, CtrlWAndCtrlQCloseAsEscDoes) {
   EXPECT_FALSE(m_port.closed);
 }
 
+TEST_F(AddedActionsTest, F1ListsEveryKey) {
+  Open(26, 3);
+  Perform("F1");
+  EXPECT_EQ(m_port.windowTitle, "Tasten");
+  for (const char* key : {"Pfeiltasten", "Buchstaben", "Enter", "Strg+C", "Umschalt+Enter",
+                          "rechte Maustaste", "F12", "Alt+Links", "F5", "Esc, Strg+W, Strg+Q"}) {
+    EXPECT_NE(m_port.windowText.find(key), std::string::npos) << key;
+  }
+  EXPECT_EQ(m_port.item, 3);
+  EXPECT_FALSE(m_port.closed);
+}
+
 }  // namespace
 }  // namespace viewer::testing

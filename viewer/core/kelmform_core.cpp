@@ -242,8 +242,33 @@ void KelmformCore::ListBox1KeyUp(std::uint16_t& key, ShiftState) {
   if (key == kVkPageUp || key == kVkPageDown || key == kVkEnd || key == kVkHome) ListBox2Click();
 }
 
+namespace {
+
+// The key list that F1 shows.
+constexpr std::u16string_view kKeyListTitle = u"Tasten";
+constexpr std::u16string_view kKeyList =
+    u"Pfeiltasten, Bild auf, Bild ab, Pos1, Ende: in der Liste bewegen\n"
+    u"Buchstaben tippen: zum n\u00E4chsten Eintrag, der so beginnt\n"
+    u"Linke Maustaste: Eintrag w\u00E4hlen\n"
+    u"Enter, Doppelklick: im Katalog die Bibliothek \u00F6ffnen, in einer Bibliothek den "
+    u"Eintrag in die Zwischenablage kopieren\n"
+    u"Strg+C: in einer Bibliothek den Eintrag kopieren\n"
+    u"R\u00FCcktaste, Umschalt+Enter, rechte Maustaste, Zur\u00FCck-Maustaste: zur\u00FCck zum "
+    u"Katalog\n"
+    u"F12: dem Verweis LIB[n,m] des Eintrags folgen\n"
+    u"Alt+Links, Alt+Rechts: zur vorigen, zur n\u00E4chsten Ansicht\n"
+    u"F5: die Bibliothek neu lesen (ge\u00E4nderte Dateien liest das Fenster von selbst neu)\n"
+    u"F1: diese Liste\n"
+    u"Esc, Strg+W, Strg+Q: Fenster schlie\u00DFen";
+
+}  // namespace
+
 bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
   const bool plain = !shift.shift && !shift.ctrl && !shift.alt;
+  if (key == kVkF1 && plain) {
+    m_port.ShowTextWindow(std::u16string(kKeyListTitle), std::u16string(kKeyList));
+    return true;
+  }
   if (key == kVkF12 && plain) {
     FollowReference();
     return true;
