@@ -162,6 +162,7 @@ class KelmformTest : public QObject {
   void horizontalScrollCoversLongestEntry_data();
   void horizontalScrollCoversLongestEntry();
   void keyListWindow();
+  void reload();
   void toolTips_data();
   void toolTips();
 
@@ -518,6 +519,20 @@ void KelmformTest::keyListWindow() {
   QCOMPARE(window->windowTitle(), QStringLiteral("Tasten"));
   QVERIFY(window->findChild<QPlainTextEdit*>()->toPlainText().contains(QStringLiteral("F12")));
   QCOMPARE(List().ItemIndex(), 3);
+}
+
+void KelmformTest::reload() {
+  Open(26, 0);
+  Perform(List(), "c5");
+  m_set->WriteCurrent(26, {"eins", "zwei", "drei", "vier", "f\xFCnf", "sechs"});
+  Perform(List(), "F5");
+  QCOMPARE(List().EntryText(5), QString::fromUtf8("f\xC3\xBCnf"));
+  QCOMPARE(List().ItemIndex(), 5);
+  // A file replaced while shown is read again by itself once it holds still.
+  m_set->WriteCurrent(26, {"neu"});
+  QTRY_COMPARE_WITH_TIMEOUT(List().Count(), 2, 4000);
+  QCOMPARE(List().ItemIndex(), 1);
+  QVERIFY(m_errors.isEmpty());
 }
 
 void KelmformTest::toolTips_data() {

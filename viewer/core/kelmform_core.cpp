@@ -1,11 +1,17 @@
 // The main window's state, captions and handlers, and the list's movement.
 #include "viewer/core/kelmform_core.h"
 
+#include <algorithm>
+#include <bitset>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "btrieve/status_meaning.h"
 #include "libraries/reference.h"
+#include "startup/native_path.h"
+#include "text/case.h"
 #include "viewer/core/caption.h"
 
 namespace viewer {
@@ -55,6 +61,7 @@ void KelmformCore::Show(std::shared_ptr<const core::tcodelist> list) {
   m_dragging = false;
   m_typeAhead.Reset();
   m_port.ShowList(m_shown);
+  WatchView();
 }
 
 void KelmformCore::SelectRow(int row) {
@@ -269,6 +276,10 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
     m_port.ShowTextWindow(std::u16string(kKeyListTitle), std::u16string(kKeyList));
     return true;
   }
+  if (key == kVkF5 && plain) {
+    Reload();
+    return true;
+  }
   if (key == kVkF12 && plain) {
     FollowReference();
     return true;
@@ -367,6 +378,128 @@ void KelmformCore::FollowReference() {
   } else {
     m_port.ShowNotice(m_problem, item);
   }
+}
+
+void KelmformCore::Reload() {
+  if (m_cache == nullptr) return;
+  const std::uint8_t library = m_state.CurrentLibrary;
+  const int item = m_port.ItemIndex();
+  const int top = m_port.TopIndex();
+  bool is16Bit = false;
+  if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
+    ReportUnreadable(library);
+    const std::u16string problem = m_problem;
+    const bool catalogue =
+        library != 0 && m_state.CatalogueLoaded &&
+        (CatalogueList() != nullptr ||
+         (m_cache->LoadLibraryList(0, true, true, is16Bit) && CatalogueList() != nullptr));
+    if (catalogue) {
+      m_state.CurrentLibrary = 0;
+      SetCaption(CaptionHead(CaptionOccasion::kBack, Name(0), library, 0));
+      Show(m_cache->SharedList(0));
+      m_port.SetItemIndex(library);
+      CentreSelection();
+      NoteViewChange(library, item);
+    } else {
+      Show(nullptr);
+    }
+    m_problem = problem;
+    UpdateToolTips();
+    return;
+  }
+  if (library == 0) (void)CatalogueList();
+  m_problem.clear();
+  Show(m_cache->SharedList(library));
+  m_port.SetTopIndex(top);
+  if (item >= 0 && m_shown != nullptr && m_shown->Count() > 0) {
+    m_port.SetItemIndex(std::min(item, static_cast<int>(m_shown->Count()) - 1));
+    ListBox2Click();
+  } else {
+    UpdateToolTips();
+  }
+}
+
+namespace {
+
+// The file `path` names, or the one whose name differs from it only in letter case, as the loader
+// finds it.
+std::string ExistingFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::exists(startup::NativePath(path), error)) return path;
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const auto entries = startup::ListDirectory(
+      directory,
+      [&](const std::string& candidate) { return text::EqualsIgnoreCase(candidate, name); }, error);
+  if (!entries || entries->empty()) return path;
+  return path.substr(0, slash + 1) + entries->front().name;
+}
+
+}  // namespace
+
+void KelmformCore::WatchView() {
+  m_watched.clear();
+  m_changed = false;
+  if (m_cache == nullptr) return;
+  std::bitset<256> libraries;
+  libraries.set(m_state.CurrentLibrary);
+  if (m_shown != nullptr) {
+    for (const core::EntryText entry : *m_shown) {
+      std::string_view head = entry.head;
+      if (head.starts_with(core::kEmptyOpenMark)) head.remove_prefix(core::kEmptyOpenMark.size());
+      if (!head.starts_with("LIB")) continue;
+      // The resolver reads the file of the number's low 8 bits.
+      if (const auto reference = core::ParseReference(head)) {
+        libraries.set(static_cast<std::uint8_t>(reference->library));
+      }
+    }
+  }
+  const std::string utils = m_settings.Read(startup::kUtilsKey);
+  for (int number = 0; number < 256; ++number) {
+    if (libraries.test(static_cast<std::size_t>(number))) {
+      m_watched.push_back(
+          ExistingFile(core::LibraryFileName(utils, static_cast<std::uint8_t>(number))));
+    }
+  }
+  m_readStates = WatchedStates();
+}
+
+std::vector<KelmformCore::FileState> KelmformCore::WatchedStates() const {
+  std::vector<FileState> states;
+  states.reserve(m_watched.size());
+  for (const std::string& path : m_watched) {
+    const std::filesystem::path file = startup::NativePath(path);
+    std::error_code error;
+    FileState state;
+    state.exists = std::filesystem::is_regular_file(file, error);
+    if (state.exists) {
+      state.size = std::filesystem::file_size(file, error);
+      state.modified = static_cast<std::int64_t>(
+          std::filesystem::last_write_time(file, error).time_since_epoch().count());
+    }
+    states.push_back(state);
+  }
+  return states;
+}
+
+void KelmformCore::OnTick(std::uint32_t time) {
+  if (m_closed || m_cache == nullptr || m_watched.empty()) return;
+  std::vector<FileState> now = WatchedStates();
+  if (now == m_readStates) {
+    m_changed = false;
+    return;
+  }
+  // A file is read again only once it has held still for a while: never while it is written.
+  constexpr std::uint32_t kSettleMs = 1000;
+  if (!m_changed || now != m_changedStates) {
+    m_changed = true;
+    m_changedStates = std::move(now);
+    m_changeSince = time;
+    return;
+  }
+  if (static_cast<std::uint32_t>(time - m_changeSince) < kSettleMs) return;
+  Guarded([&] { Reload(); });
 }
 
 void KelmformCore::OnKeyDown(std::uint16_t key, ShiftState shift) {

@@ -95,6 +95,13 @@ class KelmformCore {
   void NoteViewChange(std::uint8_t leftLibrary, int leftEntry);
   // Alt+Left (-1) and Alt+Right (+1): the view one step back or forward in the history.
   void WalkHistory(int step);
+  // F5, and a file of the view that changed: reads the shown library again, keeping the selected
+  // entry number (the last entry when it is gone). When it cannot be read, the catalogue is shown
+  // with that library's line selected (an empty list without a catalogue) and the reason reported.
+  void Reload();
+  // Notes the files the view was read from (the library's and those its references name) and
+  // what they look like now.
+  void WatchView();
   // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
   void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);
@@ -123,6 +130,20 @@ class KelmformCore {
   };
   std::vector<View> m_history;
   std::size_t m_historyAt = 0;
+  // The view's files and what they looked like when it was read; a change that has held still
+  // since m_changeSince is read again.
+  struct FileState {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::int64_t modified = 0;
+    friend bool operator==(const FileState&, const FileState&) = default;
+  };
+  [[nodiscard]] std::vector<FileState> WatchedStates() const;
+  std::vector<std::string> m_watched;
+  std::vector<FileState> m_readStates;
+  std::vector<FileState> m_changedStates;
+  bool m_changed = false;
+  std::uint32_t m_changeSince = 0;
   bool m_dragging = false;
   int m_selectionAtPress = -1;
   bool m_closed = false;

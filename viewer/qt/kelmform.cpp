@@ -3,10 +3,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QFrame>
 #include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -120,6 +122,13 @@ TKelmform::TKelmform(startup::StartupValues values, libfile::RecordManager& reco
   m_list->setFocus(Qt::OtherFocusReason);
 
   m_core->Create();
+
+  // The core looks after the view's files twice a second.
+  auto* ticker = new QTimer(this);
+  connect(ticker, &QTimer::timeout, this, [core] {
+    core->OnTick(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+  });
+  ticker->start(500);
 }
 
 TKelmform::~TKelmform() = default;
