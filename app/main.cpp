@@ -14,7 +14,9 @@
 #include "libfile/record_manager.h"
 #include "startup/command_line.h"
 #include "startup/directory_lookup.h"
+#include "startup/native_path.h"
 #include "startup/startup_sequence.h"
+#include "viewer/core/start_directory.h"
 #include "viewer/qt/kelmform.h"
 
 namespace {
@@ -44,16 +46,20 @@ constexpr startup::PathStyle kPathStyle = startup::PathStyle::kPosix;
 #endif
 
 constexpr const char* kUsageLine =
-    "usage: kl7view DIRECTORY/KL7xx.DAT | kl7view 'LIB[n,m]' PATH (kl7view --help tells more)\n";
+    "usage: kl7view DIRECTORY/KL7xx.DAT | kl7view DIRECTORY | kl7view 'LIB[n,m]' PATH "
+    "(kl7view --help tells more)\n";
 
 constexpr const char* kHelp =
     "usage: kl7view [DIRECTORY/]KL7xx.DAT\n"
+    "       kl7view DIRECTORY\n"
     "       kl7view 'LIB[n,m]' PATH\n"
     "\n"
     "Shows the library in the file KL7xx.DAT (xx: its number in hexadecimal;\n"
     "KL700.DAT is the catalogue of library names), or library n with entry m\n"
     "selected, read from the first directory named utils (in any letter case) on\n"
-    "the way up from the directory of PATH. Nothing is ever written.\n"
+    "the way up from the directory of PATH. A DIRECTORY alone starts on its\n"
+    "KL700.DAT, or on that of the utils directory (in any letter case) in it.\n"
+    "Nothing is ever written.\n"
     "\n"
     "Keys in the window:\n"
     "  arrows, Page Up, Page Down, Home, End, letters: move through the list\n"
@@ -86,7 +92,21 @@ int main(int argc, char** argv) {
     return 0;
   }
   startup::FileSystemLookup lookup;
-  startup::StartupOutcome outcome = startup::RunStartup(arguments, kPathStyle, lookup);
+  // A directory alone starts on its catalogue, or on that of the utils directory in it.
+  std::vector<std::string> startArguments = arguments;
+  if (arguments.size() == 1 && lookup.IsDirectory(arguments[0])) {
+    const std::optional<std::string> catalogue = viewer::CatalogueFileOf(
+        arguments[0], kPathStyle == startup::PathStyle::kWindows ? '\\' : '/');
+    if (!catalogue) {
+      std::fprintf(stderr,
+                   "kl7view: '%s' is a directory without KL700.DAT, in it or in a utils "
+                   "directory in it\n%s",
+                   arguments[0].c_str(), kUsageLine);
+      return 0;
+    }
+    startArguments = {*catalogue};
+  }
+  startup::StartupOutcome outcome = startup::RunStartup(startArguments, kPathStyle, lookup);
   // An argument list that cannot be used ends the program at once, with status 0 and no window;
   // one line says why.
   if (!outcome.values) {

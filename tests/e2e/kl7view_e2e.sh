@@ -60,7 +60,7 @@ check_refused() {
 }
 check_refused "=no library file or reference given"
 check_refused a b c "=3 arguments:"
-check_refused "$work/host/utils" "='$work/host/utils' is neither a library file"
+check_refused "$work" "='$work' is a directory without KL700.DAT"
 check_refused --help KL701.DAT "='--help' is neither a library file"
 check_refused KL71.DAT "='KL71.DAT' is no library file name"
 check_refused host/utils/kl7g1.dat "='kl7g1.dat': 'g1' is not a hexadecimal library number"
@@ -109,15 +109,15 @@ alive() {
   kill -0 "$viewer_pid" 2>/dev/null || fail "kl7view ended early: $(cat "$work/viewer.log")"
 }
 
-# Esc ends the program with status 0.
+# Esc (or the key $1) ends the program with status 0.
 close_viewer() {
   alive
-  xdotool key Escape
+  xdotool key "${1:-Escape}"
   for _ in $(seq 100); do
     kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.1
   done
-  kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view still runs after Esc"
+  kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view still runs after ${1:-Escape}"
   local status=0
   wait "$viewer_pid" || status=$?
   viewer_pid=""
@@ -199,5 +199,19 @@ xdotool type z
 xdotool key ctrl+c
 expect_clipboard "Zweite Zeile"
 
-close_viewer
+# F12 on the reference in entry 3 shows library 2 with entry 1 selected; Alt+Left goes back to
+# entry 3 of library 1. Ctrl+W closes.
+xdotool key --delay 50 Down F12 Return
+expect_clipboard "Stahl verzinkt"
+xdotool key --delay 50 alt+Left Return
+expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
+close_viewer ctrl+w
+
+# A directory starts on the catalogue of the utils directory in it; Ctrl+Q closes.
+start_viewer "$work/host"
+sleep 0.8
+xdotool type w
+xdotool key --delay 50 Return Down Down Return
+expect_clipboard "Stahl verzinkt"
+close_viewer ctrl+q
 echo "PASS"
