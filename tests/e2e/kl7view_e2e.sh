@@ -133,11 +133,11 @@ expect_logged() {
   fail "kl7view did not write '$1': $(cat "$work/viewer.log")"
 }
 
-# The clipboard's text once it equals $1, within a few seconds.
+# The clipboard's text (or that of the selection $2) once it equals $1, within a few seconds.
 expect_clipboard() {
   local expected=$1 actual=""
   for _ in $(seq 100); do
-    actual=$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null || true)
+    actual=$(timeout 2 xclip -o -selection "${2:-clipboard}" -t UTF8_STRING 2>/dev/null || true)
     [ "$actual" = "$expected" ] && return 0
     sleep 0.1
   done
@@ -213,5 +213,6 @@ sleep 0.8
 xdotool type w
 xdotool key --delay 50 Return Down Down Return
 expect_clipboard "Stahl verzinkt"
+expect_clipboard "Stahl verzinkt" primary
 close_viewer ctrl+q
 echo "PASS"

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -370,6 +371,9 @@ void KelmformTest::copy() {
   const int count = List().Count();
   Perform(List(), input);
   QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+  // A notice beside the row says so, and takes no focus.
+  QCOMPARE(QToolTip::text(), QStringLiteral("kopiert"));
+  QVERIFY(List().hasFocus() || !QGuiApplication::focusWindow());
   QCOMPARE(m_window->State().CurrentLibrary, 26);
   QCOMPARE(List().Count(), count);
   QVERIFY(m_errors.isEmpty());

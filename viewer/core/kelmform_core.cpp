@@ -173,7 +173,9 @@ void KelmformCore::ListBox1DblClick() {
   if (m_state.CurrentLibrary != 0) {
     // The entry as displayed, resolution and marks included. Its characters all come from
     // Windows-1252, so the clipboard's Unicode text holds exactly the entry's bytes.
-    m_port.CopyText(EntryText(m_port.ItemIndex()));
+    const int item = m_port.ItemIndex();
+    m_port.CopyText(EntryText(item));
+    m_port.ShowNotice(u"kopiert", item);
     return;
   }
   // In the catalogue: line n opens library n. The heading line, no selection and lines beyond the

@@ -190,7 +190,12 @@ void TKelmform::SetListToolTip(const std::u16string& text) {
 }
 
 void TKelmform::CopyText(const std::u16string& text) {
-  QGuiApplication::clipboard()->setText(QString::fromStdU16String(text));
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setText(QString::fromStdU16String(text));
+  // On X11 a copy is also the PRIMARY selection, for a middle-button paste.
+  if (clipboard->supportsSelection()) {
+    clipboard->setText(QString::fromStdU16String(text), QClipboard::Selection);
+  }
 }
 
 void TKelmform::Close() {
