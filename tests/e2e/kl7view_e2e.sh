@@ -71,6 +71,16 @@ check_refused 'lib[3,y]' "$work/host/x.txt" \
 check_refused 'LIB[3,12]' Y.DAT "='Y.DAT' has no directory part"
 check_refused 'LIB[3,12]' ab/y.dat "=no utils directory found above 'ab/y.dat'"
 
+# Without a display that answers, a usable start ends with status 1 and one line that says so.
+for display in "" ":9876" "unix:9876.0"; do
+  status=0
+  env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb timeout 10 "$viewer" \
+    "$work/host/utils/KL701.DAT" >"$work/out.log" 2>"$work/err.log" || status=$?
+  [ "$status" -eq 1 ] || fail "without the display '$display' kl7view exited with status $status"
+  [ "$(wc -l <"$work/err.log")" -eq 1 ] && grep -q '^kl7view: no display' "$work/err.log" ||
+    fail "without the display '$display' kl7view wrote: $(cat "$work/err.log")"
+done
+
 # --help and --version alone answer on stdout.
 env -u DISPLAY "$viewer" --help >"$work/out.log" 2>&1 || fail "--help failed"
 grep -q '^usage: kl7view \[DIRECTORY/\]KL7xx.DAT' "$work/out.log" || fail "--help: $(cat "$work/out.log")"
