@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QListWidget>
 #include <QObject>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -23,12 +24,14 @@
 #include "libfile/record_manager.h"
 #include "library_set.h"
 #include "viewer/core/caption.h"
+#include "viewer/qt/choice_window.h"
 #include "viewer/qt/entry_delegate.h"
 #include "viewer/qt/entry_list_view.h"
 #include "viewer/qt/entry_model.h"
 #include "viewer/qt/kelmform.h"
 #include "viewer/qt/outlined_label.h"
 
+using viewer::ChoiceWindow;
 using viewer::EntryListView;
 using viewer::TKelmform;
 using viewer::testing::LibrarySet;
@@ -67,6 +70,7 @@ KeyStroke KeyOf(const QString& name) {
   if (name == "F1") return {Qt::Key_F1, {}};
   if (name == "F5") return {Qt::Key_F5, {}};
   if (name == "F12") return {Qt::Key_F12, {}};
+  if (name == "ShiftF12") return {Qt::Key_F12, Qt::ShiftModifier};
   if (name == "AltLeft") return {Qt::Key_Left, Qt::AltModifier};
   if (name == "AltRight") return {Qt::Key_Right, Qt::AltModifier};
   if (name == "CtrlW") return {Qt::Key_W, Qt::ControlModifier};
@@ -164,6 +168,7 @@ class KelmformTest : public QObject {
   void horizontalScrollCoversLongestEntry();
   void keyListWindow();
   void reload();
+  void whereUsedWindow();
   void toolTips_data();
   void toolTips();
 
@@ -537,6 +542,24 @@ void KelmformTest::reload() {
   QTRY_COMPARE_WITH_TIMEOUT(List().Count(), 2, 4000);
   QCOMPARE(List().ItemIndex(), 1);
   QVERIFY(m_errors.isEmpty());
+}
+
+void KelmformTest::whereUsedWindow() {
+  Open(3, 2);
+  Perform(List(), "ShiftF12");
+  ChoiceWindow* window = m_window->UsedWindow();
+  QVERIFY(window != nullptr);
+  QVERIFY(window->isVisible());
+  QCOMPARE(window->windowTitle(), QStringLiteral("Verwendet in"));
+  QCOMPARE(window->List().count(), 1);
+  QCOMPARE(window->List().currentRow(), 0);
+  QVERIFY(QTest::qWaitForWindowActive(window));
+  QTRY_VERIFY(window->List().hasFocus());
+  QTest::keyClick(&window->List(), Qt::Key_Return);
+  QVERIFY(!window->isVisible());
+  QCOMPARE(m_window->State().CurrentLibrary, 26);
+  QCOMPARE(List().ItemIndex(), 3);
+  QCOMPARE(Caption(), Full("Farben  $1A LIB[26,3]", kOlderMarker));
 }
 
 void KelmformTest::toolTips_data() {

@@ -217,5 +217,47 @@ TEST_F(AddedActionsTest, AChangedFileIsReadAgainOnceItHoldsStill) {
   }
 }
 
+TEST_F(AddedActionsTest, ShiftF12ListsWhereTheEntryIsUsedAndShowsTheChosenOne) {
+  // Library 41 refers to entry 2 of library 3 twice, library 26 once (entry 3); library 40 to
+  // entry 2 of library 26.
+  m_set->WriteCurrent(41, {"LIB[3,2]", "x", "LIB[3,02] anders", "LIB[259,2]", "LIB[3,1]"});
+  struct Case {
+    int library;
+    int entry;
+    std::vector<std::string> rows;  // the start of each row
+    int choice;
+    int shownLibrary;
+    int selected;
+  };
+  const Case cases[] = {
+      {3,
+       2,
+       {"LIB[26,3]  Farben  LIB[3,2]", "LIB[41,1]  Bibliothek 41  LIB[3,2]",
+        "LIB[41,3]  Bibliothek 41  LIB[3,02] anders"},
+       2,
+       41,
+       3},
+      {26, 2, {"LIB[40,3]  Bibliothek 40  LIB[26,2]"}, 0, 40, 3},
+      {0, 26, {"LIB[9,1]  Katalogverweis  LIB[0,26]"}, 0, 9, 1},
+      {26, 1, {}, -1, 26, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.library) + "," + std::to_string(c.entry));
+    Open(c.library, c.entry);
+    Perform("ShiftF12");
+    EXPECT_EQ(m_port.choicesTitle, "Verwendet in");
+    EXPECT_EQ(m_port.choices, c.rows);
+    EXPECT_EQ(m_port.choicesEmpty, "LIB[" + std::to_string(c.library) + "," +
+                                       std::to_string(c.entry) + "] wird nirgends verwendet.");
+    m_core->OnChoice(c.choice);
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.shownLibrary);
+    EXPECT_EQ(m_port.item, c.selected);
+    // The view it came from is one step back.
+    Perform("AltLeft");
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.library);
+    EXPECT_EQ(m_port.item, c.entry);
+  }
+}
+
 }  // namespace
 }  // namespace viewer::testing

@@ -286,6 +286,10 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
     FollowReference();
     return true;
   }
+  if (key == kVkF12 && shift.shift && !shift.ctrl && !shift.alt) {
+    WhereUsed();
+    return true;
+  }
   if ((key == kVkW || key == kVkQ) && shift.ctrl && !shift.alt) {
     // Close as Esc does.
     std::uint16_t escape = kVkEscape;
@@ -503,6 +507,54 @@ void KelmformCore::OnTick(std::uint32_t time) {
   if (static_cast<std::uint32_t>(time - m_changeSince) < kSettleMs) return;
   Guarded([&] { Reload(); });
 }
+
+void KelmformCore::WhereUsed() {
+  const int item = m_port.ItemIndex();
+  if (m_cache == nullptr || item < 0) {
+    Explain(u"Umschalt+F12: Kein Eintrag ist gew\u00E4hlt.");
+    return;
+  }
+  const std::uint8_t library = m_state.CurrentLibrary;
+  // Every library as its file holds it, unresolved, in a cache of its own: the window's lists
+  // stay as they are. The rows and their order are those of kl7 refs.
+  core::LibraryCache search(m_recordManager, m_settings.Read(startup::kUtilsKey));
+  search.BeginLoadGroup();
+  std::vector<std::u16string> rows;
+  m_choices.clear();
+  for (int number = 0; number < 256; ++number) {
+    bool is16Bit = false;
+    const auto n = static_cast<std::uint8_t>(number);
+    if (!search.LoadLibraryList(n, true, false, is16Bit)) continue;
+    const std::shared_ptr<const core::tcodelist> list = search.SharedList(n);
+    for (std::size_t k = 1; list != nullptr && k < list->Count(); ++k) {
+      const core::EntryText text = (*list)[k];
+      if (!text.head.starts_with("LIB")) continue;
+      const std::string raw = text.String();
+      const std::optional<core::Reference> reference = core::ParseReference(raw);
+      if (!reference || reference->library != library || reference->entry != item) continue;
+      m_choices.push_back({n, static_cast<int>(k)});
+      rows.push_back(ShownText("LIB[" + std::to_string(number) + "," + std::to_string(k) + "]  " +
+                               Name(number).value_or(std::string()) + "  " + raw));
+    }
+    search.ReleaseLibraryList(n);
+  }
+  search.EndLoadGroup();
+  const std::u16string target =
+      ShownText("LIB[" + std::to_string(library) + "," + std::to_string(item) + "]");
+  m_port.ShowChoices(u"Verwendet in", rows, target + u" wird nirgends verwendet.");
+}
+
+void KelmformCore::OnChoice(int row) {
+  if (m_closed || row < 0 || static_cast<std::size_t>(row) >= m_choices.size()) return;
+  const View chosen = m_choices[static_cast<std::size_t>(row)];
+  Guarded([&] {
+    const std::uint8_t left = m_state.CurrentLibrary;
+    const int leftEntry = m_port.ItemIndex();
+    if (ShowLibrary(chosen.library, chosen.entry)) NoteViewChange(left, leftEntry);
+  });
+}
+
+void KelmformCore::OnFind(const std::u16string&) {}
 
 void KelmformCore::OnKeyDown(std::uint16_t key, ShiftState shift) {
   if (m_closed) return;

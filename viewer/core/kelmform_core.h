@@ -106,6 +106,8 @@ class KelmformCore {
   // Notes the files the view was read from (the library's and those its references name) and
   // what they look like now.
   void WatchView();
+  // Shift+F12: lists where the selected entry is used.
+  void WhereUsed();
   // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
   void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);
@@ -134,6 +136,8 @@ class KelmformCore {
   };
   std::vector<View> m_history;
   std::size_t m_historyAt = 0;
+  // The entries that the rows of the last choice window stand for.
+  std::vector<View> m_choices;
   // The view's files and what they looked like when it was read; a change that has held still
   // since m_changeSince is read again.
   struct FileState {
