@@ -66,10 +66,12 @@ class KelmformCore {
   // The clock ticked: the front calls this about every half second (`time` as for OnCharacter),
   // so that the core can look after the files of the view (a changed file is read again).
   void OnTick(std::uint32_t time);
-  // A row of the last ShowChoices or ShowFindResults was chosen: its entry is shown.
+  // A row of the last ShowChoices was chosen: its entry is shown.
   void OnChoice(int row);
   // The find window's text was entered: searches every library and shows the matches.
   void OnFind(const std::u16string& text);
+  // A row of the last ShowFindResults was chosen: its entry is shown, and F3 goes on from it.
+  void OnFindChoice(int row);
 
   // --- The handlers ---------------------------------------------------------------------------
   // Called by the events above; public for tests. Each may throw (reading row -1).

@@ -89,7 +89,7 @@ class WindowPort {
   }
   // Opens the find window ("Suchen"), which takes the focus, with a text field and a list below
   // it; Enter in the field calls KelmformCore::OnFind with the field's text. A choice in its list
-  // is handled as for ShowChoices.
+  // is handled as for ShowChoices, but reported to KelmformCore::OnFindChoice.
   virtual void ShowFindWindow() {}
   // Shows the matches of the last OnFind in the find window's list, the first selected and the
   // focus on the list; `rows` empty: `emptyText` instead, and the focus stays in the field.
