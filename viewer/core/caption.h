@@ -1,5 +1,6 @@
 // The window's caption line: the head that names the library, its number and the reference of the
-// selected entry, built as 8-bit text, and the fixed texts that the window shows.
+// selected entry, built as 8-bit text, the fixed texts that the window shows, and the conversion of
+// texts to what the user sees.
 #pragma once
 
 #include <cstdint>
@@ -40,5 +41,16 @@ enum class CaptionOccasion {
 [[nodiscard]] std::string CaptionHead(CaptionOccasion occasion,
                                       const std::optional<std::string>& name, std::uint8_t library,
                                       std::int32_t index);
+
+// An 8-bit (Windows-1252) text as the window shows it.
+[[nodiscard]] std::u16string ShownText(std::string_view cp1252);
+
+// A path as the user knows it: the programs keep paths in UTF-8 (on POSIX systems the file
+// system's bytes, which are UTF-8 there); each malformed sequence shows as U+FFFD.
+[[nodiscard]] std::u16string ShownPath(std::string_view utf8);
+
+// What the window shows (UTF-16) as UTF-8, as typed text is searched; an unpaired surrogate gives
+// U+FFFD.
+[[nodiscard]] std::string Utf8FromShown(std::u16string_view shown);
 
 }  // namespace viewer
