@@ -1,0 +1,45 @@
+// kl7view's usage line and help text, the same for every front.
+#pragma once
+
+#ifndef KL7_VERSION
+#define KL7_VERSION "0"
+#endif
+
+namespace app {
+
+inline constexpr const char* kUsageLine =
+    "usage: kl7view DIRECTORY/KL7xx.DAT | kl7view 'LIB[n,m]' PATH (kl7view --help tells more)\n";
+
+inline constexpr const char* kHelp =
+    "usage: kl7view [DIRECTORY/]KL7xx.DAT\n"
+    "       kl7view 'LIB[n,m]' PATH\n"
+    "\n"
+    "Shows the library in the file KL7xx.DAT (xx: its number in hexadecimal;\n"
+    "KL700.DAT is the catalogue of library names), or library n with entry m\n"
+    "selected, read from the first directory named utils (in any letter case) on\n"
+    "the way up from the directory of PATH. Nothing is ever written.\n"
+    "\n"
+    "Keys in the window:\n"
+    "  arrows, Page Up, Page Down, Home, End, letters: move through the list\n"
+    "  Enter, double click: in the catalogue open the library, in a library copy\n"
+    "    the entry to the clipboard\n"
+    "  Ctrl+C: in a library copy the entry\n"
+    "  Backspace, Shift+Enter, right or back mouse button: back to the catalogue\n"
+    "  Esc: close the window\n"
+    "\n"
+    "An argument list that cannot be used ends the program with status 0 and a\n"
+    "line on stderr that says why. A library that cannot be read is named on\n"
+    "stderr and in the caption's tool tip.\n"
+    "\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
+#if defined(_WIN32)
+    "The manual page: kl7view.txt beside the installed program.\n";
+#else
+    "The manual page: man kl7view (doc/kl7view.1 in the sources).\n";
+#endif
+
+inline constexpr const char* kVersionLine = "kl7view " KL7_VERSION "\n";
+
+}  // namespace app
