@@ -69,7 +69,8 @@ if [ -z "${DISPLAY:-}" ]; then
     sleep 0.1
   done
   [ -s display ] || fail "Xvfb reported no display"
-  export DISPLAY=":$(head -n 1 display)"
+  DISPLAY=":$(head -n 1 display)"
+  export DISPLAY
 fi
 read -r screen_width screen_height < <(xdotool getdisplaygeometry) || fail "no display at $DISPLAY"
 
@@ -187,6 +188,7 @@ expect_clipboard() {
   fail "clipboard holds '$actual', expected '$expected'"
 }
 
+# shellcheck disable=SC1003 # a trailing backslash, not an escape
 utils='host\utils\'
 # shellcheck source=tests/e2e/scripted_sequence.sh
 . "$here/scripted_sequence.sh"
@@ -204,9 +206,10 @@ x=$(sed -n 's/^X=//p' <<<"$geometry")
 y=$(sed -n 's/^Y=//p' <<<"$geometry")
 width=$(sed -n 's/^WIDTH=//p' <<<"$geometry")
 height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
-[ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le "$screen_width" ] &&
-  [ $((y + height)) -le "$screen_height" ] ||
+if ! { [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le "$screen_width" ] &&
+  [ $((y + height)) -le "$screen_height" ]; }; then
   fail "the window (${width}x${height} at $x,$y) does not fit the ${screen_width}x$screen_height screen"
+fi
 [ "$width" -gt 900 ] || fail "the window (${width}x${height}) is not scaled for 192 dots per inch"
 
 run_scripted_sequence

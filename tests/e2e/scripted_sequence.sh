@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154 # $utils and $window come from the sourcing script
 # The scripted sequence that both windows (the Qt one and kl7view.exe) go through, sourced by their
 # end-to-end tests. The sourcing script provides:
 #   start_viewer ARGS...   starts the viewer and gives its window the focus ($window: its X id)
@@ -8,7 +9,8 @@
 #   fail MESSAGE
 # and sets $utils to the utils directory as the viewer is given it, with its trailing separator.
 # Only ASCII is typed: xdotool cannot type other characters into every window reliably.
-# The clipboard texts it expects are written to $KL7_E2E_TRANSCRIPT, one to a line, when set.
+# The clipboard texts it saw are written to $KL7_E2E_TRANSCRIPT, one to a line, when set: CI
+# compares those of the two windows.
 
 transcript() {
   if [ -n "${KL7_E2E_TRANSCRIPT:-}" ]; then printf '%s\n' "$1" >>"$KL7_E2E_TRANSCRIPT"; fi
@@ -20,6 +22,7 @@ copied() {
 }
 
 run_scripted_sequence() {
+  if [ -n "${KL7_E2E_TRANSCRIPT:-}" ]; then : >"$KL7_E2E_TRANSCRIPT"; fi
   # Inside library 1: the first Down selects line 0, the second entry 1; Enter copies it.
   xdotool key --delay 50 Down Down Return
   copied "Grüße – 5 €"
