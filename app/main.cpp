@@ -16,7 +16,7 @@
 #include "startup/command_line.h"
 #include "startup/directory_lookup.h"
 #include "startup/startup_sequence.h"
-#include "viewer/kelmform.h"
+#include "viewer/qt/kelmform.h"
 
 namespace {
 

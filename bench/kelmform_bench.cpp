@@ -12,8 +12,8 @@
 
 #include "libfile/record_manager.h"
 #include "libfile/writer/library_writer.h"
-#include "viewer/entry_list_view.h"
-#include "viewer/kelmform.h"
+#include "viewer/qt/entry_list_view.h"
+#include "viewer/qt/kelmform.h"
 
 namespace {
 

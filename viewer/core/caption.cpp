@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "text/codepage.h"
+
 namespace viewer {
 
 std::string HexX2(std::int32_t value) {
@@ -34,6 +36,24 @@ std::string CaptionHead(CaptionOccasion occasion, const std::optional<std::strin
       break;
   }
   return head;
+}
+
+std::u16string ShownText(std::string_view cp1252) {
+  return text::Cp1252ToUtf16(cp1252);
+}
+
+std::u16string ShownPath(std::string_view utf8) {
+  std::u16string shown;
+  for (const char32_t character : text::Utf8ToUtf32(utf8)) {
+    if (character < 0x10000) {
+      shown += static_cast<char16_t>(character);
+    } else {
+      const char32_t offset = character - 0x10000;
+      shown += static_cast<char16_t>(0xD800 + (offset >> 10));
+      shown += static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+    }
+  }
+  return shown;
 }
 
 }  // namespace viewer

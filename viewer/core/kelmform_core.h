@@ -62,6 +62,9 @@ class KelmformCore {
   // The second press of a double click (instead of OnMouseDown for that press). It acts on the
   // selected row, not on the row under the pointer.
   void OnDoubleClick(MouseButton button, ShiftState shift, int row);
+  // The clock ticked: the front calls this about every half second (`time` as for OnCharacter),
+  // so that the core can look after the files of the view (a changed file is read again).
+  void OnTick(std::uint32_t time);
 
   // --- The handlers ---------------------------------------------------------------------------
   // Called by the events above; public for tests. Each may throw (reading row -1).
@@ -77,6 +80,17 @@ class KelmformCore {
   void Guarded(Handler&& handler);
 
   void Show(std::shared_ptr<const core::tcodelist> list);
+  // The keys beyond the list box's: true when `key` was one of them (and is done with).
+  bool AddedKey(std::uint16_t key, ShiftState shift);
+  // Loads `library` (the catalogue: as the way back does) and shows it with row `entry` selected
+  // and centred and the caption as for a click there; with no such row (or `entry` below 1),
+  // nothing selected and the caption of an opened library. False, with the reason reported, when
+  // the library cannot be read; the view then stays as it was.
+  bool ShowLibrary(std::uint8_t library, int entry);
+  // F12: follows the reference of the selected entry.
+  void FollowReference();
+  // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
+  void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);
   void UpdateToolTips();
   void ReportUnreadable(std::uint8_t library);

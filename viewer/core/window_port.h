@@ -61,6 +61,20 @@ class WindowPort {
   // its meaning; the front writes it where a user who started the program from a console sees it
   // (stderr). The core shows the same line in the label's tool tip itself.
   virtual void ReportUnreadableLibrary(const std::string& line) = 0;
+
+  // --- Notices and added windows (a front may leave them out: they then do nothing) -------------
+  // A short-lived notice (such as "kopiert") beside row `row` of the list, or near the list's top
+  // when the row is not visible; it takes no focus, changes nothing else and goes by itself.
+  virtual void ShowNotice(const std::u16string& text, int row) {
+    (void)text;
+    (void)row;
+  }
+  // Opens a window of its own titled `title` that shows `text` (lines separated by '\n'), such as
+  // the list of keys; it does not block the main window. A second call replaces what it shows.
+  virtual void ShowTextWindow(const std::u16string& title, const std::u16string& text) {
+    (void)title;
+    (void)text;
+  }
 };
 
 }  // namespace viewer

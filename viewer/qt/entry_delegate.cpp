@@ -1,11 +1,11 @@
 // Plain list-box drawing: a filled highlight behind the selected entry, no icons, no editing.
-#include "viewer/entry_delegate.h"
+#include "viewer/qt/entry_delegate.h"
 
 #include <QPainter>
 #include <QStyle>
 #include <utility>
 
-#include "viewer/entry_model.h"
+#include "viewer/qt/entry_model.h"
 
 namespace viewer {
 

@@ -1,7 +1,7 @@
-// List-box behaviour on top of QListView: selection, scrolling and events follow the list box,
-// where Qt's item views would act differently (focus making a line current, Ctrl toggling the
-// selection off, Enter raising `activated`, editing, copying with Ctrl+C).
-#include "viewer/entry_list_view.h"
+// List-box behaviour on top of QListView: selection and scrolling follow the list box, where Qt's
+// item views would act differently (focus making a line current, Ctrl toggling the selection off,
+// Enter raising `activated`, editing, copying with Ctrl+C); user input goes to the window core.
+#include "viewer/qt/entry_list_view.h"
 
 #include <QFocusEvent>
 #include <QItemSelectionModel>
@@ -12,14 +12,13 @@
 #include <algorithm>
 #include <string>
 
-#include "viewer/entry_delegate.h"
-#include "viewer/entry_model.h"
+#include "viewer/core/layout.h"
+#include "viewer/qt/entry_delegate.h"
+#include "viewer/qt/entry_model.h"
 
 namespace viewer {
 
 namespace {
-
-constexpr int kScrollBarExtent = 16;
 
 // Scroll bars 16 pixels wide, with 16-pixel buttons, in whatever style the application uses.
 class ScrollBarStyle final : public QProxyStyle {
@@ -31,28 +30,7 @@ class ScrollBarStyle final : public QProxyStyle {
   }
 };
 
-MouseButton ButtonOf(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::RightButton:
-      return MouseButton::kRight;
-    case Qt::MiddleButton:
-      return MouseButton::kMiddle;
-    case Qt::BackButton:
-      return MouseButton::kBack;
-    default:
-      return MouseButton::kLeft;
-  }
-}
-
-bool IsReportedButton(Qt::MouseButton button) {
-  return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton ||
-         button == Qt::BackButton;
-}
-
 }  // namespace
-
-ListIndexError::ListIndexError(int index)
-    : std::out_of_range("List index out of bounds (" + std::to_string(index) + ")") {}
 
 EntryListView::EntryListView(int rowHeight, const QFont& selectedFont, QWidget* parent)
     : QListView(parent), m_model(new EntryModel(this)), m_rowHeight(rowHeight) {
@@ -83,14 +61,12 @@ EntryListView::EntryListView(int rowHeight, const QFont& selectedFont, QWidget* 
 
 void EntryListView::SetEntries(std::shared_ptr<const core::tcodelist> list) {
   m_model->Replace(std::move(list));
-  m_dragging = false;
   scrollToTop();
   horizontalScrollBar()->setValue(0);
 }
 
 void EntryListView::ClearEntries() {
   m_model->Clear();
-  m_dragging = false;
 }
 
 int EntryListView::Count() const {
@@ -137,126 +113,51 @@ int EntryListView::LineAt(int y) {
   return std::min(line, Count() - 1);
 }
 
-void EntryListView::SelectLine(int row) {
-  const QModelIndex item = m_model->index(row);
-  selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect);
-  scrollTo(item, QAbstractItemView::EnsureVisible);
-}
-
 void EntryListView::mousePressEvent(QMouseEvent* event) {
-  const Qt::MouseButton button = event->button();
-  if (!IsReportedButton(button)) return;
-  // Only the left button chooses a line; right and middle presses leave the selection alone, and
-  // modifiers never toggle it off.
-  if (button == Qt::LeftButton) {
-    setFocus(Qt::MouseFocusReason);
-    m_selectionAtPress = ItemIndex();
-    const int line = LineAt(event->position().toPoint().y());
-    if (line >= 0) {
-      SelectLine(line);
-      m_dragging = true;
-    }
-  }
-  emit mouseDown(ButtonOf(button), ShiftStateFromQt(event->modifiers()),
-                 event->position().toPoint());
-  if (button == Qt::LeftButton && m_dragging) {
-    m_selectionAtPress = ItemIndex();
-    emit click();
-  }
+  MouseButton button{};
+  if (!MouseButtonFromQt(event->button(), button)) return;
+  if (button == MouseButton::kLeft) setFocus(Qt::MouseFocusReason);
+  emit mouseDown(button, ShiftStateFromQt(event->modifiers()),
+                 LineAt(event->position().toPoint().y()));
 }
 
 void EntryListView::mouseMoveEvent(QMouseEvent* event) {
-  if (!m_dragging || !event->buttons().testFlag(Qt::LeftButton)) return;
-  const int line = LineAt(event->position().toPoint().y());
-  if (line >= 0 && line != ItemIndex()) SelectLine(line);
+  if (!event->buttons().testFlag(Qt::LeftButton)) return;
+  emit mouseMove(LineAt(event->position().toPoint().y()));
 }
 
 void EntryListView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !m_dragging) return;
-  m_dragging = false;
-  // A selection dragged to another line is reported as a click when the button comes up.
-  if (ItemIndex() != m_selectionAtPress) emit click();
+  MouseButton button{};
+  if (MouseButtonFromQt(event->button(), button)) emit mouseUp(button);
 }
 
 void EntryListView::mouseDoubleClickEvent(QMouseEvent* event) {
-  const Qt::MouseButton button = event->button();
-  if (!IsReportedButton(button)) return;
-  emit mouseDown(ButtonOf(button), ShiftStateFromQt(event->modifiers()),
-                 event->position().toPoint());
-  if (button == Qt::LeftButton) emit doubleClick();
+  MouseButton button{};
+  if (!MouseButtonFromQt(event->button(), button)) return;
+  emit doubleClick(button, ShiftStateFromQt(event->modifiers()),
+                   LineAt(event->position().toPoint().y()));
 }
 
 void EntryListView::keyPressEvent(QKeyEvent* event) {
   event->accept();
-  const std::uint16_t virtualKey = VirtualKeyFromQt(event->key());
-  if (virtualKey != 0) {
-    std::uint16_t key = virtualKey;
-    emit keyDown(key, ShiftStateFromQt(event->modifiers()));
-    // A consumed key goes no further; Enter and Esc do nothing in the list itself.
-    if (key == 0 || Navigate(event->key())) return;
-  }
-  // Typing a letter finds the next line that starts with it, as in a list box, and the move is
-  // reported as a click, as an arrow key's is; no other key (Space, Ctrl+Space, Ctrl+A, F2)
-  // changes anything.
-  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::ShiftModifier;
-  if (modifiers == Qt::NoModifier && !event->text().isEmpty() && event->text().at(0).isPrint() &&
-      event->text() != QStringLiteral(" ")) {
-    const int before = ItemIndex();
-    keyboardSearch(event->text());
-    if (ItemIndex() != before) emit click();
+  // Tab leaves the list, as in any window.
+  if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
+    event->ignore();
     return;
   }
-  if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) event->ignore();
-}
-
-bool EntryListView::Navigate(int qtKey) {
-  const int count = Count();
-  const int current = ItemIndex();
-  const int last = count - 1;
-  int target = current;
-  bool arrow = false;
-  switch (qtKey) {
-    case Qt::Key_Up:
-    case Qt::Key_Left:
-      arrow = true;
-      target = current < 0 ? 0 : current - 1;
-      break;
-    case Qt::Key_Down:
-    case Qt::Key_Right:
-      arrow = true;
-      target = current < 0 ? 0 : current + 1;
-      break;
-    case Qt::Key_Home:
-      target = 0;
-      break;
-    case Qt::Key_End:
-      target = last;
-      break;
-    case Qt::Key_PageDown: {
-      // First to the last whole line of the page, then a page further.
-      const int bottom = TopIndex() + VisibleLines() - 1;
-      const int from = std::max(current, 0);
-      target = from < bottom ? bottom : from + VisibleLines() - 1;
-      break;
-    }
-    case Qt::Key_PageUp: {
-      const int top = TopIndex();
-      const int from = std::max(current, 0);
-      target = from > top ? top : from - (VisibleLines() - 1);
-      break;
-    }
-    default:
-      return false;
+  const ShiftState shift = ShiftStateFromQt(event->modifiers());
+  const std::uint16_t key = VirtualKeyFromQt(event->key());
+  if (key != 0) emit keyDown(key, shift);
+  const QString text = event->text();
+  if (text.size() == 1) {
+    emit character(text.at(0).unicode(), shift, static_cast<std::uint32_t>(event->timestamp()));
   }
-  if (count > 0) SelectLine(std::clamp(target, 0, last));
-  if (arrow) emit click();
-  return true;
 }
 
 void EntryListView::keyReleaseEvent(QKeyEvent* event) {
   event->accept();
   if (event->isAutoRepeat()) return;
-  std::uint16_t key = VirtualKeyFromQt(event->key());
+  const std::uint16_t key = VirtualKeyFromQt(event->key());
   if (key == 0) return;
   emit keyUp(key, ShiftStateFromQt(event->modifiers()));
 }

@@ -1,25 +1,19 @@
 // The list of entries, made to behave like a list box: an item index (the selected entry, -1 when
-// none), a top index (the first visible line, scrolling by whole lines), and click, double-click,
-// key and mouse-button events that user input raises and the program's own changes never do.
+// none), a top index (the first visible line, scrolling by whole lines), and the user's keys,
+// characters and mouse buttons passed on as signals for the window core, which decides what they
+// do; the list moves its selection only when told to.
 #pragma once
 
 #include <QListView>
-#include <QPoint>
 #include <cstdint>
-#include <stdexcept>
 
 #include "libraries/tcodelist.h"
-#include "viewer/virtual_keys.h"
+#include "viewer/core/list_behaviour.h"
+#include "viewer/qt/qt_keys.h"
 
 namespace viewer {
 
 class EntryModel;
-
-// Reading an entry that does not exist, as a list box reports it.
-class ListIndexError : public std::out_of_range {
- public:
-  explicit ListIndexError(int index);
-};
 
 class EntryListView final : public QListView {
   Q_OBJECT
@@ -51,15 +45,19 @@ class EntryListView final : public QListView {
   [[nodiscard]] const EntryModel& Model() const { return *m_model; }
 
  signals:
-  // A user's click on the list, and each press of an arrow key.
-  void click();
-  // A double click of the left button; it acts on the item index, not on the point clicked.
-  void doubleClick();
-  // A key went down: `key` is its virtual-key code, which a handler may set to 0 to consume it.
-  void keyDown(std::uint16_t& key, viewer::ShiftState shift);
-  void keyUp(std::uint16_t& key, viewer::ShiftState shift);
-  // A mouse button went down (a double click's second press included).
-  void mouseDown(viewer::MouseButton button, viewer::ShiftState shift, QPoint position);
+  // A key went down or came up (auto-repeated releases are not reported), with its virtual-key
+  // code; keys the window never looks at are not reported.
+  void keyDown(std::uint16_t key, viewer::ShiftState shift);
+  void keyUp(std::uint16_t key, viewer::ShiftState shift);
+  // A character was typed; `time` is the key event's timestamp in milliseconds.
+  void character(char16_t character, viewer::ShiftState shift, std::uint32_t time);
+  // A mouse button went down over line `row` (the last line below the entries, -1 when the list is
+  // empty); the second press of a double click comes as doubleClick instead.
+  void mouseDown(viewer::MouseButton button, viewer::ShiftState shift, int row);
+  void doubleClick(viewer::MouseButton button, viewer::ShiftState shift, int row);
+  // The pointer moved to line `row` with the left button held.
+  void mouseMove(int row);
+  void mouseUp(viewer::MouseButton button);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -74,15 +72,9 @@ class EntryListView final : public QListView {
   // The line under the vertical position `y` of the viewport, the last line below the entries;
   // -1 when the list is empty.
   [[nodiscard]] int LineAt(int y);
-  // Selects `row` (which must exist) as a user's choice would, and scrolls it into view.
-  void SelectLine(int row);
-  // Moves the selection for a navigation key; returns false for any other key.
-  bool Navigate(int qtKey);
 
   EntryModel* m_model;
   int m_rowHeight;
-  bool m_dragging = false;
-  int m_selectionAtPress = -1;
 };
 
 }  // namespace viewer

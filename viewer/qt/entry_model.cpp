@@ -1,11 +1,12 @@
 // Entry texts for the list view, converted when a row needs them.
-#include "viewer/entry_model.h"
+#include "viewer/qt/entry_model.h"
 
 #include <QFont>
 #include <algorithm>
 #include <array>
 
 #include "text/codepage.h"
+#include "viewer/core/list_behaviour.h"
 
 namespace viewer {
 
@@ -59,31 +60,18 @@ int EntryModel::WidestTextWidth(const QFontMetrics& metrics) const {
                           QString::number(metrics.maxWidth());
   if (m_widestWidth >= 0 && fontKey == m_measuredFont) return m_widestWidth;
 
-  // Shaping every text would take the better part of a second for 65,535 entries. The texts hold
-  // Windows-1252 characters only, so each text's width is estimated as the sum of its characters'
-  // advances, and only the widest estimate is measured as a whole (kerning changes a width by a
-  // pixel or two at most; the larger of both figures is taken).
-  // Every entry byte is a Windows-1252 character: its advance comes from a table of 256, and only
-  // the widest estimate is converted and measured.
+  // Shaping every text would take the better part of a second for 65,535 entries. Every entry
+  // byte is a Windows-1252 character: its advance comes from a table of 256, and only the widest
+  // estimate is converted and measured as a whole (kerning changes a width by a pixel or two at
+  // most; the larger of both figures is taken).
   std::array<int, 256> advances{};
   for (int byte = 0; byte < 256; ++byte) {
     advances[static_cast<std::size_t>(byte)] =
         metrics.horizontalAdvance(QChar(text::Cp1252ToUnicode(static_cast<std::uint8_t>(byte))));
   }
-  int widestEstimate = 0;
-  int widestRow = -1;
-  for (int row = 0; row < rowCount(); ++row) {
-    const core::EntryText entry = (*m_list)[static_cast<std::size_t>(row)];
-    int estimate = 0;
-    for (const std::string_view part : {entry.head, entry.tail}) {
-      for (const char byte : part)
-        estimate += advances[static_cast<std::uint8_t>(byte)];
-    }
-    if (widestRow < 0 || estimate > widestEstimate) {
-      widestEstimate = estimate;
-      widestRow = row;
-    }
-  }
+  const WidestRow estimate = m_list == nullptr ? WidestRow{} : EstimateWidestRow(*m_list, advances);
+  const int widestRow = estimate.row;
+  const int widestEstimate = estimate.estimate;
   int widest = widestEstimate;
   if (widestRow >= 0) widest = std::max(widest, metrics.horizontalAdvance(Text(widestRow)));
   m_measuredFont = fontKey;

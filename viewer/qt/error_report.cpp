@@ -1,5 +1,5 @@
 // The message box of the general error report.
-#include "viewer/error_report.h"
+#include "viewer/qt/error_report.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,21 +1,17 @@
-// TKelmform, the main window: a caption line above the list of one library (or of the catalogue,
-// library 0), and the handlers that move between the catalogue and the libraries, copy entries to
-// the clipboard and close the program.
+// TKelmform, the main window in Qt: a caption line above the list of one library (or of the
+// catalogue, library 0). The window core decides everything; this window lays out and draws the
+// controls, passes the user's input on to the core and carries out the core's requests (the port).
 #pragma once
 
-#include <QPoint>
 #include <QWidget>
-#include <cstdint>
 #include <memory>
-#include <optional>
-#include <string>
 
 #include "libfile/record_manager.h"
-#include "libraries/library_cache.h"
 #include "startup/startup_sequence.h"
-#include "viewer/error_report.h"
-#include "viewer/virtual_keys.h"
-#include "viewer/window_state.h"
+#include "viewer/core/kelmform_core.h"
+#include "viewer/core/window_port.h"
+#include "viewer/core/window_state.h"
+#include "viewer/qt/error_report.h"
 
 class QFrame;
 
@@ -24,7 +20,7 @@ namespace viewer {
 class EntryListView;
 class OutlinedLabel;
 
-class TKelmform final : public QWidget {
+class TKelmform final : public QWidget, private WindowPort {
   Q_OBJECT
 
  public:
@@ -37,58 +33,42 @@ class TKelmform final : public QWidget {
             ErrorReport errorReport = {}, QWidget* parent = nullptr);
   ~TKelmform() override;
 
-  [[nodiscard]] const WindowState& State() const { return m_state; }
+  [[nodiscard]] const WindowState& State() const { return m_core->State(); }
+  [[nodiscard]] KelmformCore& Core() { return *m_core; }
   [[nodiscard]] EntryListView& ListBox1() { return *m_list; }
   [[nodiscard]] OutlinedLabel& Label1() { return *m_label; }
-
-  // The handlers, wired to the window's creation and the list's events. Each may throw (reading
-  // the entry at item index -1); the wiring hands the error to the error report.
-  void FormCreate(QObject* sender);
-  void ListBox2Click(QObject* sender);
-  void ListBox1DblClick(QObject* sender);
-  void ListBox1KeyDown(QObject* sender, std::uint16_t& key, ShiftState shift);
-  void ListBox1KeyUp(QObject* sender, std::uint16_t& key, ShiftState shift);
-  void ListBox1MouseDown(QObject* sender, MouseButton button, ShiftState shift, QPoint position);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  // Runs `handler`; an error it raises goes to the error report and no further.
-  template <typename Handler>
-  void Guarded(Handler&& handler);
-
   // The tool bar across the top, the label inside it, the list below.
   void ArrangeControls();
-  // Sets the label to `head` (8-bit text), then appends the layout marker and the "UTILS" value.
-  void SetCaption(const std::string& head);
-  // The label's tool tip (the line about an unreadable library, then the whole caption) and the
-  // list's (the keys of the current view).
-  void UpdateToolTips();
-  // Names the library file that the last load could not read, with the status and its meaning: one
-  // line on stderr, and the same line at the head of the label's tool tip until the view changes.
-  void ReportUnreadable(std::uint8_t library);
-  // The catalogue's list with its first line reading "Bibliotheksnamen"; null when the cache holds
-  // no catalogue. Valid until the next load or the next call.
-  const core::tcodelist* CatalogueList();
-  // The catalogue's line `library`, or nothing when the catalogue did not load at creation or has
-  // no such line.
-  std::optional<std::string> Name(int library);
-  // Moves the top index half the way towards the selected entry.
-  void CentreSelection();
-  // The right button's way from a library back to the catalogue.
-  void BackToCatalogue();
 
-  startup::Settings m_settings;
-  libfile::RecordManager& m_recordManager;
+  // WindowPort
+  void ShowList(std::shared_ptr<const core::tcodelist> list) override;
+  [[nodiscard]] int ItemIndex() const override;
+  void SetItemIndex(int index) override;
+  [[nodiscard]] int TopIndex() const override;
+  void SetTopIndex(int index) override;
+  [[nodiscard]] int VisibleRows() const override;
+  void SetCaption(const std::u16string& text) override;
+  [[nodiscard]] std::u16string Caption() const override;
+  void SetCaptionToolTip(const std::u16string& text) override;
+  void SetListToolTip(const std::u16string& text) override;
+  void CopyText(const std::u16string& text) override;
+  void Close() override;
+  void ReportError(const std::u16string& message) override;
+  void ReportUnreadableLibrary(const std::string& line) override;
+  void ShowNotice(const std::u16string& text, int row) override;
+  void ShowTextWindow(const std::u16string& title, const std::u16string& text) override;
+
   ErrorReport m_errorReport;
-  WindowState m_state;
-  std::unique_ptr<core::LibraryCache> m_cache;
-  QString m_problem;  // the line about the library that could not be read; empty when none
-
   QFrame* m_toolBar = nullptr;
   OutlinedLabel* m_label = nullptr;
   EntryListView* m_list = nullptr;
+  QWidget* m_textWindow = nullptr;  // the key list's window, once opened
+  std::unique_ptr<KelmformCore> m_core;
 };
 
 }  // namespace viewer

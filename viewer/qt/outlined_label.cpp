@@ -1,5 +1,5 @@
 // Outlined text through a painter path, so that it looks the same in every style.
-#include "viewer/outlined_label.h"
+#include "viewer/qt/outlined_label.h"
 
 #include <QFontMetrics>
 #include <QPainter>

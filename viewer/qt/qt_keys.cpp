@@ -1,11 +1,14 @@
-// Qt keys to virtual-key codes.
-#include "viewer/virtual_keys.h"
+// Qt keys, modifiers and buttons to the core's codes.
+#include "viewer/qt/qt_keys.h"
 
 namespace viewer {
 
 std::uint16_t VirtualKeyFromQt(int qtKey) {
   if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
     return static_cast<std::uint16_t>('A' + (qtKey - Qt::Key_A));
+  }
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) {
+    return static_cast<std::uint16_t>(kVkF1 + (qtKey - Qt::Key_F1));
   }
   switch (qtKey) {
     case Qt::Key_Backspace:
@@ -39,6 +42,28 @@ std::uint16_t VirtualKeyFromQt(int qtKey) {
 ShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers) {
   return {modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::ControlModifier),
           modifiers.testFlag(Qt::AltModifier)};
+}
+
+bool MouseButtonFromQt(Qt::MouseButton qtButton, MouseButton& button) {
+  switch (qtButton) {
+    case Qt::LeftButton:
+      button = MouseButton::kLeft;
+      return true;
+    case Qt::RightButton:
+      button = MouseButton::kRight;
+      return true;
+    case Qt::MiddleButton:
+      button = MouseButton::kMiddle;
+      return true;
+    case Qt::BackButton:
+      button = MouseButton::kBack;
+      return true;
+    case Qt::ForwardButton:
+      button = MouseButton::kForward;
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace viewer

@@ -1,21 +1,24 @@
 // Fitting the main window to the screen it opens on.
-#include "viewer/window_placement.h"
+#include "viewer/qt/window_placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-#include <algorithm>
+
+#include "viewer/core/layout.h"
 
 namespace viewer {
 
+namespace {
+
 QRect FitFrame(const QRect& frame, const QRect& available) {
-  if (available.isEmpty()) return frame;
-  const int width = std::min(frame.width(), available.width());
-  const int height = std::min(frame.height(), available.height());
-  const int left = std::clamp(frame.left(), available.left(), available.right() - width + 1);
-  const int top = std::clamp(frame.top(), available.top(), available.bottom() - height + 1);
-  return {left, top, width, height};
+  const Rect fitted = viewer::FitFrame(
+      Rect{frame.left(), frame.top(), frame.width(), frame.height()},
+      Rect{available.left(), available.top(), available.width(), available.height()});
+  return {fitted.left, fitted.top, fitted.width, fitted.height};
 }
+
+}  // namespace
 
 void PlaceWindow(QWidget& window, QPoint position, QSize clientSize, QMargins frameMargins) {
   QScreen* screen = QGuiApplication::screenAt(position);

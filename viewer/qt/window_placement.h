@@ -9,10 +9,6 @@ class QWidget;
 
 namespace viewer {
 
-// `frame` (the window with its frame) moved into `available` as far as needed, and shrunk to
-// `available`'s size where it is larger. A frame that fits is returned unchanged.
-[[nodiscard]] QRect FitFrame(const QRect& frame, const QRect& available);
-
 // Places the top-level `window` with its frame at `position` and its client area at `clientSize`,
 // fitted to the available area of the screen at `position` (the primary screen when no screen is
 // there). `frameMargins` is the frame that the window system is expected to put around the client

@@ -1,0 +1,385 @@
+// The main window's state, captions and handlers, and the list's movement.
+#include "viewer/core/kelmform_core.h"
+
+#include <exception>
+#include <utility>
+
+#include "btrieve/status_meaning.h"
+#include "libraries/reference.h"
+#include "viewer/core/caption.h"
+
+namespace viewer {
+
+KelmformCore::KelmformCore(startup::StartupValues values, libfile::RecordManager& recordManager,
+                           WindowPort& port)
+    : m_settings(std::move(values.settings)), m_recordManager(recordManager), m_port(port) {
+  m_state.CurrentLibrary = values.CurrentLibrary;
+  m_state.CurrentEntry = values.CurrentEntry;
+}
+
+KelmformCore::~KelmformCore() = default;
+
+void KelmformCore::Create() {
+  m_port.SetCaption(ShownText(kInitialLabelCaption));
+  UpdateToolTips();
+  Guarded([&] { FormCreate(); });
+}
+
+template <typename Handler>
+void KelmformCore::Guarded(Handler&& handler) {
+  std::u16string message;
+  try {
+    handler();
+    return;
+  } catch (const std::exception& error) {
+    message = ShownPath(error.what());
+  } catch (...) {
+    message = u"Unknown error";
+  }
+  try {
+    m_port.ReportError(message);
+  } catch (...) {
+    // The report itself failed; nothing may leave an event.
+  }
+}
+
+std::u16string KelmformCore::EntryText(int index) const {
+  if (m_shown == nullptr || index < 0 || static_cast<std::size_t>(index) >= m_shown->Count()) {
+    throw ListIndexError(index);
+  }
+  return ShownText((*m_shown)[static_cast<std::size_t>(index)].String());
+}
+
+void KelmformCore::Show(std::shared_ptr<const core::tcodelist> list) {
+  m_shown = std::move(list);
+  m_dragging = false;
+  m_typeAhead.Reset();
+  m_port.ShowList(m_shown);
+}
+
+void KelmformCore::SelectRow(int row) {
+  m_port.SetItemIndex(row);
+}
+
+void KelmformCore::SetCaption(const std::string& head) {
+  // Two stages: the head, then what the label gives back, the layout marker and the directory.
+  m_port.SetCaption(ShownText(head));
+  m_port.SetCaption(m_port.Caption() + ShownText(m_state.LayoutMarker) +
+                    ShownPath(m_settings.Read(startup::kUtilsKey)));
+  UpdateToolTips();
+}
+
+void KelmformCore::UpdateToolTips() {
+  // The whole caption, which the label may cut off, after the line about a library that could
+  // not be read.
+  const std::u16string caption = m_port.Caption();
+  m_port.SetCaptionToolTip(m_problem.empty() ? caption : m_problem + u'\n' + caption);
+  std::u16string keys;
+  if (m_state.CurrentLibrary == 0) {
+    keys = u"Enter or double click: open the library\n";
+  } else {
+    keys = u"Enter, double click or Ctrl+C: copy the entry\n";
+    if (m_state.CatalogueLoaded) {
+      keys += u"Backspace, Shift+Enter, right or back mouse button: back to the catalogue\n";
+    }
+  }
+  keys += u"Esc: close";
+  m_port.SetListToolTip(keys);
+}
+
+void KelmformCore::ReportUnreadable(std::uint8_t library) {
+  const std::uint16_t status = m_cache->LastLoadStatus();
+  std::string_view meaning = btrieve::StatusMeaning(status);
+  if (meaning.empty()) meaning = "unknown status";
+  const std::string line =
+      "kl7view: " + core::LibraryFileName(m_settings.Read(startup::kUtilsKey), library) +
+      ": cannot read the library: " + std::string(meaning) + " (status " + std::to_string(status) +
+      ")";
+  m_port.ReportUnreadableLibrary(line);
+  m_problem = ShownPath(line);
+  UpdateToolTips();
+}
+
+const core::tcodelist* KelmformCore::CatalogueList() {
+  const core::tcodelist* catalogue = m_cache->LibraryLists(0);
+  if (catalogue == nullptr) return nullptr;
+  // A reference into the catalogue reloads it without its heading; put the heading back.
+  if (m_state.CatalogueLoaded && catalogue->Count() > 0 && (*catalogue)[0] != kCatalogueHeading) {
+    (void)m_cache->SetText(0, 0, std::string(kCatalogueHeading));
+    catalogue = m_cache->LibraryLists(0);
+  }
+  return catalogue;
+}
+
+std::optional<std::string> KelmformCore::Name(int library) {
+  if (!m_state.CatalogueLoaded) return std::nullopt;
+  const core::tcodelist* catalogue = CatalogueList();
+  if (catalogue == nullptr || library < 0 ||
+      static_cast<std::size_t>(library) >= catalogue->Count()) {
+    return std::nullopt;
+  }
+  return std::string((*catalogue)[static_cast<std::size_t>(library)]);
+}
+
+void KelmformCore::CentreSelection() {
+  const int item = m_port.ItemIndex();
+  const int top = m_port.TopIndex();
+  m_port.SetTopIndex(top + (item - top) / 2);
+}
+
+void KelmformCore::FormCreate() {
+  m_cache =
+      std::make_unique<core::LibraryCache>(m_recordManager, m_settings.Read(startup::kUtilsKey));
+  bool is16Bit = false;
+  m_state.CatalogueLoaded = m_cache->LoadLibraryList(0, true, true, is16Bit);
+
+  const std::uint8_t library = m_state.CurrentLibrary;
+  if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
+    ReportUnreadable(library);
+    return;
+  }
+  m_state.LayoutMarker = is16Bit ? kSixteenBitLayoutMarker : kCurrentLayoutMarker;
+  (void)CatalogueList();
+
+  SetCaption(CaptionHead(CaptionOccasion::kCreation, Name(library), library, m_state.CurrentEntry));
+  if (library == 0) (void)CatalogueList();
+  if (auto shown = m_cache->SharedList(library)) Show(std::move(shown));
+  if (m_state.CurrentEntry > 0) {
+    m_port.SetItemIndex(m_state.CurrentEntry);
+    CentreSelection();
+  }
+}
+
+void KelmformCore::ListBox2Click() {
+  const int item = m_port.ItemIndex();
+  const std::uint8_t library = m_state.CurrentLibrary;
+  if (library != 0) {
+    SetCaption(CaptionHead(CaptionOccasion::kLibraryRefresh, Name(library), library, item));
+  } else {
+    SetCaption(CaptionHead(CaptionOccasion::kCatalogueRefresh, Name(0), 0, item));
+  }
+}
+
+void KelmformCore::ListBox1DblClick() {
+  if (m_state.CurrentLibrary != 0) {
+    // The entry as displayed, resolution and marks included. Its characters all come from
+    // Windows-1252, so the clipboard's Unicode text holds exactly the entry's bytes.
+    m_port.CopyText(EntryText(m_port.ItemIndex()));
+    return;
+  }
+  // In the catalogue: line n opens library n. The heading line, no selection and lines beyond the
+  // last library number open nothing.
+  const int item = m_port.ItemIndex();
+  if (item < 1 || item > 255) return;
+  const auto library = static_cast<std::uint8_t>(item);
+  m_state.CurrentLibrary = library;
+  bool is16Bit = false;
+  if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
+    // The catalogue stays on screen, so the window stays in the catalogue.
+    m_state.CurrentLibrary = 0;
+    ReportUnreadable(library);
+    return;
+  }
+  m_problem.clear();
+  SetCaption(CaptionHead(CaptionOccasion::kOpened, Name(library), library, 0));
+  if (auto opened = m_cache->SharedList(library)) Show(std::move(opened));
+}
+
+void KelmformCore::BackToCatalogue() {
+  const std::uint8_t left = m_state.CurrentLibrary;
+  if (CatalogueList() == nullptr) {
+    // A reference into the catalogue whose reload failed took the catalogue's list away.
+    bool is16Bit = false;
+    if (!m_cache->LoadLibraryList(0, true, true, is16Bit)) return;
+    if (CatalogueList() == nullptr) return;
+  }
+  m_state.CurrentLibrary = 0;
+  m_problem.clear();
+  SetCaption(CaptionHead(CaptionOccasion::kBack, Name(0), left, 0));
+  Show(m_cache->SharedList(0));
+  m_port.SetItemIndex(left);
+  CentreSelection();
+}
+
+void KelmformCore::ListBox1MouseDown(MouseButton button, ShiftState) {
+  // The back button does what the right button does.
+  const bool back = button == MouseButton::kRight || button == MouseButton::kBack;
+  if (!m_state.CatalogueLoaded || !back || m_state.CurrentLibrary == 0) return;
+  BackToCatalogue();
+}
+
+void KelmformCore::ListBox1KeyDown(std::uint16_t& key, ShiftState shift) {
+  if (key == kVkEscape) {
+    m_closed = true;
+    m_port.Close();
+    return;
+  }
+  if (key == kVkEnter && shift.shift) {
+    ListBox1MouseDown(MouseButton::kRight, shift);
+    key = 0;
+  }
+  if (key == kVkEnter) {
+    ListBox1DblClick();
+    return;
+  }
+  // Beside those: Backspace goes back as the right button does, and Ctrl+C copies inside a library
+  // as Enter does (in the catalogue it does nothing).
+  if (key == kVkBack) {
+    ListBox1MouseDown(MouseButton::kRight, shift);
+    key = 0;
+  } else if (key == kVkC && shift.ctrl && !shift.alt) {
+    if (m_state.CurrentLibrary != 0) ListBox1DblClick();
+    key = 0;
+  }
+}
+
+void KelmformCore::ListBox1KeyUp(std::uint16_t& key, ShiftState) {
+  if (key == kVkPageUp || key == kVkPageDown || key == kVkEnd || key == kVkHome) ListBox2Click();
+}
+
+bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
+  const bool plain = !shift.shift && !shift.ctrl && !shift.alt;
+  if (key == kVkF12 && plain) {
+    FollowReference();
+    return true;
+  }
+  return false;
+}
+
+void KelmformCore::Explain(const std::u16string& reason) {
+  m_problem = reason;
+  UpdateToolTips();
+  m_port.ShowNotice(reason, m_port.ItemIndex());
+}
+
+bool KelmformCore::ShowLibrary(std::uint8_t library, int entry) {
+  bool is16Bit = false;
+  if (library == 0) {
+    if (CatalogueList() == nullptr &&
+        (!m_cache->LoadLibraryList(0, true, true, is16Bit) || CatalogueList() == nullptr)) {
+      ReportUnreadable(0);
+      return false;
+    }
+  } else if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
+    ReportUnreadable(library);
+    return false;
+  }
+  m_state.CurrentLibrary = library;
+  m_problem.clear();
+  Show(library == 0 ? m_cache->SharedList(0) : m_cache->SharedList(library));
+  if (entry >= 1 && m_shown != nullptr && static_cast<std::size_t>(entry) < m_shown->Count()) {
+    m_port.SetItemIndex(entry);
+    CentreSelection();
+    ListBox2Click();
+  } else {
+    SetCaption(CaptionHead(CaptionOccasion::kOpened, Name(library), library, 0));
+  }
+  return true;
+}
+
+void KelmformCore::FollowReference() {
+  const int item = m_port.ItemIndex();
+  if (m_shown == nullptr || item < 0 || static_cast<std::size_t>(item) >= m_shown->Count()) {
+    Explain(u"F12: Kein Eintrag ist gew\u00E4hlt.");
+    return;
+  }
+  // The stored text: a reference whose entry does not exist is shown between the empty marks.
+  std::string stored = (*m_shown)[static_cast<std::size_t>(item)].String();
+  if (stored.size() > core::kEmptyOpenMark.size() + core::kEmptyCloseMark.size() &&
+      stored.starts_with(core::kEmptyOpenMark) && stored.ends_with(core::kEmptyCloseMark)) {
+    stored =
+        stored.substr(core::kEmptyOpenMark.size(),
+                      stored.size() - core::kEmptyOpenMark.size() - core::kEmptyCloseMark.size());
+  }
+  const std::optional<core::Reference> reference = core::ParseReference(stored);
+  if (!reference) {
+    Explain(u"F12: Der Eintrag ist kein Verweis LIB[n,m].");
+    return;
+  }
+  if (reference->library < 0 || reference->library > 255) {
+    Explain(u"F12: LIB[" + ShownText(std::to_string(reference->library)) +
+            u",\u2026] nennt keine Bibliothek (0 bis 255).");
+    return;
+  }
+  if (!ShowLibrary(static_cast<std::uint8_t>(reference->library), reference->entry)) {
+    m_port.ShowNotice(m_problem, item);
+  }
+}
+
+void KelmformCore::OnKeyDown(std::uint16_t key, ShiftState shift) {
+  if (m_closed) return;
+  bool added = false;
+  Guarded([&] { added = AddedKey(key, shift); });
+  if (added) return;
+  bool handled = false;
+  Guarded([&] {
+    ListBox1KeyDown(key, shift);
+    // Enter does nothing in the list itself, whatever the handler did.
+    handled = key == 0 || key == kVkEnter || key == kVkEscape;
+  });
+  if (handled || m_closed) return;
+  // What is left to the list: the moving keys.
+  const int count = m_shown == nullptr ? 0 : static_cast<int>(m_shown->Count());
+  const std::optional<int> target =
+      NavigationTarget(key, m_port.ItemIndex(), count, m_port.TopIndex(), m_port.VisibleRows());
+  if (!target) return;
+  if (*target >= 0) SelectRow(*target);
+  // The list reports an arrow key's move as a click; the paging keys refresh on key up.
+  if (IsArrowKey(key)) Guarded([&] { ListBox2Click(); });
+}
+
+void KelmformCore::OnKeyUp(std::uint16_t key, ShiftState shift) {
+  if (m_closed) return;
+  Guarded([&] { ListBox1KeyUp(key, shift); });
+}
+
+void KelmformCore::OnCharacter(char16_t character, ShiftState shift, std::uint32_t time) {
+  if (m_closed || shift.ctrl || shift.alt) return;
+  // Control characters (Enter, Backspace, Esc, Tab and Ctrl combinations arrive as such) and the
+  // space search nothing.
+  if (character < 0x20 || character == u' ' || (character >= 0x7F && character < 0xA0)) return;
+  const int before = m_port.ItemIndex();
+  const std::optional<int> row = m_typeAhead.Type(m_shown.get(), before, character, time);
+  if (!row || *row == before) return;
+  SelectRow(*row);
+  // A move by a typed character is reported as a click, as an arrow key's is.
+  Guarded([&] { ListBox2Click(); });
+}
+
+void KelmformCore::OnMouseDown(MouseButton button, ShiftState shift, int row) {
+  if (m_closed) return;
+  // Only the left button chooses a row; the others leave the selection alone.
+  const bool left = button == MouseButton::kLeft;
+  if (left) {
+    m_selectionAtPress = m_port.ItemIndex();
+    if (row >= 0) {
+      SelectRow(row);
+      m_dragging = true;
+    }
+  }
+  Guarded([&] { ListBox1MouseDown(button, shift); });
+  if (left && m_dragging) {
+    m_selectionAtPress = m_port.ItemIndex();
+    Guarded([&] { ListBox2Click(); });
+  }
+}
+
+void KelmformCore::OnMouseMove(int row) {
+  if (m_closed || !m_dragging) return;
+  if (row >= 0 && row != m_port.ItemIndex()) SelectRow(row);
+}
+
+void KelmformCore::OnMouseUp(MouseButton button) {
+  if (m_closed || button != MouseButton::kLeft || !m_dragging) return;
+  m_dragging = false;
+  // A selection dragged to another row is reported as a click when the button comes up.
+  if (m_port.ItemIndex() != m_selectionAtPress) Guarded([&] { ListBox2Click(); });
+}
+
+void KelmformCore::OnDoubleClick(MouseButton button, ShiftState shift, int) {
+  if (m_closed) return;
+  Guarded([&] { ListBox1MouseDown(button, shift); });
+  if (button == MouseButton::kLeft) Guarded([&] { ListBox1DblClick(); });
+}
+
+}  // namespace viewer
