@@ -35,7 +35,7 @@ inline constexpr const char* kHelp =
     "  --version  show the version\n"
     "\n"
 #if defined(_WIN32)
-    "The manual page: kl7view.txt beside the installed program.\n";
+    "The manual page: kl7view.txt in the installed program's folder (Program Files\\kl7view).\n";
 #else
     "The manual page: man kl7view (doc/kl7view.1 in the sources).\n";
 #endif
