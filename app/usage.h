@@ -8,16 +8,20 @@
 namespace app {
 
 inline constexpr const char* kUsageLine =
-    "usage: kl7view DIRECTORY/KL7xx.DAT | kl7view 'LIB[n,m]' PATH (kl7view --help tells more)\n";
+    "usage: kl7view DIRECTORY/KL7xx.DAT | kl7view DIRECTORY | kl7view 'LIB[n,m]' PATH "
+    "(kl7view --help tells more)\n";
 
 inline constexpr const char* kHelp =
     "usage: kl7view [DIRECTORY/]KL7xx.DAT\n"
+    "       kl7view DIRECTORY\n"
     "       kl7view 'LIB[n,m]' PATH\n"
     "\n"
     "Shows the library in the file KL7xx.DAT (xx: its number in hexadecimal;\n"
     "KL700.DAT is the catalogue of library names), or library n with entry m\n"
     "selected, read from the first directory named utils (in any letter case) on\n"
-    "the way up from the directory of PATH. Nothing is ever written.\n"
+    "the way up from the directory of PATH. A DIRECTORY alone starts on its\n"
+    "KL700.DAT, or on that of the utils directory (in any letter case) in it.\n"
+    "Nothing is ever written.\n"
     "\n"
     "Keys in the window:\n"
     "  arrows, Page Up, Page Down, Home, End, letters: move through the list\n"

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "libfile/record_manager.h"
 #include "startup/directory_lookup.h"
 #include "startup/startup_sequence.h"
+#include "viewer/core/start_directory.h"
 #include "viewer/win32/console.h"
 #include "viewer/win32/kelmform_window.h"
 
@@ -23,8 +25,21 @@ int main() {
     return 0;
   }
   startup::FileSystemLookup lookup;
+  // A directory alone starts on its catalogue, or on that of the utils directory in it.
+  std::vector<std::string> startArguments = arguments;
+  if (arguments.size() == 1 && lookup.IsDirectory(arguments[0])) {
+    const std::optional<std::string> catalogue = viewer::CatalogueFileOf(arguments[0], '\\');
+    if (!catalogue) {
+      WriteStandard(Stream::kErr, "kl7view: '" + arguments[0] +
+                                      "' is a directory without KL700.DAT, in it or in a utils "
+                                      "directory in it\n" +
+                                      app::kUsageLine);
+      return 0;
+    }
+    startArguments = {*catalogue};
+  }
   startup::StartupOutcome outcome =
-      startup::RunStartup(arguments, startup::PathStyle::kWindows, lookup);
+      startup::RunStartup(startArguments, startup::PathStyle::kWindows, lookup);
   // An argument list that cannot be used ends the program at once, with status 0 and no window;
   // one line says why.
   if (!outcome.values) {

@@ -62,7 +62,7 @@ check_refused() {
 }
 check_refused "=no library file or reference given"
 check_refused a b c "=3 arguments:"
-check_refused "$work/host/utils" "='$work/host/utils' is neither a library file"
+check_refused "$work" "='$work' is a directory without KL700.DAT"
 check_refused --help KL701.DAT "='--help' is neither a library file"
 check_refused KL71.DAT "='KL71.DAT' is no library file name"
 check_refused host/utils/kl7g1.dat "='kl7g1.dat': 'g1' is not a hexadecimal library number"
@@ -72,6 +72,16 @@ check_refused 'lib[3,y]' "$work/host/x.txt" \
   "=the reference 'lib[3,y]': the entry number 'y' is not a number"
 check_refused 'LIB[3,12]' Y.DAT "='Y.DAT' has no directory part"
 check_refused 'LIB[3,12]' ab/y.dat "=no utils directory found above 'ab/y.dat'"
+
+# Without a display that answers, a usable start ends with status 1 and one line that says so.
+for display in "" ":9876" "unix:9876.0"; do
+  status=0
+  env -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLATFORM=xcb timeout 10 "$viewer" \
+    "$work/host/utils/KL701.DAT" >"$work/out.log" 2>"$work/err.log" || status=$?
+  [ "$status" -eq 1 ] || fail "without the display '$display' kl7view exited with status $status"
+  [ "$(wc -l <"$work/err.log")" -eq 1 ] && grep -q '^kl7view: no display' "$work/err.log" ||
+    fail "without the display '$display' kl7view wrote: $(cat "$work/err.log")"
+done
 
 # --help and --version alone answer on stdout.
 env -u DISPLAY "$viewer" --help >"$work/out.log" 2>&1 || fail "--help failed"
@@ -111,15 +121,15 @@ alive() {
   kill -0 "$viewer_pid" 2>/dev/null || fail "kl7view ended early: $(cat "$work/viewer.log")"
 }
 
-# Esc ends the program with status 0.
+# Esc (or the key $1) ends the program with status 0.
 close_viewer() {
   alive
-  xdotool key Escape
+  xdotool key "${1:-Escape}"
   for _ in $(seq 100); do
     kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.1
   done
-  kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view still runs after Esc"
+  kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view still runs after ${1:-Escape}"
   local status=0
   wait "$viewer_pid" || status=$?
   viewer_pid=""
@@ -135,11 +145,11 @@ expect_logged() {
   fail "kl7view did not write '$1': $(cat "$work/viewer.log")"
 }
 
-# The clipboard's text once it equals $1, within a few seconds.
+# The clipboard's text (or that of the selection $2) once it equals $1, within a few seconds.
 expect_clipboard() {
   local expected=$1 actual=""
   for _ in $(seq 100); do
-    actual=$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null || true)
+    actual=$(timeout 2 xclip -o -selection "${2:-clipboard}" -t UTF8_STRING 2>/dev/null || true)
     [ "$actual" = "$expected" ] && return 0
     sleep 0.1
   done
@@ -168,5 +178,20 @@ height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
 
 run_scripted_sequence
 
-close_viewer
+# F12 on the reference in entry 3 shows library 2 with entry 1 selected; Alt+Left goes back to
+# entry 3 of library 1. Ctrl+W closes.
+xdotool key --delay 50 Down F12 Return
+expect_clipboard "Stahl verzinkt"
+xdotool key --delay 50 alt+Left Return
+expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
+close_viewer ctrl+w
+
+# A directory starts on the catalogue of the utils directory in it; Ctrl+Q closes.
+start_viewer "$work/host"
+sleep 0.8
+xdotool type w
+xdotool key --delay 50 Return Down Down Return
+expect_clipboard "Stahl verzinkt"
+expect_clipboard "Stahl verzinkt" primary
+close_viewer ctrl+q
 echo "PASS"

@@ -8,9 +8,12 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QListWidget>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -21,12 +24,14 @@
 #include "libfile/record_manager.h"
 #include "library_set.h"
 #include "viewer/core/caption.h"
+#include "viewer/qt/choice_window.h"
 #include "viewer/qt/entry_delegate.h"
 #include "viewer/qt/entry_list_view.h"
 #include "viewer/qt/entry_model.h"
 #include "viewer/qt/kelmform.h"
 #include "viewer/qt/outlined_label.h"
 
+using viewer::ChoiceWindow;
 using viewer::EntryListView;
 using viewer::TKelmform;
 using viewer::testing::LibrarySet;
@@ -65,6 +70,7 @@ KeyStroke KeyOf(const QString& name) {
   if (name == "F1") return {Qt::Key_F1, {}};
   if (name == "F5") return {Qt::Key_F5, {}};
   if (name == "F12") return {Qt::Key_F12, {}};
+  if (name == "ShiftF12") return {Qt::Key_F12, Qt::ShiftModifier};
   if (name == "AltLeft") return {Qt::Key_Left, Qt::AltModifier};
   if (name == "AltRight") return {Qt::Key_Right, Qt::AltModifier};
   if (name == "CtrlW") return {Qt::Key_W, Qt::ControlModifier};
@@ -160,6 +166,9 @@ class KelmformTest : public QObject {
   void focusMakesNoLineCurrent();
   void horizontalScrollCoversLongestEntry_data();
   void horizontalScrollCoversLongestEntry();
+  void keyListWindow();
+  void reload();
+  void whereUsedWindow();
   void toolTips_data();
   void toolTips();
 
@@ -240,6 +249,8 @@ void KelmformTest::captions_data() {
                                            << "Bibliotheksnamen  $1A LIB[26,0]" << cur;
   QTest::newRow("F12 follows a reference") << true << 26 << 0 << "c3 F12"
                                            << "Drei  $03 LIB[3,2]" << cur;
+  QTest::newRow("Alt+Left goes back") << true << 26 << 0 << "c3 F12 AltLeft"
+                                      << "Farben  $1A LIB[26,3]" << cur;
   QTest::newRow("Ctrl+C in the catalogue") << true << 0 << 0 << "c5 CtrlC"
                                            << "Bibliotheksnamen  KL705  LIB[0,5]" << cur;
 }
@@ -365,6 +376,9 @@ void KelmformTest::copy() {
   const int count = List().Count();
   Perform(List(), input);
   QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+  // A notice beside the row says so, and takes no focus.
+  QCOMPARE(QToolTip::text(), QStringLiteral("kopiert"));
+  QVERIFY(List().hasFocus() || !QGuiApplication::focusWindow());
   QCOMPARE(m_window->State().CurrentLibrary, 26);
   QCOMPARE(List().Count(), count);
   QVERIFY(m_errors.isEmpty());
@@ -395,12 +409,14 @@ void KelmformTest::escCloses_data() {
 void KelmformTest::escCloses() {
   QFETCH(int, library);
   QFETCH(QString, input);
-  Open(library, 0);
-  Perform(List(), input);
-  QVERIFY(m_window->isVisible());
-  Perform(List(), "Esc");
-  QVERIFY(!m_window->isVisible());
-  QVERIFY(m_errors.isEmpty());
+  for (const QString key : {"Esc", "CtrlW", "CtrlQ"}) {
+    Open(library, 0);
+    Perform(List(), input);
+    QVERIFY(m_window->isVisible());
+    Perform(List(), key);
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(m_errors.isEmpty());
+  }
 }
 
 void KelmformTest::pageKeysRefreshOnKeyUp() {
@@ -501,6 +517,49 @@ void KelmformTest::horizontalScrollCoversLongestEntry() {
   Perform(List(), "r1");
   QCOMPARE(m_window->State().CurrentLibrary, 0);
   QTRY_VERIFY(!List().horizontalScrollBar()->isVisible());
+}
+
+void KelmformTest::keyListWindow() {
+  Open(26, 3);
+  Perform(List(), "F1");
+  auto* window = m_window->findChild<QWidget*>(QStringLiteral("TextWindow"));
+  QVERIFY(window != nullptr);
+  QVERIFY(window->isVisible());
+  QCOMPARE(window->windowTitle(), QStringLiteral("Tasten"));
+  QVERIFY(window->findChild<QPlainTextEdit*>()->toPlainText().contains(QStringLiteral("F12")));
+  QCOMPARE(List().ItemIndex(), 3);
+}
+
+void KelmformTest::reload() {
+  Open(26, 0);
+  Perform(List(), "c5");
+  m_set->WriteCurrent(26, {"eins", "zwei", "drei", "vier", "f\xFCnf", "sechs"});
+  Perform(List(), "F5");
+  QCOMPARE(List().EntryText(5), QString::fromUtf8("f\xC3\xBCnf"));
+  QCOMPARE(List().ItemIndex(), 5);
+  // A file replaced while shown is read again by itself once it holds still.
+  m_set->WriteCurrent(26, {"neu"});
+  QTRY_COMPARE_WITH_TIMEOUT(List().Count(), 2, 4000);
+  QCOMPARE(List().ItemIndex(), 1);
+  QVERIFY(m_errors.isEmpty());
+}
+
+void KelmformTest::whereUsedWindow() {
+  Open(3, 2);
+  Perform(List(), "ShiftF12");
+  ChoiceWindow* window = m_window->UsedWindow();
+  QVERIFY(window != nullptr);
+  QVERIFY(window->isVisible());
+  QCOMPARE(window->windowTitle(), QStringLiteral("Verwendet in"));
+  QCOMPARE(window->List().count(), 1);
+  QCOMPARE(window->List().currentRow(), 0);
+  QVERIFY(QTest::qWaitForWindowActive(window));
+  QTRY_VERIFY(window->List().hasFocus());
+  QTest::keyClick(&window->List(), Qt::Key_Return);
+  QVERIFY(!window->isVisible());
+  QCOMPARE(m_window->State().CurrentLibrary, 26);
+  QCOMPARE(List().ItemIndex(), 3);
+  QCOMPARE(Caption(), Full("Farben  $1A LIB[26,3]", kOlderMarker));
 }
 
 void KelmformTest::toolTips_data() {

@@ -20,14 +20,27 @@ const std::string kCur = "  -  ";
 
 class AddedActionsTest : public ::testing::Test {
  protected:
-  AddedActionsTest() {
-    // Library 40: a reference into a library whose file is missing, one to no library, and a
-    // plain one.
-    m_set.WriteCurrent(40, {"LIB[7,1]", "LIB[300,1]", "LIB[26,2]"});
+  AddedActionsTest() { Fresh(); }
+  // A new utilities directory. Library 40 holds a reference into a library whose file is
+  // missing, one to no library, and a plain one.
+  void Fresh() {
+    m_set = std::make_unique<WindowLibraries>();
+    m_set->WriteCurrent(40, {"LIB[7,1]", "LIB[300,1]", "LIB[26,2]"});
+  }
+  // Library 26 written anew with `entries` entries; removed for -1.
+  void RewriteFarben(int entries) {
+    if (entries < 0) {
+      std::filesystem::remove(m_set->FileOf(26));
+      return;
+    }
+    std::vector<std::string> texts;
+    for (int k = 1; k <= entries; ++k)
+      texts.push_back("neu " + std::to_string(k));
+    m_set->WriteCurrent(26, texts);
   }
   void Open(int library, int entry) {
     startup::StartupValues values;
-    values.settings.Write(startup::kUtilsKey, m_set.Utils());
+    values.settings.Write(startup::kUtilsKey, m_set->Utils());
     values.CurrentLibrary = static_cast<std::uint8_t>(library);
     values.CurrentEntry = entry;
     m_port = FakePort();
@@ -37,11 +50,11 @@ class AddedActionsTest : public ::testing::Test {
   void Perform(std::string_view script) { ScriptPlayer(*m_core, m_port).Play(script); }
   [[nodiscard]] std::string Caption() const { return Utf8(m_port.caption); }
   [[nodiscard]] std::string Full(const std::string& head) const {
-    return head + kCur + m_set.Utils();
+    return head + kCur + m_set->Utils();
   }
   [[nodiscard]] std::string Tip() const { return Utf8(m_port.captionToolTip); }
 
-  WindowLibraries m_set;
+  std::unique_ptr<WindowLibraries> m_set;
   libfile::NativeRecordManager m_recordManager;
   FakePort m_port;
   std::unique_ptr<KelmformCore> m_core;
@@ -77,6 +90,172 @@ TEST_F(AddedActionsTest, F12FollowsTheSelectedReference) {
     EXPECT_TRUE(Tip().starts_with(c.why)) << Tip();
     EXPECT_EQ(m_port.notices.size(), std::string(c.why).empty() ? 0u : 1u);
     EXPECT_TRUE(m_port.errors.empty());
+  }
+}
+
+TEST_F(AddedActionsTest, AltLeftAndRightWalkThroughTheViews) {
+  struct Case {
+    int library;
+    int entry;
+    const char* input;
+    int shownLibrary;
+    int selected;
+    const char* head;
+  };
+  const Case cases[] = {
+      {0, 0, "c26 Enter c5 AltLeft", 0, 26, "Bibliotheksnamen  KL71A  LIB[0,26]"},
+      {0, 0, "c26 Enter c5 AltLeft AltRight", 26, 5, "Farben  $1A LIB[26,5]"},
+      {26, 0, "c3 F12 AltLeft", 26, 3, "Farben  $1A LIB[26,3]"},
+      {26, 0, "c3 F12 c1 AltLeft AltRight", 3, 1, "Drei  $03 LIB[3,1]"},
+      {26, 0, "c3 F12 AltLeft c6 F12 AltRight", 3, -1, "Drei  $03 LIB[3,0]"},
+      {26, 5, "Backspace AltLeft", 26, 5, "Farben  $1A LIB[26,5]"},
+      {26, 5, "r1 c3 Enter AltLeft AltLeft", 26, 5, "Farben  $1A LIB[26,5]"},
+      {26, 5, "AltLeft", 26, 5, "Farben  $1A LIB[26,5]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    Open(c.library, c.entry);
+    Perform(c.input);
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.shownLibrary);
+    EXPECT_EQ(m_port.item, c.selected);
+    EXPECT_EQ(Caption(), Full(c.head));
+    EXPECT_TRUE(m_port.errors.empty());
+  }
+}
+
+TEST_F(AddedActionsTest, CtrlWAndCtrlQCloseAsEscDoes) {
+  for (const char* key : {"CtrlW", "CtrlQ"}) {
+    for (const int library : {0, 26}) {
+      Open(library, 3);
+      Perform(key);
+      EXPECT_TRUE(m_port.closed);
+    }
+  }
+  Open(26, 3);
+  Perform("=w =q");
+  EXPECT_FALSE(m_port.closed);
+}
+
+TEST_F(AddedActionsTest, F1ListsEveryKey) {
+  Open(26, 3);
+  Perform("F1");
+  EXPECT_EQ(m_port.windowTitle, "Tasten");
+  for (const char* key : {"Pfeiltasten", "Buchstaben", "Enter", "Strg+C", "Umschalt+Enter",
+                          "rechte Maustaste", "F12", "Alt+Links", "F5", "Esc, Strg+W, Strg+Q"}) {
+    EXPECT_NE(m_port.windowText.find(key), std::string::npos) << key;
+  }
+  EXPECT_EQ(m_port.item, 3);
+  EXPECT_FALSE(m_port.closed);
+}
+
+TEST_F(AddedActionsTest, F5ReadsTheLibraryAgainKeepingTheEntryNumber) {
+  struct Case {
+    const char* what;
+    int entries;  // library 26 rewritten with this many entries; -1: removed
+    bool catalogue;
+    int shownLibrary;
+    int selected;
+    int count;
+    const char* tip;  // the start of the label's tool tip
+  };
+  const Case cases[] = {
+      {"more entries", 200, true, 26, 5, 201, "Farben"},
+      {"fewer entries: the last is selected", 3, true, 26, 3, 4, "Farben"},
+      {"file removed: the catalogue", -1, true, 0, 26, 61, "kl7view: "},
+      {"file removed, no catalogue: an empty list", -1, false, 26, -1, 0, "kl7view: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    if (!c.catalogue) std::filesystem::remove(m_set->FileOf(0));
+    Open(26, 5);
+    RewriteFarben(c.entries);
+    Perform("F5");
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.shownLibrary);
+    EXPECT_EQ(m_port.item, c.selected);
+    EXPECT_EQ(m_port.Count(), c.count);
+    EXPECT_TRUE(Tip().starts_with(c.tip)) << Tip();
+    EXPECT_EQ(m_port.unreadable.size(), c.entries < 0 ? 1u : 0u);
+    EXPECT_TRUE(m_port.errors.empty());
+  }
+}
+
+TEST_F(AddedActionsTest, AChangedFileIsReadAgainOnceItHoldsStill) {
+  struct Case {
+    const char* what;
+    int library;
+    int changed;  // the library whose file changes
+    int row;      // the row to look at
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"the library's own file", 26, 26, 1, "Rot", "neu 1"},
+      {"a file a reference was resolved from", 26, 3, 3, "LIB[3,2] ---> Drei zwei",
+       "LIB[3,2] ---> anders 2"},
+      {"the catalogue", 0, 0, 26, "Farben", "anders 26"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    Open(c.library, 0);
+    std::uint32_t time = 1000;
+    m_core->OnTick(time);
+    // Replaced by rename, as a careful writer does.
+    const std::filesystem::path file = m_set->FileOf(static_cast<std::uint8_t>(c.changed));
+    std::vector<std::string> texts;
+    for (int k = 1; k <= 30; ++k)
+      texts.push_back((c.changed == 26 ? "neu " : "anders ") + std::to_string(k));
+    m_set->WriteCurrent(250, texts);
+    std::filesystem::rename(m_set->FileOf(250), file);
+    m_core->OnTick(time += 500);
+    m_core->OnTick(time += 500);
+    EXPECT_EQ(m_port.Row(c.row), c.before);  // not yet held still for a second
+    m_core->OnTick(time += 600);
+    EXPECT_EQ(m_port.Row(c.row), c.after);
+    EXPECT_TRUE(m_port.errors.empty());
+  }
+}
+
+TEST_F(AddedActionsTest, ShiftF12ListsWhereTheEntryIsUsedAndShowsTheChosenOne) {
+  // Library 41 refers to entry 2 of library 3 twice, library 26 once (entry 3); library 40 to
+  // entry 2 of library 26.
+  m_set->WriteCurrent(41, {"LIB[3,2]", "x", "LIB[3,02] anders", "LIB[259,2]", "LIB[3,1]"});
+  struct Case {
+    int library;
+    int entry;
+    std::vector<std::string> rows;  // the start of each row
+    int choice;
+    int shownLibrary;
+    int selected;
+  };
+  const Case cases[] = {
+      {3,
+       2,
+       {"LIB[26,3]  Farben  LIB[3,2]", "LIB[41,1]  Bibliothek 41  LIB[3,2]",
+        "LIB[41,3]  Bibliothek 41  LIB[3,02] anders"},
+       2,
+       41,
+       3},
+      {26, 2, {"LIB[40,3]  Bibliothek 40  LIB[26,2]"}, 0, 40, 3},
+      {0, 26, {"LIB[9,1]  Katalogverweis  LIB[0,26]"}, 0, 9, 1},
+      {26, 1, {}, -1, 26, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.library) + "," + std::to_string(c.entry));
+    Open(c.library, c.entry);
+    Perform("ShiftF12");
+    EXPECT_EQ(m_port.choicesTitle, "Verwendet in");
+    EXPECT_EQ(m_port.choices, c.rows);
+    EXPECT_EQ(m_port.choicesEmpty, "LIB[" + std::to_string(c.library) + "," +
+                                       std::to_string(c.entry) + "] wird nirgends verwendet.");
+    m_core->OnChoice(c.choice);
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.shownLibrary);
+    EXPECT_EQ(m_port.item, c.selected);
+    // The view it came from is one step back.
+    Perform("AltLeft");
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.library);
+    EXPECT_EQ(m_port.item, c.entry);
   }
 }
 

@@ -58,6 +58,9 @@ class FakePort final : public WindowPort {
   std::vector<std::string> notices;     // UTF-8
   std::string windowTitle;              // the text window's, UTF-8
   std::string windowText;
+  std::string choicesTitle;  // the choice window's, UTF-8
+  std::vector<std::string> choices;
+  std::string choicesEmpty;
 
   [[nodiscard]] int Count() const { return list == nullptr ? 0 : static_cast<int>(list->Count()); }
   // Row `index` as shown, in UTF-8.
@@ -94,6 +97,14 @@ class FakePort final : public WindowPort {
   void ReportError(const std::u16string& message) override { errors.push_back(Utf8(message)); }
   void ReportUnreadableLibrary(const std::string& line) override { unreadable.push_back(line); }
   void ShowNotice(const std::u16string& text, int) override { notices.push_back(Utf8(text)); }
+  void ShowChoices(const std::u16string& title, const std::vector<std::u16string>& rows,
+                   const std::u16string& emptyText) override {
+    choicesTitle = Utf8(title);
+    choices.clear();
+    for (const std::u16string& row : rows)
+      choices.push_back(Utf8(row));
+    choicesEmpty = Utf8(emptyText);
+  }
   void ShowTextWindow(const std::u16string& title, const std::u16string& text) override {
     windowTitle = Utf8(title);
     windowText = Utf8(text);

@@ -342,6 +342,7 @@ TEST_F(KelmformCoreTest, Copy) {
     Open(26, 0);
     Perform(c.input);
     EXPECT_EQ(Clipboard(), c.copied);
+    EXPECT_EQ(m_port.notices, std::vector<std::string>{"kopiert"});
     EXPECT_EQ(m_core->State().CurrentLibrary, 26);
     EXPECT_EQ(m_port.Count(), 101);
     EXPECT_TRUE(m_port.errors.empty());
@@ -356,6 +357,7 @@ TEST_F(KelmformCoreTest, CopyWithNothingSelectedReportsErrorAndCarriesOn) {
   m_core->OnDoubleClick(MouseButton::kLeft, {}, 2);
   EXPECT_EQ(m_port.errors.size(), 2u);
   EXPECT_EQ(Clipboard(), "vorher");
+  EXPECT_TRUE(m_port.notices.empty());
   Perform("c2 Enter");
   EXPECT_EQ(Clipboard(), "Grün");
   EXPECT_EQ(m_port.errors.size(), 2u);

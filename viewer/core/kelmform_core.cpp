@@ -1,11 +1,17 @@
 // The main window's state, captions and handlers, and the list's movement.
 #include "viewer/core/kelmform_core.h"
 
+#include <algorithm>
+#include <bitset>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "btrieve/status_meaning.h"
 #include "libraries/reference.h"
+#include "startup/native_path.h"
+#include "text/case.h"
 #include "viewer/core/caption.h"
 
 namespace viewer {
@@ -55,6 +61,7 @@ void KelmformCore::Show(std::shared_ptr<const core::tcodelist> list) {
   m_dragging = false;
   m_typeAhead.Reset();
   m_port.ShowList(m_shown);
+  WatchView();
 }
 
 void KelmformCore::SelectRow(int row) {
@@ -130,6 +137,8 @@ void KelmformCore::CentreSelection() {
 void KelmformCore::FormCreate() {
   m_cache =
       std::make_unique<core::LibraryCache>(m_recordManager, m_settings.Read(startup::kUtilsKey));
+  m_history.assign(1, View{m_state.CurrentLibrary, -1});
+  m_historyAt = 0;
   bool is16Bit = false;
   m_state.CatalogueLoaded = m_cache->LoadLibraryList(0, true, true, is16Bit);
 
@@ -164,7 +173,9 @@ void KelmformCore::ListBox1DblClick() {
   if (m_state.CurrentLibrary != 0) {
     // The entry as displayed, resolution and marks included. Its characters all come from
     // Windows-1252, so the clipboard's Unicode text holds exactly the entry's bytes.
-    m_port.CopyText(EntryText(m_port.ItemIndex()));
+    const int item = m_port.ItemIndex();
+    m_port.CopyText(EntryText(item));
+    m_port.ShowNotice(u"kopiert", item);
     return;
   }
   // In the catalogue: line n opens library n. The heading line, no selection and lines beyond the
@@ -183,6 +194,7 @@ void KelmformCore::ListBox1DblClick() {
   m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kOpened, Name(library), library, 0));
   if (auto opened = m_cache->SharedList(library)) Show(std::move(opened));
+  NoteViewChange(0, item);
 }
 
 void KelmformCore::BackToCatalogue() {
@@ -193,12 +205,14 @@ void KelmformCore::BackToCatalogue() {
     if (!m_cache->LoadLibraryList(0, true, true, is16Bit)) return;
     if (CatalogueList() == nullptr) return;
   }
+  const int leftEntry = m_port.ItemIndex();
   m_state.CurrentLibrary = 0;
   m_problem.clear();
   SetCaption(CaptionHead(CaptionOccasion::kBack, Name(0), left, 0));
   Show(m_cache->SharedList(0));
   m_port.SetItemIndex(left);
   CentreSelection();
+  NoteViewChange(left, leftEntry);
 }
 
 void KelmformCore::ListBox1MouseDown(MouseButton button, ShiftState) {
@@ -237,13 +251,76 @@ void KelmformCore::ListBox1KeyUp(std::uint16_t& key, ShiftState) {
   if (key == kVkPageUp || key == kVkPageDown || key == kVkEnd || key == kVkHome) ListBox2Click();
 }
 
+namespace {
+
+// The key list that F1 shows.
+constexpr std::u16string_view kKeyListTitle = u"Tasten";
+constexpr std::u16string_view kKeyList =
+    u"Pfeiltasten, Bild auf, Bild ab, Pos1, Ende: in der Liste bewegen\n"
+    u"Buchstaben tippen: zum n\u00E4chsten Eintrag, der so beginnt\n"
+    u"Linke Maustaste: Eintrag w\u00E4hlen\n"
+    u"Enter, Doppelklick: im Katalog die Bibliothek \u00F6ffnen, in einer Bibliothek den "
+    u"Eintrag in die Zwischenablage kopieren\n"
+    u"Strg+C: in einer Bibliothek den Eintrag kopieren\n"
+    u"R\u00FCcktaste, Umschalt+Enter, rechte Maustaste, Zur\u00FCck-Maustaste: zur\u00FCck zum "
+    u"Katalog\n"
+    u"F12: dem Verweis LIB[n,m] des Eintrags folgen\n"
+    u"Alt+Links, Alt+Rechts: zur vorigen, zur n\u00E4chsten Ansicht\n"
+    u"F5: die Bibliothek neu lesen (ge\u00E4nderte Dateien liest das Fenster von selbst neu)\n"
+    u"F1: diese Liste\n"
+    u"Esc, Strg+W, Strg+Q: Fenster schlie\u00DFen";
+
+}  // namespace
+
 bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
   const bool plain = !shift.shift && !shift.ctrl && !shift.alt;
+  if (key == kVkF1 && plain) {
+    m_port.ShowTextWindow(std::u16string(kKeyListTitle), std::u16string(kKeyList));
+    return true;
+  }
+  if (key == kVkF5 && plain) {
+    Reload();
+    return true;
+  }
   if (key == kVkF12 && plain) {
     FollowReference();
     return true;
   }
+  if (key == kVkF12 && shift.shift && !shift.ctrl && !shift.alt) {
+    WhereUsed();
+    return true;
+  }
+  if ((key == kVkW || key == kVkQ) && shift.ctrl && !shift.alt) {
+    // Close as Esc does.
+    std::uint16_t escape = kVkEscape;
+    ListBox1KeyDown(escape, {});
+    return true;
+  }
+  if ((key == kVkLeft || key == kVkRight) && shift.alt && !shift.ctrl && !shift.shift) {
+    WalkHistory(key == kVkLeft ? -1 : 1);
+    return true;
+  }
   return false;
+}
+
+void KelmformCore::NoteViewChange(std::uint8_t leftLibrary, int leftEntry) {
+  if (m_history.empty()) m_history.push_back({});
+  m_history[m_historyAt] = {leftLibrary, leftEntry};
+  m_history.resize(m_historyAt + 1);
+  m_history.push_back({m_state.CurrentLibrary, m_port.ItemIndex()});
+  m_historyAt = m_history.size() - 1;
+}
+
+void KelmformCore::WalkHistory(int step) {
+  if (m_cache == nullptr || m_history.empty()) return;
+  if ((step < 0 && m_historyAt == 0) || (step > 0 && m_historyAt + 1 >= m_history.size())) {
+    Explain(step < 0 ? u"Alt+Links: Es gibt keine fr\u00FChere Ansicht."
+                     : u"Alt+Rechts: Es gibt keine sp\u00E4tere Ansicht.");
+    return;
+  }
+  m_history[m_historyAt] = {m_state.CurrentLibrary, m_port.ItemIndex()};
+  const std::size_t target = step < 0 ? m_historyAt - 1 : m_historyAt + 1;
+  if (ShowLibrary(m_history[target].library, m_history[target].entry)) m_historyAt = target;
 }
 
 void KelmformCore::Explain(const std::u16string& reason) {
@@ -301,10 +378,183 @@ void KelmformCore::FollowReference() {
             u",\u2026] nennt keine Bibliothek (0 bis 255).");
     return;
   }
-  if (!ShowLibrary(static_cast<std::uint8_t>(reference->library), reference->entry)) {
+  const std::uint8_t left = m_state.CurrentLibrary;
+  if (ShowLibrary(static_cast<std::uint8_t>(reference->library), reference->entry)) {
+    NoteViewChange(left, item);
+  } else {
     m_port.ShowNotice(m_problem, item);
   }
 }
+
+void KelmformCore::Reload() {
+  if (m_cache == nullptr) return;
+  const std::uint8_t library = m_state.CurrentLibrary;
+  const int item = m_port.ItemIndex();
+  const int top = m_port.TopIndex();
+  bool is16Bit = false;
+  if (!m_cache->LoadLibraryList(library, true, true, is16Bit)) {
+    ReportUnreadable(library);
+    const std::u16string problem = m_problem;
+    const bool catalogue =
+        library != 0 && m_state.CatalogueLoaded &&
+        (CatalogueList() != nullptr ||
+         (m_cache->LoadLibraryList(0, true, true, is16Bit) && CatalogueList() != nullptr));
+    if (catalogue) {
+      m_state.CurrentLibrary = 0;
+      SetCaption(CaptionHead(CaptionOccasion::kBack, Name(0), library, 0));
+      Show(m_cache->SharedList(0));
+      m_port.SetItemIndex(library);
+      CentreSelection();
+      NoteViewChange(library, item);
+    } else {
+      Show(nullptr);
+    }
+    m_problem = problem;
+    UpdateToolTips();
+    return;
+  }
+  if (library == 0) (void)CatalogueList();
+  m_problem.clear();
+  Show(m_cache->SharedList(library));
+  m_port.SetTopIndex(top);
+  if (item >= 0 && m_shown != nullptr && m_shown->Count() > 0) {
+    m_port.SetItemIndex(std::min(item, static_cast<int>(m_shown->Count()) - 1));
+    ListBox2Click();
+  } else {
+    UpdateToolTips();
+  }
+}
+
+namespace {
+
+// The file `path` names, or the one whose name differs from it only in letter case, as the loader
+// finds it.
+std::string ExistingFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::exists(startup::NativePath(path), error)) return path;
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const auto entries = startup::ListDirectory(
+      directory,
+      [&](const std::string& candidate) { return text::EqualsIgnoreCase(candidate, name); }, error);
+  if (!entries || entries->empty()) return path;
+  return path.substr(0, slash + 1) + entries->front().name;
+}
+
+}  // namespace
+
+void KelmformCore::WatchView() {
+  m_watched.clear();
+  m_changed = false;
+  if (m_cache == nullptr) return;
+  std::bitset<256> libraries;
+  libraries.set(m_state.CurrentLibrary);
+  if (m_shown != nullptr) {
+    for (const core::EntryText entry : *m_shown) {
+      std::string_view head = entry.head;
+      if (head.starts_with(core::kEmptyOpenMark)) head.remove_prefix(core::kEmptyOpenMark.size());
+      if (!head.starts_with("LIB")) continue;
+      // The resolver reads the file of the number's low 8 bits.
+      if (const auto reference = core::ParseReference(head)) {
+        libraries.set(static_cast<std::uint8_t>(reference->library));
+      }
+    }
+  }
+  const std::string utils = m_settings.Read(startup::kUtilsKey);
+  for (int number = 0; number < 256; ++number) {
+    if (libraries.test(static_cast<std::size_t>(number))) {
+      m_watched.push_back(
+          ExistingFile(core::LibraryFileName(utils, static_cast<std::uint8_t>(number))));
+    }
+  }
+  m_readStates = WatchedStates();
+}
+
+std::vector<KelmformCore::FileState> KelmformCore::WatchedStates() const {
+  std::vector<FileState> states;
+  states.reserve(m_watched.size());
+  for (const std::string& path : m_watched) {
+    const std::filesystem::path file = startup::NativePath(path);
+    std::error_code error;
+    FileState state;
+    state.exists = std::filesystem::is_regular_file(file, error);
+    if (state.exists) {
+      state.size = std::filesystem::file_size(file, error);
+      state.modified = static_cast<std::int64_t>(
+          std::filesystem::last_write_time(file, error).time_since_epoch().count());
+    }
+    states.push_back(state);
+  }
+  return states;
+}
+
+void KelmformCore::OnTick(std::uint32_t time) {
+  if (m_closed || m_cache == nullptr || m_watched.empty()) return;
+  std::vector<FileState> now = WatchedStates();
+  if (now == m_readStates) {
+    m_changed = false;
+    return;
+  }
+  // A file is read again only once it has held still for a while: never while it is written.
+  constexpr std::uint32_t kSettleMs = 1000;
+  if (!m_changed || now != m_changedStates) {
+    m_changed = true;
+    m_changedStates = std::move(now);
+    m_changeSince = time;
+    return;
+  }
+  if (static_cast<std::uint32_t>(time - m_changeSince) < kSettleMs) return;
+  Guarded([&] { Reload(); });
+}
+
+void KelmformCore::WhereUsed() {
+  const int item = m_port.ItemIndex();
+  if (m_cache == nullptr || item < 0) {
+    Explain(u"Umschalt+F12: Kein Eintrag ist gew\u00E4hlt.");
+    return;
+  }
+  const std::uint8_t library = m_state.CurrentLibrary;
+  // Every library as its file holds it, unresolved, in a cache of its own: the window's lists
+  // stay as they are. The rows and their order are those of kl7 refs.
+  core::LibraryCache search(m_recordManager, m_settings.Read(startup::kUtilsKey));
+  search.BeginLoadGroup();
+  std::vector<std::u16string> rows;
+  m_choices.clear();
+  for (int number = 0; number < 256; ++number) {
+    bool is16Bit = false;
+    const auto n = static_cast<std::uint8_t>(number);
+    if (!search.LoadLibraryList(n, true, false, is16Bit)) continue;
+    const std::shared_ptr<const core::tcodelist> list = search.SharedList(n);
+    for (std::size_t k = 1; list != nullptr && k < list->Count(); ++k) {
+      const core::EntryText text = (*list)[k];
+      if (!text.head.starts_with("LIB")) continue;
+      const std::string raw = text.String();
+      const std::optional<core::Reference> reference = core::ParseReference(raw);
+      if (!reference || reference->library != library || reference->entry != item) continue;
+      m_choices.push_back({n, static_cast<int>(k)});
+      rows.push_back(ShownText("LIB[" + std::to_string(number) + "," + std::to_string(k) + "]  " +
+                               Name(number).value_or(std::string()) + "  " + raw));
+    }
+    search.ReleaseLibraryList(n);
+  }
+  search.EndLoadGroup();
+  const std::u16string target =
+      ShownText("LIB[" + std::to_string(library) + "," + std::to_string(item) + "]");
+  m_port.ShowChoices(u"Verwendet in", rows, target + u" wird nirgends verwendet.");
+}
+
+void KelmformCore::OnChoice(int row) {
+  if (m_closed || row < 0 || static_cast<std::size_t>(row) >= m_choices.size()) return;
+  const View chosen = m_choices[static_cast<std::size_t>(row)];
+  Guarded([&] {
+    const std::uint8_t left = m_state.CurrentLibrary;
+    const int leftEntry = m_port.ItemIndex();
+    if (ShowLibrary(chosen.library, chosen.entry)) NoteViewChange(left, leftEntry);
+  });
+}
+
+void KelmformCore::OnFind(const std::u16string&) {}
 
 void KelmformCore::OnKeyDown(std::uint16_t key, ShiftState shift) {
   if (m_closed) return;

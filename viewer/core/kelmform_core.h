@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "libfile/record_manager.h"
 #include "libraries/library_cache.h"
@@ -65,6 +66,12 @@ class KelmformCore {
   // The clock ticked: the front calls this about every half second (`time` as for OnCharacter),
   // so that the core can look after the files of the view (a changed file is read again).
   void OnTick(std::uint32_t time);
+  // A row of the last ShowChoices was chosen: its entry is shown.
+  void OnChoice(int row);
+  // The find window's text was entered: searches every library and shows the matches.
+  void OnFind(const std::u16string& text);
+  // A row of the last ShowFindResults was chosen: its entry is shown, and F3 goes on from it.
+  void OnFindChoice(int row);
 
   // --- The handlers ---------------------------------------------------------------------------
   // Called by the events above; public for tests. Each may throw (reading row -1).
@@ -89,6 +96,20 @@ class KelmformCore {
   bool ShowLibrary(std::uint8_t library, int entry);
   // F12: follows the reference of the selected entry.
   void FollowReference();
+  // Records a change of view: the view left (its library and selected row) and the one now shown
+  // become the history's last two steps, and whatever lay ahead is dropped.
+  void NoteViewChange(std::uint8_t leftLibrary, int leftEntry);
+  // Alt+Left (-1) and Alt+Right (+1): the view one step back or forward in the history.
+  void WalkHistory(int step);
+  // F5, and a file of the view that changed: reads the shown library again, keeping the selected
+  // entry number (the last entry when it is gone). When it cannot be read, the catalogue is shown
+  // with that library's line selected (an empty list without a catalogue) and the reason reported.
+  void Reload();
+  // Notes the files the view was read from (the library's and those its references name) and
+  // what they look like now.
+  void WatchView();
+  // Shift+F12: lists where the selected entry is used.
+  void WhereUsed();
   // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
   void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);
@@ -109,6 +130,30 @@ class KelmformCore {
   std::shared_ptr<const core::tcodelist> m_shown;
   std::u16string m_problem;  // the line about the library that could not be read; empty when none
   TypeAhead m_typeAhead;
+  // The views in the order the user saw them: library and selected row; m_historyAt is the view
+  // shown.
+  struct View {
+    std::uint8_t library = 0;
+    int entry = -1;
+  };
+  std::vector<View> m_history;
+  std::size_t m_historyAt = 0;
+  // The entries that the rows of the last choice window stand for.
+  std::vector<View> m_choices;
+  // The view's files and what they looked like when it was read; a change that has held still
+  // since m_changeSince is read again.
+  struct FileState {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::int64_t modified = 0;
+    friend bool operator==(const FileState&, const FileState&) = default;
+  };
+  [[nodiscard]] std::vector<FileState> WatchedStates() const;
+  std::vector<std::string> m_watched;
+  std::vector<FileState> m_readStates;
+  std::vector<FileState> m_changedStates;
+  bool m_changed = false;
+  std::uint32_t m_changeSince = 0;
   bool m_dragging = false;
   int m_selectionAtPress = -1;
   bool m_closed = false;

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "libraries/tcodelist.h"
 
@@ -74,6 +75,28 @@ class WindowPort {
   virtual void ShowTextWindow(const std::u16string& title, const std::u16string& text) {
     (void)title;
     (void)text;
+  }
+  // Opens a window of its own titled `title` that takes the keyboard focus and lists `rows` with
+  // the first selected; `rows` empty: it shows `emptyText` instead. When the user chooses a row
+  // (Enter or a double click), the front closes that window, gives the focus back to the main
+  // window and calls KelmformCore::OnChoice with the row's index. Closing it otherwise chooses
+  // nothing. (Where an entry is used.)
+  virtual void ShowChoices(const std::u16string& title, const std::vector<std::u16string>& rows,
+                           const std::u16string& emptyText) {
+    (void)title;
+    (void)rows;
+    (void)emptyText;
+  }
+  // Opens the find window ("Suchen"), which takes the focus, with a text field and a list below
+  // it; Enter in the field calls KelmformCore::OnFind with the field's text. A choice in its list
+  // is handled as for ShowChoices, but reported to KelmformCore::OnFindChoice.
+  virtual void ShowFindWindow() {}
+  // Shows the matches of the last OnFind in the find window's list, the first selected and the
+  // focus on the list; `rows` empty: `emptyText` instead, and the focus stays in the field.
+  virtual void ShowFindResults(const std::vector<std::u16string>& rows,
+                               const std::u16string& emptyText) {
+    (void)rows;
+    (void)emptyText;
   }
 };
 

@@ -3,10 +3,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QFrame>
 #include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -14,6 +16,7 @@
 
 #include "viewer/core/caption.h"
 #include "viewer/core/layout.h"
+#include "viewer/qt/choice_window.h"
 #include "viewer/qt/entry_list_view.h"
 #include "viewer/qt/outlined_label.h"
 #include "viewer/qt/window_placement.h"
@@ -120,6 +123,13 @@ TKelmform::TKelmform(startup::StartupValues values, libfile::RecordManager& reco
   m_list->setFocus(Qt::OtherFocusReason);
 
   m_core->Create();
+
+  // The core looks after the view's files twice a second.
+  auto* ticker = new QTimer(this);
+  connect(ticker, &QTimer::timeout, this, [core] {
+    core->OnTick(static_cast<std::uint32_t>(QDateTime::currentMSecsSinceEpoch()));
+  });
+  ticker->start(500);
 }
 
 TKelmform::~TKelmform() = default;
@@ -181,7 +191,12 @@ void TKelmform::SetListToolTip(const std::u16string& text) {
 }
 
 void TKelmform::CopyText(const std::u16string& text) {
-  QGuiApplication::clipboard()->setText(QString::fromStdU16String(text));
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setText(QString::fromStdU16String(text));
+  // On X11 a copy is also the PRIMARY selection, for a middle-button paste.
+  if (clipboard->supportsSelection()) {
+    clipboard->setText(QString::fromStdU16String(text), QClipboard::Selection);
+  }
 }
 
 void TKelmform::Close() {
@@ -230,6 +245,57 @@ void TKelmform::ShowTextWindow(const std::u16string& title, const std::u16string
   m_textWindow->show();
   m_textWindow->raise();
   m_textWindow->activateWindow();
+}
+
+namespace {
+
+QStringList ToQStrings(const std::vector<std::u16string>& rows) {
+  QStringList list;
+  list.reserve(static_cast<qsizetype>(rows.size()));
+  for (const std::u16string& row : rows)
+    list << QString::fromStdU16String(row);
+  return list;
+}
+
+}  // namespace
+
+void TKelmform::ChoiceMade(ChoiceWindow& window, int row) {
+  window.close();
+  activateWindow();
+  m_list->setFocus(Qt::OtherFocusReason);
+  m_core->OnChoice(row);
+}
+
+void TKelmform::ShowChoices(const std::u16string& title, const std::vector<std::u16string>& rows,
+                            const std::u16string& emptyText) {
+  if (m_usedWindow == nullptr) {
+    m_usedWindow = new ChoiceWindow(QString::fromStdU16String(title), false, this);
+    m_usedWindow->setObjectName(QStringLiteral("UsedWindow"));
+    connect(m_usedWindow, &ChoiceWindow::chosen, this,
+            [this](int row) { ChoiceMade(*m_usedWindow, row); });
+  }
+  m_usedWindow->setWindowTitle(QString::fromStdU16String(title));
+  m_usedWindow->Open();
+  m_usedWindow->ShowRows(ToQStrings(rows), QString::fromStdU16String(emptyText));
+}
+
+void TKelmform::ShowFindWindow() {
+  if (m_findWindow == nullptr) {
+    m_findWindow = new ChoiceWindow(QStringLiteral("Suchen"), true, this);
+    m_findWindow->setObjectName(QStringLiteral("FindWindow"));
+    connect(m_findWindow, &ChoiceWindow::chosen, this,
+            [this](int row) { ChoiceMade(*m_findWindow, row); });
+    connect(m_findWindow, &ChoiceWindow::searched, this,
+            [this](const QString& text) { m_core->OnFind(text.toStdU16String()); });
+  }
+  m_findWindow->Open();
+}
+
+void TKelmform::ShowFindResults(const std::vector<std::u16string>& rows,
+                                const std::u16string& emptyText) {
+  if (m_findWindow != nullptr) {
+    m_findWindow->ShowRows(ToQStrings(rows), QString::fromStdU16String(emptyText));
+  }
 }
 
 }  // namespace viewer

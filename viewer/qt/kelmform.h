@@ -17,6 +17,7 @@ class QFrame;
 
 namespace viewer {
 
+class ChoiceWindow;
 class EntryListView;
 class OutlinedLabel;
 
@@ -37,6 +38,9 @@ class TKelmform final : public QWidget, private WindowPort {
   [[nodiscard]] KelmformCore& Core() { return *m_core; }
   [[nodiscard]] EntryListView& ListBox1() { return *m_list; }
   [[nodiscard]] OutlinedLabel& Label1() { return *m_label; }
+  // The windows of where-used and find; null until first opened.
+  [[nodiscard]] ChoiceWindow* UsedWindow() { return m_usedWindow; }
+  [[nodiscard]] ChoiceWindow* FindWindow() { return m_findWindow; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -62,12 +66,21 @@ class TKelmform final : public QWidget, private WindowPort {
   void ReportUnreadableLibrary(const std::string& line) override;
   void ShowNotice(const std::u16string& text, int row) override;
   void ShowTextWindow(const std::u16string& title, const std::u16string& text) override;
+  void ShowChoices(const std::u16string& title, const std::vector<std::u16string>& rows,
+                   const std::u16string& emptyText) override;
+  void ShowFindWindow() override;
+  void ShowFindResults(const std::vector<std::u16string>& rows,
+                       const std::u16string& emptyText) override;
+  // The choice window `window` is done with: closed, and the focus back in the list.
+  void ChoiceMade(ChoiceWindow& window, int row);
 
   ErrorReport m_errorReport;
   QFrame* m_toolBar = nullptr;
   OutlinedLabel* m_label = nullptr;
   EntryListView* m_list = nullptr;
-  QWidget* m_textWindow = nullptr;  // the key list's window, once opened
+  QWidget* m_textWindow = nullptr;       // the key list's window, once opened
+  ChoiceWindow* m_usedWindow = nullptr;  // "Verwendet in", once opened
+  ChoiceWindow* m_findWindow = nullptr;  // "Suchen", once opened
   std::unique_ptr<KelmformCore> m_core;
 };
 

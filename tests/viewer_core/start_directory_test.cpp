@@ -1,0 +1,61 @@
+// A start on a directory: its catalogue file, or that of its utils directory.
+#include "viewer/core/start_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "startup/directory_lookup.h"
+#include "startup/startup_sequence.h"
+#include "support/library_directory.h"
+
+namespace viewer {
+namespace {
+
+TEST(CatalogueFileOf, FindsTheCatalogueInTheDirectoryOrItsUtils) {
+  struct Case {
+    const char* what;
+    const char* file;      // created inside the directory ("" for none)
+    const char* expected;  // after the directory; "" for none
+  };
+  const Case cases[] = {
+      {"the catalogue itself", "KL700.DAT", "/KL700.DAT"},
+      {"the catalogue in lower case", "kl700.dat", "/KL700.DAT"},
+      {"a utils directory", "utils/KL700.DAT", "/utils/KL700.DAT"},
+      {"a utils directory in another case", "UTILS/Kl700.Dat", "/UTILS/KL700.DAT"},
+      {"a utils directory without a catalogue", "utils/KL701.DAT", ""},
+      {"only another library", "KL71A.DAT", ""},
+      {"a directory named like the catalogue", "KL700.DAT/x", ""},
+      {"nothing", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const kl7test::LibraryDirectory directory;
+    const std::filesystem::path file = std::filesystem::path(directory.Path()) / c.file;
+    if (*c.file != '\0') {
+      std::filesystem::create_directories(file.parent_path());
+      std::ofstream(file) << "x";
+    }
+    const std::optional<std::string> found = CatalogueFileOf(directory.Path(), '/');
+    EXPECT_EQ(found.value_or(""), *c.expected == '\0' ? "" : directory.Path() + c.expected);
+  }
+}
+
+TEST(CatalogueFileOf, StartsAsOnTheCatalogue) {
+  const kl7test::LibraryDirectory directory;
+  std::filesystem::create_directories(std::filesystem::path(directory.Path()) / "Utils");
+  std::ofstream(std::filesystem::path(directory.Path()) / "Utils" / "KL700.DAT") << "x";
+  const std::optional<std::string> file = CatalogueFileOf(directory.Path() + "/", '/');
+  ASSERT_TRUE(file);
+  startup::FileSystemLookup lookup;
+  const startup::StartupOutcome outcome =
+      startup::RunStartup({*file}, startup::PathStyle::kPosix, lookup);
+  ASSERT_TRUE(outcome.values) << outcome.reason;
+  EXPECT_EQ(outcome.values->CurrentLibrary, 0);
+  EXPECT_EQ(outcome.values->settings.Read(startup::kUtilsKey), directory.Path() + "/Utils/");
+}
+
+}  // namespace
+}  // namespace viewer

@@ -1,0 +1,49 @@
+// Finding the catalogue file of a directory named on the command line.
+#include "viewer/core/start_directory.h"
+
+#include <system_error>
+
+#include "startup/native_path.h"
+#include "text/case.h"
+
+namespace viewer {
+
+namespace {
+
+// The name of the entry of `directory` that equals `name` apart from letter case and is (or is
+// not) a directory; nothing when there is none.
+std::optional<std::string> EntryNamed(const std::string& directory, std::string_view name,
+                                      bool isDirectory) {
+  std::error_code error;
+  const auto entries = startup::ListDirectory(
+      directory, [&](const std::string& entry) { return text::EqualsIgnoreCase(entry, name); },
+      error);
+  if (!entries) return std::nullopt;
+  for (const startup::DirectoryEntry& entry : *entries) {
+    if (entry.isDirectory == isDirectory) return entry.name;
+  }
+  return std::nullopt;
+}
+
+std::string Joined(const std::string& directory, const std::string& name, char separator) {
+  if (directory.empty() || directory.back() == '/' || directory.back() == separator) {
+    return directory + name;
+  }
+  return directory + separator + name;
+}
+
+}  // namespace
+
+std::optional<std::string> CatalogueFileOf(const std::string& directory, char separator) {
+  constexpr std::string_view kCatalogue = "KL700.DAT";
+  if (EntryNamed(directory, kCatalogue, false)) {
+    return Joined(directory, std::string(kCatalogue), separator);
+  }
+  const std::optional<std::string> utils = EntryNamed(directory, "utils", true);
+  if (!utils) return std::nullopt;
+  const std::string utilsPath = Joined(directory, *utils, separator);
+  if (!EntryNamed(utilsPath, kCatalogue, false)) return std::nullopt;
+  return Joined(utilsPath, std::string(kCatalogue), separator);
+}
+
+}  // namespace viewer
