@@ -2,8 +2,8 @@
 # End-to-end test of kl7view.exe under wine: what it says on stdout and stderr when it opens no
 # window, then on Xvfb, at twice the usual resolution (192 dots per inch), that its window is
 # scaled and fits the monitor's work area, the keys, mouse buttons and clipboard texts that the Qt
-# window's test checks (the same sequence), the start from a reference, and that Esc ends it with
-# exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
+# window's test checks (the same sequence, then the same further keys), the starts from a
+# directory and from a reference, and that Esc, Ctrl+W and Ctrl+Q end it with exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
 # Usage: kl7view_win32_e2e.sh <wine wrapper> <kl7view.exe> <make_e2e_utils.exe>
 # With KL7_E2E_TRANSCRIPT set, the clipboard texts of the shared sequence are written there.
 set -euo pipefail
@@ -99,7 +99,7 @@ check_refused() {
 }
 check_refused "=no library file or reference given"
 check_refused a b c "=3 arguments:"
-check_refused 'host\utils' "='host\utils' is neither a library file"
+check_refused . "='.' is a directory without KL700.DAT"
 check_refused --help KL701.DAT "='--help' is neither a library file"
 check_refused KL71.DAT "='KL71.DAT' is no library file name"
 check_refused 'host\utils\kl7g1.dat' "='kl7g1.dat': 'g1' is not a hexadecimal library number"
@@ -145,16 +145,16 @@ alive() {
   kill -0 "$viewer_pid" 2>/dev/null || fail "kl7view.exe ended early: $(cat viewer.log)"
 }
 
-# Esc ends the program with status 0 (without a window manager wine waits a second for the
-# window to go).
+# Esc (or the key $1) ends the program with status 0 (without a window manager wine waits a
+# second for the window to go).
 close_viewer() {
   alive
-  xdotool key Escape
+  xdotool key "${1:-Escape}"
   for _ in $(seq 100); do
     kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.1
   done
-  kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view.exe still runs after Esc"
+  kill -0 "$viewer_pid" 2>/dev/null && fail "kl7view.exe still runs after ${1:-Escape}"
   local status=0
   wait "$viewer_pid" || status=$?
   viewer_pid=""
@@ -213,7 +213,22 @@ fi
 [ "$width" -gt 900 ] || fail "the window (${width}x${height}) is not scaled for 192 dots per inch"
 
 run_scripted_sequence
-close_viewer
+
+# F12 on the reference in entry 3 shows library 2 with entry 1 selected; Alt+Left goes back to
+# entry 3 of library 1. Ctrl+W closes.
+xdotool key --delay 50 Down F12 Return
+expect_clipboard "Stahl verzinkt"
+xdotool key --delay 50 alt+Left Return
+expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
+close_viewer ctrl+w
+
+# A directory starts on the catalogue of the utils directory in it; Ctrl+Q closes.
+start_viewer host
+sleep 0.8
+xdotool type w
+xdotool key --delay 50 Return Down Down Return
+expect_clipboard "Stahl verzinkt"
+close_viewer ctrl+q
 
 # From a reference: library 1 with entry 3 selected, found from a path inside the host's tree;
 # Enter copies the entry, the right button goes back to the catalogue, where Enter opens library 1

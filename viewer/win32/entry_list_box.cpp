@@ -195,6 +195,19 @@ bool EntryListBox::Forward(UINT message, WPARAM wParam, LPARAM lParam) {
       message == WM_RBUTTONUP || message == WM_MBUTTONUP || message == WM_XBUTTONUP ||
       message == WM_MOUSEMOVE;
   const bool keyMessage = message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR;
+  if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) {
+    // Keys with Alt (and F10) go to the core too, and on to the system as well, so that Alt+F4
+    // and the window menu keep working.
+    if (m_core != nullptr) {
+      const auto key = static_cast<std::uint16_t>(wParam);
+      if (message == WM_SYSKEYDOWN) {
+        m_core->OnKeyDown(key, CurrentShiftState());
+      } else {
+        m_core->OnKeyUp(key, CurrentShiftState());
+      }
+    }
+    return false;
+  }
   if (!mouseMessage && !keyMessage) return false;
   if (m_core == nullptr) return true;  // closing: nothing more reaches the core
   KelmformCore& core = *m_core;

@@ -18,6 +18,11 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"Kl7Kelmform";
 constexpr int kListId = 100;
+constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT_PTR kNoticeTimer = 2;
+// How often the core looks after the files of the view; how long a notice stays.
+constexpr UINT kTickMs = 500;
+constexpr UINT kNoticeMs = 1500;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 constexpr int kTextMargin = 2;
@@ -84,6 +89,17 @@ KelmformWindow::KelmformWindow(startup::StartupValues values,
   }
   // Long enough for the key list of a library to stay one line per key.
   ::SendMessageW(m_toolTip, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
+  m_notice = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+  TOOLINFOW notice{};
+  notice.cbSize = sizeof(notice);
+  notice.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+  notice.hwnd = m_window;
+  notice.uId = 1;
+  notice.lpszText = const_cast<wchar_t*>(L"");
+  ::SendMessageW(m_notice, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&notice));
 
   // The window's frame at the layout's place and client size for the monitor's resolution,
   // moved and if need be shrunk into that monitor's work area.
@@ -104,6 +120,7 @@ KelmformWindow::KelmformWindow(startup::StartupValues values,
   m_core = std::make_unique<KelmformCore>(std::move(values), recordManager, *this);
   m_list->SetCore(m_core.get());
   m_core->Create();
+  ::SetTimer(m_window, kTickTimer, kTickMs, nullptr);
 }
 
 KelmformWindow::~KelmformWindow() {
@@ -182,7 +199,21 @@ LRESULT KelmformWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       limits->ptMinTrackSize.y = frame.bottom - frame.top;
       return 0;
     }
+    case WM_TIMER:
+      if (wParam == kTickTimer && !m_closing && m_core) {
+        m_core->OnTick(static_cast<std::uint32_t>(::GetTickCount()));
+      } else if (wParam == kNoticeTimer) {
+        ::KillTimer(m_window, kNoticeTimer);
+        TOOLINFOW notice{};
+        notice.cbSize = sizeof(notice);
+        notice.hwnd = m_window;
+        notice.uId = 1;
+        ::SendMessageW(m_notice, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&notice));
+      }
+      return 0;
     case WM_CLOSE:
+      ::KillTimer(m_window, kTickTimer);
+      ::KillTimer(m_window, kNoticeTimer);
       m_closing = true;
       if (m_list) m_list->SetCore(nullptr);
       ::DestroyWindow(m_window);
@@ -203,6 +234,8 @@ void KelmformWindow::ApplyResolution(unsigned dpi) {
   m_list->SetFonts(m_fonts.list.get(), m_fonts.selected.get(), Scale(kRowHeight, m_dpi),
                    Scale(kTextMargin, m_dpi));
   ::SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, Scale(kToolTipWidth, m_dpi));
+  ::SendMessageW(m_notice, TTM_SETMAXTIPWIDTH, 0, Scale(kToolTipWidth, m_dpi));
+  if (m_textWindow) m_textWindow->SetFont(m_fonts.list.get());
 }
 
 void KelmformWindow::ArrangeControls() {
@@ -321,6 +354,41 @@ void KelmformWindow::Close() {
 
 void KelmformWindow::ReportError(const std::u16string& message) {
   ::MessageBoxW(m_window, Wide(message).c_str(), L"kl7view", MB_OK | MB_ICONERROR);
+}
+
+void KelmformWindow::ShowNotice(const std::u16string& text, int row) {
+  // Below the row when it is in view, otherwise below the list's first row; a little indented.
+  const int rowHeight = Scale(kRowHeight, m_dpi);
+  RECT place{0, 0, 0, rowHeight};
+  const int top = m_list->TopIndex();
+  if (row >= top && row < top + m_list->VisibleRows() && row < m_list->Count()) {
+    ::SendMessageW(m_list->Handle(), LB_GETITEMRECT, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&place));
+  }
+  POINT at{place.left + 2 * rowHeight, place.bottom + 1};
+  ::ClientToScreen(m_list->Handle(), &at);
+  std::wstring lines;
+  for (char16_t character : text) {
+    if (character == u'\n') lines += L'\r';
+    lines += static_cast<wchar_t>(character);
+  }
+  TOOLINFOW notice{};
+  notice.cbSize = sizeof(notice);
+  notice.hwnd = m_window;
+  notice.uId = 1;
+  notice.lpszText = lines.data();
+  ::SendMessageW(m_notice, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&notice));
+  ::SendMessageW(m_notice, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  ::SendMessageW(m_notice, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&notice));
+  ::SetTimer(m_window, kNoticeTimer, kNoticeMs, nullptr);
+}
+
+void KelmformWindow::ShowTextWindow(const std::u16string& title, const std::u16string& text) {
+  if (!m_textWindow) {
+    m_textWindow = std::make_unique<TextWindow>(m_window);
+    m_textWindow->SetFont(m_fonts.list.get());
+  }
+  m_textWindow->Show(title, text, m_dpi);
 }
 
 void KelmformWindow::ReportUnreadableLibrary(const std::string& line) {

@@ -14,6 +14,7 @@
 #include "viewer/win32/entry_list_box.h"
 #include "viewer/win32/fonts.h"
 #include "viewer/win32/outlined_label.h"
+#include "viewer/win32/text_window.h"
 
 namespace viewer::win32 {
 
@@ -44,6 +45,8 @@ class KelmformWindow final : public WindowPort {
   void Close() override;
   void ReportError(const std::u16string& message) override;
   void ReportUnreadableLibrary(const std::string& line) override;
+  void ShowNotice(const std::u16string& text, int row) override;
+  void ShowTextWindow(const std::u16string& title, const std::u16string& text) override;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -61,6 +64,8 @@ class KelmformWindow final : public WindowPort {
   std::unique_ptr<OutlinedLabel> m_label;
   std::unique_ptr<EntryListBox> m_list;
   HWND m_toolTip = nullptr;
+  HWND m_notice = nullptr;  // a tool tip placed by the program, for notices
+  std::unique_ptr<TextWindow> m_textWindow;
   std::unique_ptr<KelmformCore> m_core;
   bool m_closing = false;
 };
