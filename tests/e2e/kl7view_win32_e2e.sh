@@ -3,7 +3,8 @@
 # window, then on Xvfb, at twice the usual resolution (192 dots per inch), that its window is
 # scaled and fits the monitor's work area, the keys, mouse buttons and clipboard texts that the Qt
 # window's test checks (the same sequence, then the same further keys), the starts from a
-# directory and from a reference, and that Esc, Ctrl+W and Ctrl+Q end it with exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
+# directory and from a reference, the window of keys (F1), and that Esc, Ctrl+W and Ctrl+Q end it
+# with exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
 # Usage: kl7view_win32_e2e.sh <wine wrapper> <kl7view.exe> <make_e2e_utils.exe>
 # With KL7_E2E_TRANSCRIPT set, the clipboard texts of the shared sequence are written there.
 set -euo pipefail
@@ -228,6 +229,26 @@ sleep 0.8
 xdotool type w
 xdotool key --delay 50 Return Down Down Return
 expect_clipboard "Stahl verzinkt"
+# F1 opens the list of keys in a window of its own, which Esc closes.
+xdotool key F1
+keys=""
+for _ in $(seq 50); do
+  keys=$(xdotool search --onlyvisible --name '^Tasten$' 2>/dev/null | head -n 1) || true
+  [ -n "$keys" ] && break
+  sleep 0.1
+done
+[ -n "$keys" ] || fail "F1 opened no window of keys"
+timeout 30 xdotool windowfocus --sync "$keys" || fail "the window of keys did not take the focus"
+sleep 0.5
+xdotool key Escape
+for _ in $(seq 50); do
+  [ -z "$(xdotool search --onlyvisible --name '^Tasten$' 2>/dev/null)" ] && break
+  sleep 0.1
+done
+[ -z "$(xdotool search --onlyvisible --name '^Tasten$' 2>/dev/null)" ] ||
+  fail "Esc did not close the window of keys"
+timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+sleep 0.5
 close_viewer ctrl+q
 
 # From a reference: library 1 with entry 3 selected, found from a path inside the host's tree;
