@@ -3,8 +3,8 @@
 # window, then on Xvfb, at twice the usual resolution (192 dots per inch), that its window is
 # scaled and fits the monitor's work area, the keys, mouse buttons and clipboard texts that the Qt
 # window's test checks (the same sequence, then the same further keys), the starts from a
-# directory and from a reference, the window of keys (F1), and that Esc, Ctrl+W and Ctrl+Q end it
-# with exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
+# directory and from a reference, the error's message box, the window of keys (F1), and that Esc,
+# Ctrl+W and Ctrl+Q end it with exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
 # Usage: kl7view_win32_e2e.sh <wine wrapper> <kl7view.exe> <make_e2e_utils.exe>
 # With KL7_E2E_TRANSCRIPT set, the clipboard texts of the shared sequence are written there.
 set -euo pipefail
@@ -227,7 +227,31 @@ close_viewer ctrl+w
 start_viewer host
 sleep 0.8
 xdotool type w
-xdotool key --delay 50 Return Down Down Return
+xdotool key Return
+# Enter in library 2 with nothing selected: the error is reported in a message box, which Enter
+# closes; the clipboard keeps what it held.
+xdotool key Return
+box=""
+for _ in $(seq 50); do
+  box=$(xdotool search --onlyvisible --name '^kl7view$' 2>/dev/null | head -n 1) || true
+  [ -n "$box" ] && break
+  sleep 0.1
+done
+[ -n "$box" ] || fail "no message box reported the error"
+timeout 30 xdotool windowfocus --sync "$box" || fail "the message box did not take the focus"
+sleep 0.5
+xdotool key Return
+for _ in $(seq 50); do
+  [ -z "$(xdotool search --onlyvisible --name '^kl7view$' 2>/dev/null)" ] && break
+  sleep 0.1
+done
+[ -z "$(xdotool search --onlyvisible --name '^kl7view$' 2>/dev/null)" ] ||
+  fail "Enter did not close the message box"
+expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
+timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+sleep 0.5
+alive
+xdotool key --delay 50 Down Down Return
 expect_clipboard "Stahl verzinkt"
 # F1 opens the list of keys in a window of its own, which Esc closes.
 xdotool key F1
