@@ -29,11 +29,21 @@ inline constexpr const char* kHelp =
     "    the entry to the clipboard\n"
     "  Ctrl+C: in a library copy the entry\n"
     "  Backspace, Shift+Enter, right or back mouse button: back to the catalogue\n"
-    "  Esc: close the window\n"
+    "  F12: follow the entry's reference; Shift+F12: where the entry is used\n"
+    "  Ctrl+F: search every library; F3, Shift+F3: next, previous match\n"
+    "  Alt+Left, Alt+Right: back, forward through the views\n"
+    "  F5: read the library again; F1: the list of keys\n"
+    "  Esc, Ctrl+W, Ctrl+Q: close the window\n"
     "\n"
+#if defined(_WIN32)
     "An argument list that cannot be used ends the program with status 0 and a\n"
     "line on stderr that says why. A library that cannot be read is named on\n"
     "stderr and in the caption's tool tip.\n"
+#else
+    "An argument list that cannot be used ends the program with status 0 and a\n"
+    "line on stderr that says why; without a display it ends with status 1. A\n"
+    "library that cannot be read is named on stderr and in the caption's tool tip.\n"
+#endif
     "\n"
     "  --help     show this text\n"
     "  --version  show the version\n"

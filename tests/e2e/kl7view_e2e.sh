@@ -186,12 +186,26 @@ xdotool key --delay 50 alt+Left Return
 expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
 close_viewer ctrl+w
 
-# A directory starts on the catalogue of the utils directory in it; Ctrl+Q closes.
+# A directory starts on the catalogue of the utils directory in it. Ctrl+F finds "stahl" in entry
+# 3 of library 1 (the reference, resolved) and in entry 1 of library 2; Enter shows the first, F3
+# the second. Shift+F12 lists where that one is used (entry 3 of library 1), which Enter shows;
+# F3 wraps around to the first match. Ctrl+Q closes.
 start_viewer "$work/host"
-sleep 0.8
-xdotool type w
-xdotool key --delay 50 Return Down Down Return
+xdotool key ctrl+f
+sleep 0.5
+xdotool type --delay 50 stahl
+xdotool key --delay 200 Return Return
+sleep 0.5
+xdotool key --delay 100 F3 Return
 expect_clipboard "Stahl verzinkt"
 expect_clipboard "Stahl verzinkt" primary
+xdotool key shift+F12
+sleep 0.5
+xdotool key Return
+sleep 0.5
+xdotool key Return
+expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
+xdotool key --delay 100 F3 Up Return
+expect_clipboard "Zweite Zeile"
 close_viewer ctrl+q
 echo "PASS"

@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QObject>
 #include <QPlainTextEdit>
@@ -169,6 +170,7 @@ class KelmformTest : public QObject {
   void keyListWindow();
   void reload();
   void whereUsedWindow();
+  void findWindow();
   void toolTips_data();
   void toolTips();
 
@@ -560,6 +562,30 @@ void KelmformTest::whereUsedWindow() {
   QCOMPARE(m_window->State().CurrentLibrary, 26);
   QCOMPARE(List().ItemIndex(), 3);
   QCOMPARE(Caption(), Full("Farben  $1A LIB[26,3]", kOlderMarker));
+}
+
+void KelmformTest::findWindow() {
+  Open(26, 1);
+  QTest::keyClick(&List(), Qt::Key_F, Qt::ControlModifier);
+  ChoiceWindow* window = m_window->FindWindow();
+  QVERIFY(window != nullptr);
+  QVERIFY(window->isVisible());
+  QCOMPARE(window->windowTitle(), QStringLiteral("Suchen"));
+  QVERIFY(QTest::qWaitForWindowActive(window));
+  QTRY_VERIFY(window->Field()->hasFocus());
+  QTest::keyClicks(window->Field(), QStringLiteral("drei"));
+  QTest::keyClick(window->Field(), Qt::Key_Return);
+  QCOMPARE(window->List().count(), 5);
+  QCOMPARE(window->List().currentRow(), 0);
+  QTRY_VERIFY(window->List().hasFocus());
+  QTest::keyClick(&window->List(), Qt::Key_Down);
+  QTest::keyClick(&window->List(), Qt::Key_Return);
+  QVERIFY(!window->isVisible());
+  QCOMPARE(m_window->State().CurrentLibrary, 3);
+  QCOMPARE(List().ItemIndex(), 1);
+  // F3 goes on to the next match.
+  QTest::keyClick(&List(), Qt::Key_F3);
+  QCOMPARE(List().ItemIndex(), 2);
 }
 
 void KelmformTest::toolTips_data() {

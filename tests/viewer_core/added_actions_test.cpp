@@ -140,8 +140,9 @@ TEST_F(AddedActionsTest, F1ListsEveryKey) {
   Open(26, 3);
   Perform("F1");
   EXPECT_EQ(m_port.windowTitle, "Tasten");
-  for (const char* key : {"Pfeiltasten", "Buchstaben", "Enter", "Strg+C", "Umschalt+Enter",
-                          "rechte Maustaste", "F12", "Alt+Links", "F5", "Esc, Strg+W, Strg+Q"}) {
+  for (const char* key :
+       {"Pfeiltasten", "Buchstaben", "Enter", "Strg+C", "Umschalt+Enter", "rechte Maustaste", "F12",
+        "Umschalt+F12", "Strg+F", "F3, Umschalt+F3", "Alt+Links", "F5", "Esc, Strg+W, Strg+Q"}) {
     EXPECT_NE(m_port.windowText.find(key), std::string::npos) << key;
   }
   EXPECT_EQ(m_port.item, 3);
@@ -257,6 +258,51 @@ TEST_F(AddedActionsTest, ShiftF12ListsWhereTheEntryIsUsedAndShowsTheChosenOne) {
     EXPECT_EQ(m_core->State().CurrentLibrary, c.library);
     EXPECT_EQ(m_port.item, c.entry);
   }
+}
+
+TEST_F(AddedActionsTest, CtrlFFindsInEveryLibraryAndF3WalksTheMatches) {
+  Open(26, 1);
+  Perform("CtrlF");
+  EXPECT_TRUE(m_port.findOpened);
+  m_core->OnFind(u"DREI");
+  const std::vector<std::string> rows = {
+      "LIB[0,3]  Bibliotheksnamen  Drei", "LIB[3,1]  Drei  Drei eins", "LIB[3,2]  Drei  Drei zwei",
+      "LIB[3,3]  Drei  Drei drei", "LIB[26,3]  Farben  LIB[3,2] ---> Drei zwei"};
+  EXPECT_EQ(m_port.findRows, rows);
+  struct Step {
+    const char* input;  // "" for choosing the last row in the find window
+    int library;
+    int selected;
+  };
+  const Step steps[] = {{"", 26, 3},
+                        {"F3", 0, 3},
+                        {"ShiftF3", 26, 3},
+                        {"F3 F3", 3, 1},
+                        {"ShiftF3 ShiftF3", 26, 3},
+                        {"AltLeft", 0, 3}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.input);
+    if (*step.input == '\0') {
+      m_core->OnFindChoice(4);
+    } else {
+      Perform(step.input);
+    }
+    EXPECT_EQ(m_core->State().CurrentLibrary, step.library);
+    EXPECT_EQ(m_port.item, step.selected);
+  }
+  // Folded: upper and lower case and umlauts alike.
+  m_core->OnFind(u"GR\u00DCN");
+  EXPECT_EQ(m_port.findRows,
+            (std::vector<std::string>{"LIB[26,2]  Farben  Gr\u00FCn",
+                                      "LIB[40,3]  Bibliothek 40  LIB[26,2] ---> Gr\u00FCn"}));
+  m_core->OnFind(u"nirgends");
+  EXPECT_TRUE(m_port.findRows.empty());
+  EXPECT_EQ(m_port.findEmpty, "Nichts gefunden: nirgends");
+  m_core->OnFind(u"  ");
+  EXPECT_EQ(m_port.findEmpty, "Bitte einen Suchtext eingeben.");
+  Perform("F3");
+  EXPECT_TRUE(Tip().starts_with("F3: Es gibt keine Treffer")) << Tip();
+  EXPECT_TRUE(m_port.errors.empty());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "text/codepage.h"
+#include "viewer/core/caption.h"
 #include "viewer/core/kelmform_core.h"
 #include "viewer/core/window_port.h"
 
@@ -17,29 +18,7 @@ namespace viewer::testing {
 
 // UTF-16 to UTF-8, for readable comparisons.
 inline std::string Utf8(std::u16string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return Utf8FromShown(text);
 }
 
 class FakePort final : public WindowPort {
@@ -61,6 +40,9 @@ class FakePort final : public WindowPort {
   std::string choicesTitle;  // the choice window's, UTF-8
   std::vector<std::string> choices;
   std::string choicesEmpty;
+  bool findOpened = false;
+  std::vector<std::string> findRows;
+  std::string findEmpty;
 
   [[nodiscard]] int Count() const { return list == nullptr ? 0 : static_cast<int>(list->Count()); }
   // Row `index` as shown, in UTF-8.
@@ -105,6 +87,14 @@ class FakePort final : public WindowPort {
       choices.push_back(Utf8(row));
     choicesEmpty = Utf8(emptyText);
   }
+  void ShowFindWindow() override { findOpened = true; }
+  void ShowFindResults(const std::vector<std::u16string>& rows,
+                       const std::u16string& emptyText) override {
+    findRows.clear();
+    for (const std::u16string& row : rows)
+      findRows.push_back(Utf8(row));
+    findEmpty = Utf8(emptyText);
+  }
   void ShowTextWindow(const std::u16string& title, const std::u16string& text) override {
     windowTitle = Utf8(title);
     windowText = Utf8(text);
@@ -148,6 +138,7 @@ inline Key KeyNamed(std::string_view name) {
       {"AltRight", {kVkRight, {false, false, true}}},
       {"CtrlW", {kVkW, {false, true, false}}},
       {"CtrlQ", {kVkQ, {false, true, false}}},
+      {"CtrlF", {kVkF, {false, true, false}}},
   };
   for (const Named& named : kKeys) {
     if (named.name == name) return named.key;

@@ -56,4 +56,33 @@ std::u16string ShownPath(std::string_view utf8) {
   return shown;
 }
 
+std::string Utf8FromShown(std::u16string_view shown) {
+  std::string utf8;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    char32_t c = shown[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < shown.size() && shown[i + 1] >= 0xDC00 &&
+        shown[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (shown[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xF0 | (c >> 18));
+      utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
+}
+
 }  // namespace viewer

@@ -49,4 +49,8 @@ enum class CaptionOccasion {
 // system's bytes, which are UTF-8 there); each malformed sequence shows as U+FFFD.
 [[nodiscard]] std::u16string ShownPath(std::string_view utf8);
 
+// What the window shows (UTF-16) as UTF-8, as typed text is searched; an unpaired surrogate gives
+// U+FFFD.
+[[nodiscard]] std::string Utf8FromShown(std::u16string_view shown);
+
 }  // namespace viewer

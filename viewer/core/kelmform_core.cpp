@@ -10,6 +10,7 @@
 
 #include "btrieve/status_meaning.h"
 #include "libraries/reference.h"
+#include "libraries/text_folding.h"
 #include "startup/native_path.h"
 #include "text/case.h"
 #include "viewer/core/caption.h"
@@ -265,6 +266,9 @@ constexpr std::u16string_view kKeyList =
     u"R\u00FCcktaste, Umschalt+Enter, rechte Maustaste, Zur\u00FCck-Maustaste: zur\u00FCck zum "
     u"Katalog\n"
     u"F12: dem Verweis LIB[n,m] des Eintrags folgen\n"
+    u"Umschalt+F12: zeigen, wo der Eintrag verwendet wird (Enter, Doppelklick: dorthin)\n"
+    u"Strg+F: in allen Bibliotheken suchen (Enter, Doppelklick: zum Treffer)\n"
+    u"F3, Umschalt+F3: zum n\u00E4chsten, zum vorigen Treffer\n"
     u"Alt+Links, Alt+Rechts: zur vorigen, zur n\u00E4chsten Ansicht\n"
     u"F5: die Bibliothek neu lesen (ge\u00E4nderte Dateien liest das Fenster von selbst neu)\n"
     u"F1: diese Liste\n"
@@ -284,6 +288,14 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
   }
   if (key == kVkF12 && plain) {
     FollowReference();
+    return true;
+  }
+  if (key == kVkF && shift.ctrl && !shift.alt && !shift.shift) {
+    m_port.ShowFindWindow();
+    return true;
+  }
+  if (key == kVkF3 && !shift.ctrl && !shift.alt) {
+    NextMatch(shift.shift ? -1 : 1);
     return true;
   }
   if (key == kVkF12 && shift.shift && !shift.ctrl && !shift.alt) {
@@ -544,17 +556,78 @@ void KelmformCore::WhereUsed() {
   m_port.ShowChoices(u"Verwendet in", rows, target + u" wird nirgends verwendet.");
 }
 
+bool KelmformCore::ShowPlace(std::uint8_t library, int entry) {
+  const std::uint8_t left = m_state.CurrentLibrary;
+  const int leftEntry = m_port.ItemIndex();
+  if (!ShowLibrary(library, entry)) return false;
+  NoteViewChange(left, leftEntry);
+  return true;
+}
+
 void KelmformCore::OnChoice(int row) {
   if (m_closed || row < 0 || static_cast<std::size_t>(row) >= m_choices.size()) return;
   const View chosen = m_choices[static_cast<std::size_t>(row)];
+  Guarded([&] { (void)ShowPlace(chosen.library, chosen.entry); });
+}
+
+void KelmformCore::OnFind(const std::u16string& typed) {
+  if (m_closed || m_cache == nullptr) return;
   Guarded([&] {
-    const std::uint8_t left = m_state.CurrentLibrary;
-    const int leftEntry = m_port.ItemIndex();
-    if (ShowLibrary(chosen.library, chosen.entry)) NoteViewChange(left, leftEntry);
+    m_matches.clear();
+    m_matchAt = -1;
+    const std::string utf8 = Utf8FromShown(typed);
+    if (utf8.find_first_not_of(" \t") == std::string::npos) {
+      m_port.ShowFindResults({}, u"Bitte einen Suchtext eingeben.");
+      return;
+    }
+    // Every library's shown text, in a cache of its own, in the order of kl7 find: library by
+    // library in number order, entry by entry, each file read at most once.
+    const core::FoldedNeedle needle(utf8);
+    core::LibraryCache search(m_recordManager, m_settings.Read(startup::kUtilsKey));
+    search.BeginLoadGroup();
+    std::vector<std::u16string> rows;
+    std::string text;
+    for (int number = 0; number < 256; ++number) {
+      bool is16Bit = false;
+      const auto n = static_cast<std::uint8_t>(number);
+      if (!search.LoadLibraryList(n, true, true, is16Bit)) continue;
+      const std::shared_ptr<const core::tcodelist> list = search.SharedList(n);
+      for (std::size_t k = 1; list != nullptr && k < list->Count(); ++k) {
+        text.clear();
+        (*list)[k].AppendTo(text);
+        if (!needle.FoundIn(text)) continue;
+        m_matches.push_back({n, static_cast<int>(k)});
+        rows.push_back(ShownText("LIB[" + std::to_string(number) + "," + std::to_string(k) + "]  " +
+                                 Name(number).value_or(std::string()) + "  " + text));
+      }
+      search.ReleaseLibraryList(n);
+    }
+    search.EndLoadGroup();
+    m_port.ShowFindResults(rows, u"Nichts gefunden: " + typed);
   });
 }
 
-void KelmformCore::OnFind(const std::u16string&) {}
+void KelmformCore::OnFindChoice(int row) {
+  if (m_closed || row < 0 || static_cast<std::size_t>(row) >= m_matches.size()) return;
+  m_matchAt = row;
+  const View chosen = m_matches[static_cast<std::size_t>(row)];
+  Guarded([&] { (void)ShowPlace(chosen.library, chosen.entry); });
+}
+
+void KelmformCore::NextMatch(int step) {
+  if (m_matches.empty()) {
+    Explain(u"F3: Es gibt keine Treffer; Strg+F sucht.");
+    return;
+  }
+  const int count = static_cast<int>(m_matches.size());
+  if (m_matchAt < 0) {
+    m_matchAt = step > 0 ? 0 : count - 1;
+  } else {
+    m_matchAt = (m_matchAt + step + count) % count;
+  }
+  const View match = m_matches[static_cast<std::size_t>(m_matchAt)];
+  if (!ShowPlace(match.library, match.entry)) m_port.ShowNotice(m_problem, m_port.ItemIndex());
+}
 
 void KelmformCore::OnKeyDown(std::uint16_t key, ShiftState shift) {
   if (m_closed) return;

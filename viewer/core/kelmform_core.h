@@ -110,6 +110,10 @@ class KelmformCore {
   void WatchView();
   // Shift+F12: lists where the selected entry is used.
   void WhereUsed();
+  // Shows the entry `place` as a new view (a step in the history); false when unreadable.
+  bool ShowPlace(std::uint8_t library, int entry);
+  // F3 (+1) and Shift+F3 (-1): the match after or before the last one chosen, around the end.
+  void NextMatch(int step);
   // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
   void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);
@@ -140,6 +144,9 @@ class KelmformCore {
   std::size_t m_historyAt = 0;
   // The entries that the rows of the last choice window stand for.
   std::vector<View> m_choices;
+  // The matches of the last search, and the one chosen last (-1: none yet).
+  std::vector<View> m_matches;
+  int m_matchAt = -1;
   // The view's files and what they looked like when it was read; a change that has held still
   // since m_changeSince is read again.
   struct FileState {

@@ -263,7 +263,11 @@ void TKelmform::ChoiceMade(ChoiceWindow& window, int row) {
   window.close();
   activateWindow();
   m_list->setFocus(Qt::OtherFocusReason);
-  m_core->OnChoice(row);
+  if (&window == m_findWindow) {
+    m_core->OnFindChoice(row);
+  } else {
+    m_core->OnChoice(row);
+  }
 }
 
 void TKelmform::ShowChoices(const std::u16string& title, const std::vector<std::u16string>& rows,
