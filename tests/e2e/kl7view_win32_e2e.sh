@@ -3,8 +3,9 @@
 # window, then on Xvfb, at twice the usual resolution (192 dots per inch), that its window is
 # scaled and fits the monitor's work area, the keys, mouse buttons and clipboard texts that the Qt
 # window's test checks (the same sequence, then the same further keys), the starts from a
-# directory and from a reference, the error's message box, the window of keys (F1), and that Esc,
-# Ctrl+W and Ctrl+Q end it with exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
+# directory and from a reference, the error's message box, the window of keys (F1), the search
+# (Ctrl+F, F3) and where an entry is used (Shift+F12), and that Esc, Ctrl+W and Ctrl+Q end it with
+# exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
 # Usage: kl7view_win32_e2e.sh <wine wrapper> <kl7view.exe> <make_e2e_utils.exe>
 # With KL7_E2E_TRANSCRIPT set, the clipboard texts of the shared sequence are written there.
 set -euo pipefail
@@ -274,6 +275,29 @@ done
 timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 sleep 0.5
 close_viewer ctrl+q
+
+# As in the Qt window's test, on a clipboard emptied first: Ctrl+F finds "stahl" in entry 3 of
+# library 1 (the reference, resolved) and in entry 1 of library 2; Enter shows the first, F3 the
+# second. Shift+F12 lists where that one is used (entry 3 of library 1), which Enter shows; F3
+# wraps around to the first match. Wine takes a second to hide a window without a window manager.
+xclip -selection clipboard -i /dev/null
+start_viewer host
+xdotool key ctrl+f
+sleep 1
+xdotool type --delay 50 stahl
+xdotool key --delay 200 Return Return
+sleep 1.5
+xdotool key --delay 100 F3 Return
+expect_clipboard "Stahl verzinkt"
+xdotool key shift+F12
+sleep 1
+xdotool key Return
+sleep 1.5
+xdotool key Return
+expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
+xdotool key --delay 100 F3 Up Return
+expect_clipboard "Zweite Zeile"
+close_viewer
 
 # From a reference: library 1 with entry 3 selected, found from a path inside the host's tree;
 # Enter copies the entry, the right button goes back to the catalogue, where Enter opens library 1

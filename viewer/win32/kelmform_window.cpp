@@ -236,6 +236,8 @@ void KelmformWindow::ApplyResolution(unsigned dpi) {
   ::SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, Scale(kToolTipWidth, m_dpi));
   ::SendMessageW(m_notice, TTM_SETMAXTIPWIDTH, 0, Scale(kToolTipWidth, m_dpi));
   if (m_textWindow) m_textWindow->SetFont(m_fonts.list.get());
+  if (m_usedWindow) m_usedWindow->SetFont(m_fonts.list.get());
+  if (m_findWindow) m_findWindow->SetFont(m_fonts.list.get());
 }
 
 void KelmformWindow::ArrangeControls() {
@@ -389,6 +391,44 @@ void KelmformWindow::ShowTextWindow(const std::u16string& title, const std::u16s
     m_textWindow->SetFont(m_fonts.list.get());
   }
   m_textWindow->Show(title, text, m_dpi);
+}
+
+void KelmformWindow::ShowChoices(const std::u16string& title,
+                                 const std::vector<std::u16string>& rows,
+                                 const std::u16string& emptyText) {
+  if (!m_usedWindow) {
+    m_usedWindow = std::make_unique<ChoiceWindow>(m_window, false, [this](int row) {
+      // Back in the main window, which shows the chosen entry.
+      ::SetForegroundWindow(m_window);
+      ::SetFocus(m_list->Handle());
+      if (!m_closing) m_core->OnChoice(row);
+    });
+    m_usedWindow->SetFont(m_fonts.list.get());
+  }
+  m_usedWindow->Open(title, m_dpi);
+  m_usedWindow->ShowRows(rows, emptyText);
+}
+
+void KelmformWindow::ShowFindWindow() {
+  if (!m_findWindow) {
+    m_findWindow = std::make_unique<ChoiceWindow>(
+        m_window, true,
+        [this](int row) {
+          ::SetForegroundWindow(m_window);
+          ::SetFocus(m_list->Handle());
+          if (!m_closing) m_core->OnFindChoice(row);
+        },
+        [this](const std::u16string& text) {
+          if (!m_closing) m_core->OnFind(text);
+        });
+    m_findWindow->SetFont(m_fonts.list.get());
+  }
+  m_findWindow->Open(u"Suchen", m_dpi);
+}
+
+void KelmformWindow::ShowFindResults(const std::vector<std::u16string>& rows,
+                                     const std::u16string& emptyText) {
+  if (m_findWindow) m_findWindow->ShowRows(rows, emptyText);
 }
 
 void KelmformWindow::ReportUnreadableLibrary(const std::string& line) {

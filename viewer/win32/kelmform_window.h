@@ -6,11 +6,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "libfile/record_manager.h"
 #include "startup/startup_sequence.h"
 #include "viewer/core/kelmform_core.h"
 #include "viewer/core/window_port.h"
+#include "viewer/win32/choice_window.h"
 #include "viewer/win32/entry_list_box.h"
 #include "viewer/win32/fonts.h"
 #include "viewer/win32/outlined_label.h"
@@ -47,6 +49,11 @@ class KelmformWindow final : public WindowPort {
   void ReportUnreadableLibrary(const std::string& line) override;
   void ShowNotice(const std::u16string& text, int row) override;
   void ShowTextWindow(const std::u16string& title, const std::u16string& text) override;
+  void ShowChoices(const std::u16string& title, const std::vector<std::u16string>& rows,
+                   const std::u16string& emptyText) override;
+  void ShowFindWindow() override;
+  void ShowFindResults(const std::vector<std::u16string>& rows,
+                       const std::u16string& emptyText) override;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -66,6 +73,8 @@ class KelmformWindow final : public WindowPort {
   HWND m_toolTip = nullptr;
   HWND m_notice = nullptr;  // a tool tip placed by the program, for notices
   std::unique_ptr<TextWindow> m_textWindow;
+  std::unique_ptr<ChoiceWindow> m_usedWindow;  // where an entry is used
+  std::unique_ptr<ChoiceWindow> m_findWindow;
   std::unique_ptr<KelmformCore> m_core;
   bool m_closing = false;
 };
