@@ -8,6 +8,7 @@
 #include <string>
 
 #include "btrieve/format_constants.h"
+#include "btrieve/get_run.h"
 #include "btrieve/open_file.h"
 #include "btrieve/reason.h"
 #include "btrieve/session_registry.h"
@@ -201,6 +202,35 @@ std::uint16_t BTRCALL(std::uint16_t operation, void* positionBlock, void* dataBu
   const std::lock_guard lock(session->mutex);
   if (operation == kOpStat) return Stat(*session->file, dataBuffer, dataLength, keyBuffer);
   return Get(operation, *session, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber);
+}
+
+void RunGets(void* positionBlock, GetRun& run) {
+  std::uint16_t operation = kOpGetNext;
+  void* dataBuffer = nullptr;
+  std::uint32_t dataLength = 0;
+  void* keyBuffer = nullptr;
+  std::uint8_t keyLength = 0;
+  std::int8_t keyNumber = 0;
+  while (run.Next(operation, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber)) {
+    if (operation != kOpGetEqual && operation != kOpGetNext && operation != kOpGetFirst &&
+        operation != kOpGetLast) {
+      run.Answer(status::kInvalidOperation, dataLength);
+      continue;
+    }
+    // Looked up at every step, as BTRCALL does: an Answer may open, read and close other files.
+    // While it did not, the lookup is the thread's remembered session and costs a compare.
+    Session* const session = SessionRegistry::Instance().Lookup(positionBlock);
+    if (session == nullptr) {
+      run.Answer(status::kFileNotOpen, 0);
+      continue;
+    }
+    std::uint16_t answer = status::kSuccess;
+    {
+      const std::lock_guard lock(session->mutex);
+      answer = Get(operation, *session, dataBuffer, &dataLength, keyBuffer, keyLength, keyNumber);
+    }
+    run.Answer(answer, dataLength);
+  }
 }
 
 }  // namespace btrieve
