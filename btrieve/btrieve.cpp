@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -211,25 +213,22 @@ void RunGets(void* positionBlock, GetRun& run) {
   void* keyBuffer = nullptr;
   std::uint8_t keyLength = 0;
   std::int8_t keyNumber = 0;
+  // One lookup and one lock for the whole run: the share keeps the session alive while the run's
+  // Answers open and read other files, and no Answer uses this block (see GetRun).
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  std::unique_lock<std::mutex> lock;
+  if (session != nullptr) lock = std::unique_lock(session->mutex);
   while (run.Next(operation, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber)) {
     if (operation != kOpGetEqual && operation != kOpGetNext && operation != kOpGetFirst &&
         operation != kOpGetLast) {
       run.Answer(status::kInvalidOperation, dataLength);
-      continue;
-    }
-    // Looked up at every step, as BTRCALL does: an Answer may open, read and close other files.
-    // While it did not, the lookup is the thread's remembered session and costs a compare.
-    Session* const session = SessionRegistry::Instance().Lookup(positionBlock);
-    if (session == nullptr) {
+    } else if (session == nullptr) {
       run.Answer(status::kFileNotOpen, 0);
-      continue;
+    } else {
+      const std::uint16_t answer =
+          Get(operation, *session, dataBuffer, &dataLength, keyBuffer, keyLength, keyNumber);
+      run.Answer(answer, dataLength);
     }
-    std::uint16_t answer = status::kSuccess;
-    {
-      const std::lock_guard lock(session->mutex);
-      answer = Get(operation, *session, dataBuffer, &dataLength, keyBuffer, keyLength, keyNumber);
-    }
-    run.Answer(answer, dataLength);
   }
 }
 

@@ -7,7 +7,9 @@
 
 namespace btrieve {
 
-// One run's arguments and answers, step by step.
+// One run's arguments and answers, step by step. The run holds the file's session from its start
+// to its end: Next and Answer may open, read and close other files, but never use the run's own
+// position block (a call with it would wait for the run).
 class GetRun {
  public:
   virtual ~GetRun() = default;
