@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
 #include "btrieve/format_constants.h"
+#include "btrieve/get_run.h"
 #include "btrieve/open_file.h"
 #include "btrieve/reason.h"
 #include "btrieve/session_registry.h"
@@ -109,9 +112,14 @@ std::uint16_t Deliver(Session& session, const KeySpec& key, const KeyOrder& orde
   return copy.status;
 }
 
-std::uint16_t Get(std::uint16_t operation, Session& session, void* dataBuffer,
-                  std::uint32_t* dataLength, void* keyBuffer, std::uint8_t keyLength,
-                  std::int8_t keyNumber) {
+// Inlined into both of its callers (BTRCALL and RunGets), as it was into BTRCALL alone: a call
+// here costs the per-record path more than its share.
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline std::uint16_t
+Get(std::uint16_t operation, Session& session, void* dataBuffer, std::uint32_t* dataLength,
+    void* keyBuffer, std::uint8_t keyLength, std::int8_t keyNumber) {
   const std::uint32_t available = Available(dataBuffer, dataLength);
   SetDataLength(dataLength, 0);
   const ParsedFile& file = *session.file;
@@ -201,6 +209,32 @@ std::uint16_t BTRCALL(std::uint16_t operation, void* positionBlock, void* dataBu
   const std::lock_guard lock(session->mutex);
   if (operation == kOpStat) return Stat(*session->file, dataBuffer, dataLength, keyBuffer);
   return Get(operation, *session, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber);
+}
+
+void RunGets(void* positionBlock, GetRun& run) {
+  std::uint16_t operation = kOpGetNext;
+  void* dataBuffer = nullptr;
+  std::uint32_t dataLength = 0;
+  void* keyBuffer = nullptr;
+  std::uint8_t keyLength = 0;
+  std::int8_t keyNumber = 0;
+  // One lookup and one lock for the whole run: the share keeps the session alive while the run's
+  // Answers open and read other files, and no Answer uses this block (see GetRun).
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  std::unique_lock<std::mutex> lock;
+  if (session != nullptr) lock = std::unique_lock(session->mutex);
+  while (run.Next(operation, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber)) {
+    if (operation != kOpGetEqual && operation != kOpGetNext && operation != kOpGetFirst &&
+        operation != kOpGetLast) {
+      run.Answer(status::kInvalidOperation, dataLength);
+    } else if (session == nullptr) {
+      run.Answer(status::kFileNotOpen, 0);
+    } else {
+      const std::uint16_t answer =
+          Get(operation, *session, dataBuffer, &dataLength, keyBuffer, keyLength, keyNumber);
+      run.Answer(answer, dataLength);
+    }
+  }
 }
 
 }  // namespace btrieve

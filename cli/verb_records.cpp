@@ -11,6 +11,7 @@
 
 #include "btrieve/btrieve.h"
 #include "btrieve/file_description.h"
+#include "btrieve/get_run.h"
 #include "btrieve/reason.h"
 #include "cli/library_target.h"
 #include "cli/verbs.h"
@@ -81,6 +82,39 @@ class RecordFile {
                             static_cast<std::uint8_t>(m_key.size()), 0);
   }
 
+  // Get Next on key 0 for every record after the current one, in one run of the record manager:
+  // before each, `next()` gives where the record goes (room for kRecordBufferSize bytes); after
+  // it, `take(status, length)` says whether to go on.
+  template <typename Where, typename Take>
+  void GetNextRun(Where&& next, Take&& take) {
+    class Run final : public btrieve::GetRun {
+     public:
+      Run(RecordFile& file, Where& next, Take& take) : m_file(file), m_next(next), m_take(take) {}
+      bool Next(std::uint16_t& operation, void*& dataBuffer, std::uint32_t& dataLength,
+                void*& keyBuffer, std::uint8_t& keyLength, std::int8_t& keyNumber) override {
+        if (!m_goOn) return false;
+        operation = btrieve::kOpGetNext;
+        dataBuffer = m_next();
+        dataLength = static_cast<std::uint32_t>(kRecordBufferSize);
+        keyBuffer = m_file.m_key.data();
+        keyLength = static_cast<std::uint8_t>(m_file.m_key.size());
+        keyNumber = 0;
+        return true;
+      }
+      void Answer(std::uint16_t status, std::uint32_t length) override {
+        m_goOn = m_take(status, length);
+      }
+
+     private:
+      RecordFile& m_file;
+      Where& m_next;
+      Take& m_take;
+      bool m_goOn = true;
+    };
+    Run run(*this, next, take);
+    btrieve::RunGets(m_positionBlock.data(), run);
+  }
+
   // Record `index` in file order, as Get does it.
   [[nodiscard]] std::uint16_t InFileOrder(std::size_t index, std::byte* record,
                                           std::uint32_t& length) {
@@ -133,13 +167,14 @@ void RunRecords(VerbContext& context) {
     fileOrder = true;
     status = file.InFileOrder(0, record, length);
   }
-  for (std::size_t number = 1;; ++number) {
-    if (status == btrieve::status::kEndOfFile) break;
+  // Takes record `number` as the walk answered it; false when the walk ends there.
+  const auto take = [&](std::size_t number, std::uint16_t status, std::uint32_t length) {
+    if (status == btrieve::status::kEndOfFile) return false;
     // A damaged variable part spoils only that record: the walk goes on after it.
     const bool damaged = status == btrieve::status::kVariablePartDamaged;
     if (status != btrieve::status::kSuccess && !damaged) {
       context.ReportStatus(path, status, btrieve::LastRefusal(path, status));
-      break;
+      return false;
     }
     if (damaged) {
       context.ReportStatus(path + ": record " + std::to_string(number), status,
@@ -163,8 +198,17 @@ void RunRecords(VerbContext& context) {
       context.Out().write(out.data(), static_cast<std::streamsize>(out.size()));
       out.clear();
     }
-    status = fileOrder ? file.InFileOrder(number, record, length)
-                       : file.Get(btrieve::kOpGetNext, record, length);
+    return true;
+  };
+  if (fileOrder) {
+    for (std::size_t number = 1; take(number, status, length); ++number)
+      status = file.InFileOrder(number, record, length);
+  } else if (take(1, status, length)) {
+    std::size_t number = 1;
+    file.GetNextRun([&] { return record; },
+                    [&](std::uint16_t next, std::uint32_t nextLength) {
+                      return take(++number, next, nextLength);
+                    });
   }
   context.Out().write(reinterpret_cast<const char*>(buffer.get()),
                       static_cast<std::streamsize>(waiting));

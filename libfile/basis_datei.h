@@ -45,6 +45,17 @@ class TBasisDatei {
   bool ReadEntry(std::int32_t index, std::span<std::byte> buffer,
                  std::span<std::byte, kTrailerLength> trailer);
 
+  // Reads entries 1, 2, ... count through ReadEntry and calls `take(index, arrived, trailer)` after
+  // each (the same shape as TBasisDatei32::ReadEntries; an entry here may span several records).
+  template <typename Take>
+  void ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take) {
+    for (std::int32_t index = 1; index <= count; ++index) {
+      std::array<std::byte, kTrailerLength> trailer{};
+      const bool arrived = ReadEntry(index, buffer, trailer);
+      take(index, arrived, std::span<const std::byte, kTrailerLength>(trailer));
+    }
+  }
+
   // Closes the file; the status is also kept in Status().
   std::uint16_t Close();
 

@@ -60,14 +60,20 @@ bool TBasisDatei32::ReadEntry(std::int32_t k, std::span<std::byte> buffer,
   m_status = m_channel.Call(btrieve::kOpGetEqual, Clamp16(buffer.size(), m_recordLength),
                             buffer.data(), m_recordKey.data(), kKeyLength, kKeyNumber);
 
-  // The trailer is copied whatever the status; only bytes inside the caller's buffer are taken.
+  // The trailer is copied whatever the status.
+  TakeTrailer(buffer, trailer);
+  return Arrived();
+}
+
+void TBasisDatei32::TakeTrailer(std::span<const std::byte> buffer,
+                                std::span<std::byte, kTrailerLength> trailer) const {
+  // Only bytes inside the caller's buffer are taken.
   std::fill(trailer.begin(), trailer.end(), std::byte{0});
   if (m_dataLength < buffer.size()) {
     const std::size_t available =
         std::min<std::size_t>(kTrailerLength, buffer.size() - m_dataLength);
     std::memcpy(trailer.data(), buffer.data() + m_dataLength, available);
   }
-  return m_status == btrieve::status::kSuccess || m_status == btrieve::status::kDataBufferTooShort;
 }
 
 std::uint16_t TBasisDatei32::Close() {

@@ -2,6 +2,7 @@
 // followed by a 16-byte trailer whose first four bytes are the entry number, key 0 of the file.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "btrieve/btrieve.h"
 #include "libfile/file_channel.h"
 #include "libfile/key_value.h"
 #include "libfile/library_file_context.h"
@@ -41,6 +43,12 @@ class TBasisDatei32 {
   bool ReadEntry(std::int32_t k, std::span<std::byte> buffer,
                  std::span<std::byte, kTrailerLength> trailer);
 
+  // Reads entries 1, 2, ... count as that many ReadEntry calls would, in one run of the record
+  // manager (FileChannel::RunGets), and calls `take(k, arrived, trailer)` after each with
+  // `buffer`, Status() and the trailer as ReadEntry(k, ...) would have left them.
+  template <typename Take>
+  void ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take);
+
   // Closes the file; the status is also kept in Status().
   std::uint16_t Close();
 
@@ -54,11 +62,58 @@ class TBasisDatei32 {
   [[nodiscard]] std::shared_ptr<const void> Snapshot() const { return m_channel.Snapshot(); }
 
  private:
+  // The trailer at DataLength() of `buffer`, as far as the buffer holds it; zeros beyond.
+  void TakeTrailer(std::span<const std::byte> buffer,
+                   std::span<std::byte, kTrailerLength> trailer) const;
+  [[nodiscard]] bool Arrived() const {
+    return m_status == btrieve::status::kSuccess ||
+           m_status == btrieve::status::kDataBufferTooShort;
+  }
+
   FileChannel m_channel;  // the whole path and the position block
   std::uint16_t m_status = 0;
   std::uint16_t m_recordLength = 0;
   std::uint16_t m_dataLength = 0;
   KeyBuffer m_recordKey{};
 };
+
+template <typename Take>
+void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take) {
+  class Run final : public btrieve::GetRun {
+   public:
+    Run(TBasisDatei32& file, std::int32_t count, std::span<std::byte> buffer, Take& take)
+        : m_file(file), m_count(count), m_buffer(buffer), m_take(take) {}
+
+    bool Next(std::uint16_t& operation, void*& dataBuffer, std::uint32_t& dataLength,
+              void*& keyBuffer, std::uint8_t& keyLength, std::int8_t& keyNumber) override {
+      if (m_k >= m_count) return false;
+      ++m_k;
+      operation = btrieve::kOpGetEqual;
+      m_file.m_recordKey = EncodeKey(m_k);
+      dataBuffer = m_buffer.data();
+      dataLength = std::min<std::size_t>(m_buffer.size(), m_file.m_recordLength);
+      keyBuffer = m_file.m_recordKey.data();
+      keyLength = 4;
+      keyNumber = 0;
+      return true;
+    }
+
+    void Answer(std::uint16_t status, std::uint32_t /*dataLength*/) override {
+      m_file.m_status = status;
+      std::array<std::byte, kTrailerLength> trailer{};
+      m_file.TakeTrailer(m_buffer, trailer);
+      m_take(m_k, m_file.Arrived(), std::span<const std::byte, kTrailerLength>(trailer));
+    }
+
+   private:
+    TBasisDatei32& m_file;
+    std::int32_t m_count;
+    std::span<std::byte> m_buffer;
+    Take& m_take;
+    std::int32_t m_k = 0;
+  };
+  Run run(*this, count, buffer, take);
+  m_channel.RunGets(run);
+}
 
 }  // namespace libfile

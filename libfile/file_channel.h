@@ -32,6 +32,9 @@ class FileChannel {
                                    void* dataBuffer, void* keyBuffer, std::uint8_t keyLength,
                                    std::int8_t keyNumber);
 
+  // A run of Get operations with this file's position block (RecordManager::RunGets).
+  void RunGets(btrieve::GetRun& run) { m_context.recordManager.RunGets(m_posBlock.data(), run); }
+
   // The record manager's token for the contents of the open file (see RecordManager::Snapshot).
   [[nodiscard]] std::shared_ptr<const void> Snapshot() const {
     return m_context.recordManager.Snapshot(m_posBlock.data());

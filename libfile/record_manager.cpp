@@ -13,6 +13,24 @@ std::uint16_t NativeRecordManager::Call(std::uint16_t operation, void* positionB
                           keyNumber);
 }
 
+void RecordManager::RunGets(void* positionBlock, btrieve::GetRun& run) {
+  std::uint16_t operation = btrieve::kOpGetNext;
+  void* dataBuffer = nullptr;
+  std::uint32_t dataLength = 0;
+  void* keyBuffer = nullptr;
+  std::uint8_t keyLength = 0;
+  std::int8_t keyNumber = 0;
+  while (run.Next(operation, dataBuffer, dataLength, keyBuffer, keyLength, keyNumber)) {
+    const std::uint16_t answer =
+        Call(operation, positionBlock, dataBuffer, &dataLength, keyBuffer, keyLength, keyNumber);
+    run.Answer(answer, dataLength);
+  }
+}
+
+void NativeRecordManager::RunGets(void* positionBlock, btrieve::GetRun& run) {
+  btrieve::RunGets(positionBlock, run);
+}
+
 std::shared_ptr<const void> NativeRecordManager::Snapshot(const void* positionBlock) const {
   return btrieve::OpenFileSnapshot(positionBlock);
 }

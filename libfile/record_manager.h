@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "btrieve/get_run.h"
+
 namespace libfile {
 
 // Something that answers BTRCALL-shaped requests. The argument shapes are those of
@@ -18,6 +20,10 @@ class RecordManager {
                                            void* dataBuffer, std::uint32_t* dataLength,
                                            void* keyBuffer, std::uint8_t keyLength,
                                            std::int8_t keyNumber) = 0;
+
+  // A run of Get operations on the file open in `positionBlock`: each step is answered as Call
+  // would answer it. This default makes one Call per step.
+  virtual void RunGets(void* positionBlock, btrieve::GetRun& run);
 
   // An opaque token for the unchanged contents of the file open in `positionBlock`: two opens that
   // get the same live token read identical records. Null when the manager cannot tell, which
@@ -43,6 +49,8 @@ class NativeRecordManager final : public RecordManager {
   [[nodiscard]] std::uint16_t Call(std::uint16_t operation, void* positionBlock, void* dataBuffer,
                                    std::uint32_t* dataLength, void* keyBuffer,
                                    std::uint8_t keyLength, std::int8_t keyNumber) override;
+  // The whole run in the record manager, without a BTRCALL per record (btrieve::RunGets).
+  void RunGets(void* positionBlock, btrieve::GetRun& run) override;
   [[nodiscard]] std::shared_ptr<const void> Snapshot(const void* positionBlock) const override;
   [[nodiscard]] bool SnapshotIsCurrent(const std::string& fileName,
                                        const std::shared_ptr<const void>& snapshot) const override;

@@ -118,14 +118,14 @@ std::shared_ptr<tcodelist> LibraryCache::ReadEntries(File& file, std::uint16_t c
   list->Reserve(static_cast<std::size_t>(count) + 1);
   list->Add("*");
   const std::span<std::byte> buffer(*m_recordBuffer);
-  for (std::uint32_t k = 1; k <= count; ++k) {
-    std::array<std::byte, File::kTrailerLength> trailer{};
-    const bool arrived = file.ReadEntry(static_cast<std::int32_t>(k), buffer, trailer);
-    // An entry that could not be read is empty, never the previous entry's text left in the
-    // buffer.
-    AddStoredText(arrived ? TextInBuffer(buffer, file.EntryDataLength()) : std::string_view(),
-                  resolve, *list);
-  }
+  // Entries 1 to count, as ReadEntry gives them, in one run.
+  file.ReadEntries(
+      count, buffer, [&](std::int32_t /*k*/, bool arrived, std::span<const std::byte> /*trailer*/) {
+        // An entry that could not be read is empty, never the previous entry's text
+        // left in the buffer.
+        AddStoredText(arrived ? TextInBuffer(buffer, file.EntryDataLength()) : std::string_view(),
+                      resolve, *list);
+      });
 
   if (!resolve) {
     if (snapshot != nullptr) {

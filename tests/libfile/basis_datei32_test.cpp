@@ -6,7 +6,9 @@
 
 #include <array>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "btrieve/btrieve.h"
@@ -134,6 +136,76 @@ TEST_P(TBasisDatei32Test, CloseThenDestroyClosesTwice) {
   EXPECT_EQ(file.Status(), btrieve::status::kFileNotOpen);
 }
 
+// What one entry read leaves behind: its outcome, its status and the bytes of buffer and trailer.
+struct EntryRead {
+  bool arrived = false;
+  std::uint16_t status = 0;
+  std::vector<std::byte> buffer;
+  std::array<std::byte, 16> trailer{};
+  bool operator==(const EntryRead&) const = default;
+};
+
+// Reads entries 1..count of `fileName` per entry through ReadEntry and in one run through
+// ReadEntries, each with its own open file and a buffer of `bufferSize` bytes filled alike.
+std::pair<std::vector<EntryRead>, std::vector<EntryRead>> ReadBothWays(LibraryFileContext& context,
+                                                                       const std::string& fileName,
+                                                                       std::int32_t count,
+                                                                       std::size_t bufferSize) {
+  std::pair<std::vector<EntryRead>, std::vector<EntryRead>> reads;
+  std::vector<std::byte> header(4090);
+  std::int32_t ignored = 0;
+  {
+    TBasisDatei32 file(context, fileName, header, ignored, kReadOnly);
+    std::vector<std::byte> buffer(bufferSize, std::byte{0x5A});
+    for (std::int32_t k = 1; k <= count; ++k) {
+      EntryRead read;
+      read.arrived = file.ReadEntry(k, buffer, read.trailer);
+      read.status = file.Status();
+      read.buffer = buffer;
+      reads.first.push_back(std::move(read));
+    }
+  }
+  TBasisDatei32 file(context, fileName, header, ignored, kReadOnly);
+  std::vector<std::byte> buffer(bufferSize, std::byte{0x5A});
+  std::int32_t expected = 1;
+  file.ReadEntries(count, buffer,
+                   [&](std::int32_t k, bool arrived, std::span<const std::byte, 16> trailer) {
+                     EXPECT_EQ(k, expected++);
+                     EntryRead read{arrived, file.Status(), buffer, {}};
+                     std::copy(trailer.begin(), trailer.end(), read.trailer.begin());
+                     reads.second.push_back(std::move(read));
+                   });
+  return reads;
+}
+
+TEST_P(TBasisDatei32Test, ReadEntriesGivesWhatReadEntryGivesEntryByEntry) {
+  struct Case {
+    const char* what;
+    std::vector<std::int32_t> entries;  // the entry numbers stored
+    std::int32_t count;                 // read 1..count
+    std::size_t bufferSize;
+  };
+  const Case cases[] = {
+      {"whole", {1, 2, 3, 4, 5, 6, 7}, 7, 4090},
+      {"gaps and entries beyond the count", {1, 2, 5, 9, 12}, 11, 4090},
+      {"entries below 1 and missing first", {-3, 0, 2, 3}, 4, 4090},
+      {"buffer shorter than a record", {1, 2, 3}, 3, 40},
+      {"buffer shorter than the data part", {1, 2, 3}, 20, 20},
+      {"no entries", {}, 3, 4090},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LibraryImage image{64, 48, {}};
+    for (const std::int32_t k : c.entries)
+      image.Add(k, CurrentLayoutRecord(64, "Eintrag " + std::to_string(k)));
+    LibraryHarness harness(GetParam(), image);
+    const auto [perEntry, bulk] =
+        ReadBothWays(harness.Context(), harness.FileName(), c.count, c.bufferSize);
+    ASSERT_EQ(perEntry.size(), static_cast<std::size_t>(c.count));
+    EXPECT_EQ(perEntry, bulk);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, TBasisDatei32Test,
                          ::testing::Values(Backend::kScripted, Backend::kPre6File,
                                            Backend::kV6File),
@@ -225,6 +297,15 @@ TEST(TBasisDatei32, OpensMissingAndLongPathsOnDisk) {
     EXPECT_EQ(count, 1);
   }
   std::filesystem::remove_all(directory);
+}
+
+TEST(TBasisDatei32, ReadEntriesOfAFileThatIsNotOpenAnswersEveryEntryAsReadEntryDoes) {
+  NativeRecordManager native;
+  LibraryFileContext context(native);
+  const auto [perEntry, bulk] = ReadBothWays(context, "/nonexistent/KL701.DAT", 3, 64);
+  ASSERT_EQ(perEntry.size(), 3u);
+  EXPECT_EQ(perEntry[2].status, btrieve::status::kFileNotOpen);
+  EXPECT_EQ(perEntry, bulk);
 }
 
 TEST(TBasisDatei32, ReadsTheLongestRecordOfAPre6File) {

@@ -96,6 +96,16 @@ class ScriptedRecordManager final : public RecordManager {
     return Serve(operation, dataBuffer, dataLength, keyBuffer);
   }
 
+  // With an inner manager and nothing scripted, a run takes the inner manager's own path (its
+  // steps are then not recorded); otherwise one Call per step.
+  void RunGets(void* positionBlock, btrieve::GetRun& run) override {
+    if (m_inner != nullptr && m_script.empty()) {
+      m_inner->RunGets(positionBlock, run);
+    } else {
+      RecordManager::RunGets(positionBlock, run);
+    }
+  }
+
  private:
   std::uint16_t Serve(std::uint16_t operation, void* dataBuffer, std::uint32_t* dataLength,
                       void* keyBuffer) {

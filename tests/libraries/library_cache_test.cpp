@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "btrieve/btrieve.h"
@@ -40,21 +41,28 @@ TEST(LibraryFileNameTest, NamesTheFileByTwoUpperCaseHexDigits) {
   EXPECT_EQ(LibraryFileName("", 0), "KL700.DAT");
 }
 
-class LoaderTest : public ::testing::TestWithParam<Format> {
+// Each case runs in both record-file formats, and with the entries read in one run of the record
+// manager (its bulk path) and read by one call per entry (a forwarding manager has no bulk path of
+// its own): both give the same lists.
+class LoaderTest : public ::testing::TestWithParam<std::tuple<Format, bool>> {
  protected:
+  static Format Fmt() { return std::get<0>(GetParam()); }
   bool Load(std::uint8_t number, bool resolve = true) {
     return m_cache.LoadLibraryList(number, true, resolve, m_is16Bit);
   }
 
   UtilsDirectory m_dir;
   libfile::NativeRecordManager m_native;
-  LibraryCache m_cache{m_native, m_dir.Utils()};
+  CountingRecordManager m_perEntry{m_native};
+  LibraryCache m_cache{
+      std::get<1>(GetParam()) ? static_cast<libfile::RecordManager&>(m_native) : m_perEntry,
+      m_dir.Utils()};
   bool m_is16Bit = false;
 };
 
 TEST_P(LoaderTest, PutsEntryKAtPositionKAfterThePlaceholder) {
-  m_dir.WriteCurrent(1, {"Rot", "Grün", "", "Blau"}, GetParam());
-  m_dir.WriteOlder(2, {"Äpfel", "", "Birnen"}, GetParam());
+  m_dir.WriteCurrent(1, {"Rot", "Grün", "", "Blau"}, Fmt());
+  m_dir.WriteOlder(2, {"Äpfel", "", "Birnen"}, Fmt());
 
   ASSERT_TRUE(Load(1));
   EXPECT_FALSE(m_is16Bit);
@@ -70,24 +78,24 @@ TEST_P(LoaderTest, PutsEntryKAtPositionKAfterThePlaceholder) {
 TEST_P(LoaderTest, ChoosesTheLayoutByTheCurrentClassDataLength) {
   // An older-layout file with entries of 44 bytes has records of 54 bytes: a data length of 38
   // under the current class, so the older class reads it.
-  m_dir.WriteOlder(1, {"Eins", "Zwei"}, GetParam(), 44);
+  m_dir.WriteOlder(1, {"Eins", "Zwei"}, Fmt(), 44);
   ASSERT_TRUE(Load(1));
   EXPECT_TRUE(m_is16Bit);
   EXPECT_EQ(ListOf(m_cache, 1), (std::vector<std::string>{"*", "Eins", "Zwei"}));
 
   // With 45 bytes the records have 55 and the current class keeps the file, as it would any file
   // of that record length: its entry count is then the number of records.
-  m_dir.WriteOlder(2, {"Eins", "Zwei"}, GetParam(), 45);
+  m_dir.WriteOlder(2, {"Eins", "Zwei"}, Fmt(), 45);
   ASSERT_TRUE(Load(2));
   EXPECT_FALSE(m_is16Bit);
   const std::size_t headerRecords = 2042 / 55;
   EXPECT_EQ(m_cache.LibraryLists(2)->Count(), 1 + headerRecords + 2);
 
   // A current-layout file of record length 54 goes to the older class too.
-  m_dir.WriteCurrent(3, {"Eins"}, GetParam(), 54);
+  m_dir.WriteCurrent(3, {"Eins"}, Fmt(), 54);
   Load(3);
   EXPECT_TRUE(m_is16Bit);
-  m_dir.WriteCurrent(4, {"Eins"}, GetParam(), 55);
+  m_dir.WriteCurrent(4, {"Eins"}, Fmt(), 55);
   ASSERT_TRUE(Load(4));
   EXPECT_FALSE(m_is16Bit);
   EXPECT_EQ(ListOf(m_cache, 4), (std::vector<std::string>{"*", "Eins"}));
@@ -100,13 +108,13 @@ TEST_P(LoaderTest, ReportsFilesThatCannotBeLoaded) {
   EXPECT_FALSE(m_cache.LibraryLoaded(7));
 
   // A current-layout file without records fails its count query; the older class is not tried.
-  m_dir.WriteCurrent(8, {}, GetParam());
+  m_dir.WriteCurrent(8, {}, Fmt());
   EXPECT_FALSE(Load(8));
   EXPECT_FALSE(m_is16Bit);
   EXPECT_FALSE(m_cache.LibraryLoaded(8));
 
   // An older-layout file without entries is a library of its own: only the placeholder.
-  m_dir.WriteOlder(9, {}, GetParam());
+  m_dir.WriteOlder(9, {}, Fmt());
   EXPECT_TRUE(Load(9));
   EXPECT_TRUE(m_is16Bit);
   EXPECT_EQ(ListOf(m_cache, 9), (std::vector<std::string>{"*"}));
@@ -118,8 +126,8 @@ TEST_P(LoaderTest, ReportsFilesThatCannotBeLoaded) {
 }
 
 TEST_P(LoaderTest, ReadsLibrariesByTheirHexadecimalFileNames) {
-  m_dir.WriteCurrent(255, {"Letzte"}, GetParam());
-  m_dir.WriteCurrent(10, {"Zehn"}, GetParam());
+  m_dir.WriteCurrent(255, {"Letzte"}, Fmt());
+  m_dir.WriteCurrent(10, {"Zehn"}, Fmt());
   ASSERT_TRUE(Load(255));
   ASSERT_TRUE(Load(10));
   EXPECT_EQ(ListOf(m_cache, 255), (std::vector<std::string>{"*", "Letzte"}));
@@ -127,7 +135,7 @@ TEST_P(LoaderTest, ReadsLibrariesByTheirHexadecimalFileNames) {
 }
 
 TEST_P(LoaderTest, AReloadThatFailsLeavesTheLibraryNotCached) {
-  m_dir.WriteCurrent(5, {"Alt"}, GetParam());
+  m_dir.WriteCurrent(5, {"Alt"}, Fmt());
   ASSERT_TRUE(Load(5));
   m_dir.WriteBytes(5, "kein Satzformat");
   EXPECT_FALSE(Load(5));
@@ -135,9 +143,9 @@ TEST_P(LoaderTest, AReloadThatFailsLeavesTheLibraryNotCached) {
   EXPECT_EQ(m_cache.LibraryLists(5), nullptr);
 
   // Without reload a cached library stays as it is.
-  m_dir.WriteCurrent(6, {"Alt"}, GetParam());
+  m_dir.WriteCurrent(6, {"Alt"}, Fmt());
   ASSERT_TRUE(Load(6));
-  m_dir.WriteCurrent(6, {"Neu"}, GetParam());
+  m_dir.WriteCurrent(6, {"Neu"}, Fmt());
   EXPECT_TRUE(m_cache.LoadLibraryList(6, false, true, m_is16Bit));
   EXPECT_EQ(ListOf(m_cache, 6), (std::vector<std::string>{"*", "Alt"}));
   m_cache.ReleaseLibraryList(6);
@@ -149,8 +157,8 @@ TEST_P(LoaderTest, AReloadThatFailsLeavesTheLibraryNotCached) {
 
 TEST_P(LoaderTest, BoundsATextWithoutZeroByteByTheEntryData) {
   // Record length 60: 44 data bytes, byte 0 and 43 text bytes fill it with no zero byte.
-  m_dir.WriteCurrent(1, {std::string(43, 'A'), std::string(50, 'B'), "C"}, GetParam(), 60);
-  m_dir.WriteOlder(2, {std::string(9, 'D'), "E"}, GetParam(), 10);
+  m_dir.WriteCurrent(1, {std::string(43, 'A'), std::string(50, 'B'), "C"}, Fmt(), 60);
+  m_dir.WriteOlder(2, {std::string(9, 'D'), "E"}, Fmt(), 10);
   ASSERT_TRUE(Load(1));
   EXPECT_EQ(ListOf(m_cache, 1),
             (std::vector<std::string>{"*", std::string(43, 'A'), std::string(43, 'B'), "C"}));
@@ -159,7 +167,7 @@ TEST_P(LoaderTest, BoundsATextWithoutZeroByteByTheEntryData) {
 }
 
 TEST_P(LoaderTest, AnEntryThatCannotBeReadIsStoredEmptyAtItsPosition) {
-  m_dir.WriteCurrent(1, {"Eins", "Zwei", "Drei"}, GetParam());
+  m_dir.WriteCurrent(1, {"Eins", "Zwei", "Drei"}, Fmt());
   CountingRecordManager failing(m_native);
   failing.Fail(btrieve::kOpGetEqual, 2, 2);  // an I/O error on entry 2
   LibraryCache cache(failing, m_dir.Utils());
@@ -167,9 +175,13 @@ TEST_P(LoaderTest, AnEntryThatCannotBeReadIsStoredEmptyAtItsPosition) {
   EXPECT_EQ(ListOf(cache, 1), (std::vector<std::string>{"*", "Eins", "-######-", "Drei"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFormats, LoaderTest, ::testing::Values(Format::kPre6, Format::kV6),
+INSTANTIATE_TEST_SUITE_P(BothFormatsBothPaths, LoaderTest,
+                         ::testing::Combine(::testing::Values(Format::kPre6, Format::kV6),
+                                            ::testing::Bool()),
                          [](const auto& info) {
-                           return info.param == Format::kPre6 ? "Pre6" : "V6";
+                           return std::string(std::get<0>(info.param) == Format::kPre6 ? "Pre6"
+                                                                                       : "V6") +
+                                  (std::get<1>(info.param) ? "Bulk" : "PerEntry");
                          });
 
 // Library 3 holds 10 entries: 7 reads Text7, 8 is empty, 9 refers on to library 4. Library 5 does

@@ -54,5 +54,39 @@ TEST_F(SamplesTest, TheTextLibraryShowsEveryReferenceOutcome) {
   EXPECT_EQ(texts[12], "-######-");
 }
 
+// Forwards every call and has no bulk path of its own, so the loader reads one entry per call.
+class PerEntryRecordManager final : public libfile::RecordManager {
+ public:
+  [[nodiscard]] std::uint16_t Call(std::uint16_t operation, void* positionBlock, void* dataBuffer,
+                                   std::uint32_t* dataLength, void* keyBuffer,
+                                   std::uint8_t keyLength, std::int8_t keyNumber) override {
+    return m_native.Call(operation, positionBlock, dataBuffer, dataLength, keyBuffer, keyLength,
+                         keyNumber);
+  }
+
+ private:
+  libfile::NativeRecordManager m_native;
+};
+
+TEST_F(SamplesTest, EveryLibraryReadsInOneRunAsItDoesEntryByEntry) {
+  PerEntryRecordManager perEntry;
+  LibraryCache byEntry{perEntry, KL7_SAMPLES_DIR "/"};
+  for (const bool resolve : {false, true}) {
+    for (int number = 0; number < 256; ++number) {
+      SCOPED_TRACE(number);
+      bool bulk16 = false;
+      bool entry16 = false;
+      const auto n = static_cast<std::uint8_t>(number);
+      const bool loaded = m_cache.LoadLibraryList(n, true, resolve, bulk16);
+      ASSERT_EQ(byEntry.LoadLibraryList(n, true, resolve, entry16), loaded);
+      EXPECT_EQ(bulk16, entry16);
+      EXPECT_EQ(m_cache.LastLoadStatus(), byEntry.LastLoadStatus());
+      if (loaded) {
+        EXPECT_EQ(m_cache.LibraryLists(n)->Items(), byEntry.LibraryLists(n)->Items());
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace core
