@@ -593,8 +593,9 @@ void KelmformTest::toolTips_data() {
   QTest::addColumn<int>("library");
   QTest::addColumn<QString>("input");
   QTest::addColumn<QStringList>("actions");  // what the list's tool tip offers
-  const QStringList inCatalogue = {"open the library", "close"};
-  const QStringList inLibrary = {"copy the entry", "back to the catalogue", "close"};
+  const QStringList inCatalogue = {"Bibliothek öffnen", "alle Tasten", "schließen"};
+  const QStringList inLibrary = {"Eintrag kopieren", "zurück zum Katalog", "alle Tasten",
+                                 "schließen"};
   QTest::newRow("library") << true << 26 << "c5" << inLibrary;
 }
 

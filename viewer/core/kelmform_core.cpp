@@ -42,7 +42,7 @@ void KelmformCore::Guarded(Handler&& handler) {
   } catch (const std::exception& error) {
     message = ShownPath(error.what());
   } catch (...) {
-    message = u"Unknown error";
+    message = u"Unbekannter Fehler";
   }
   try {
     m_port.ReportError(message);
@@ -85,14 +85,16 @@ void KelmformCore::UpdateToolTips() {
   m_port.SetCaptionToolTip(m_problem.empty() ? caption : m_problem + u'\n' + caption);
   std::u16string keys;
   if (m_state.CurrentLibrary == 0) {
-    keys = u"Enter or double click: open the library\n";
+    keys = u"Enter oder Doppelklick: Bibliothek \u00F6ffnen\n";
   } else {
-    keys = u"Enter, double click or Ctrl+C: copy the entry\n";
+    keys = u"Enter, Doppelklick oder Strg+C: Eintrag kopieren\n";
     if (m_state.CatalogueLoaded) {
-      keys += u"Backspace, Shift+Enter, right or back mouse button: back to the catalogue\n";
+      keys +=
+          u"R\u00FCcktaste, Umschalt+Enter, rechte oder Zur\u00FCck-Maustaste: zur\u00FCck zum "
+          u"Katalog\n";
     }
   }
-  keys += u"Esc: close";
+  keys += u"F1: alle Tasten\nEsc: schlie\u00DFen";
   m_port.SetListToolTip(keys);
 }
 
