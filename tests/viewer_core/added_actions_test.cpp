@@ -261,48 +261,76 @@ TEST_F(AddedActionsTest, ShiftF12ListsWhereTheEntryIsUsedAndShowsTheChosenOne) {
 }
 
 TEST_F(AddedActionsTest, CtrlFFindsInEveryLibraryAndF3WalksTheMatches) {
-  Open(26, 1);
-  Perform("CtrlF");
-  EXPECT_TRUE(m_port.findOpened);
-  m_core->OnFind(u"DREI");
-  const std::vector<std::string> rows = {
-      "LIB[0,3]  Bibliotheksnamen  Drei", "LIB[3,1]  Drei  Drei eins", "LIB[3,2]  Drei  Drei zwei",
-      "LIB[3,3]  Drei  Drei drei", "LIB[26,3]  Farben  LIB[3,2] ---> Drei zwei"};
-  EXPECT_EQ(m_port.findRows, rows);
-  struct Step {
-    const char* input;  // "" for choosing the last row in the find window
-    int library;
-    int selected;
-  };
-  const Step steps[] = {{"", 26, 3},
-                        {"F3", 0, 3},
-                        {"ShiftF3", 26, 3},
-                        {"F3 F3", 3, 1},
-                        {"ShiftF3 ShiftF3", 26, 3},
-                        {"AltLeft", 0, 3}};
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.input);
-    if (*step.input == '\0') {
-      m_core->OnFindChoice(4);
-    } else {
-      Perform(step.input);
+  // On the window's thread, and in the background with the matches handed over as they come.
+  for (const bool background : {false, true}) {
+    SCOPED_TRACE(background ? "in the background" : "on the window's thread");
+    Open(26, 1);
+    m_port.background = background;
+    const auto find = [&](std::u16string_view text) {
+      m_core->OnFind(std::u16string(text));
+      m_core->WaitForSearch();
+    };
+    Perform("CtrlF");
+    EXPECT_TRUE(m_port.findOpened);
+    find(u"DREI");
+    const std::vector<std::string> rows = {"LIB[0,3]  Bibliotheksnamen  Drei",
+                                           "LIB[3,1]  Drei  Drei eins", "LIB[3,2]  Drei  Drei zwei",
+                                           "LIB[3,3]  Drei  Drei drei",
+                                           "LIB[26,3]  Farben  LIB[3,2] ---> Drei zwei"};
+    EXPECT_EQ(m_port.findRows, rows);
+    struct Step {
+      const char* input;  // "" for choosing the last row in the find window
+      int library;
+      int selected;
+    };
+    const Step steps[] = {{"", 26, 3},
+                          {"F3", 0, 3},
+                          {"ShiftF3", 26, 3},
+                          {"F3 F3", 3, 1},
+                          {"ShiftF3 ShiftF3", 26, 3},
+                          {"AltLeft", 0, 3}};
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.input);
+      if (*step.input == '\0') {
+        m_core->OnFindChoice(4);
+      } else {
+        Perform(step.input);
+      }
+      EXPECT_EQ(m_core->State().CurrentLibrary, step.library);
+      EXPECT_EQ(m_port.item, step.selected);
     }
-    EXPECT_EQ(m_core->State().CurrentLibrary, step.library);
-    EXPECT_EQ(m_port.item, step.selected);
+    // Folded: upper and lower case and umlauts alike.
+    find(u"GR\u00DCN");
+    EXPECT_EQ(m_port.findRows,
+              (std::vector<std::string>{"LIB[26,2]  Farben  Gr\u00FCn",
+                                        "LIB[40,3]  Bibliothek 40  LIB[26,2] ---> Gr\u00FCn"}));
+    find(u"nirgends");
+    EXPECT_TRUE(m_port.findRows.empty());
+    EXPECT_EQ(m_port.findEmpty, "Nichts gefunden: nirgends");
+    find(u"  ");
+    EXPECT_EQ(m_port.findEmpty, "Bitte einen Suchtext eingeben.");
+    Perform("F3");
+    EXPECT_TRUE(Tip().starts_with("F3: Es gibt keine Treffer")) << Tip();
+    EXPECT_TRUE(m_port.errors.empty());
+    EXPECT_EQ(m_port.wakes > 0, background);
   }
-  // Folded: upper and lower case and umlauts alike.
+}
+
+TEST_F(AddedActionsTest, ANewSearchOrClosingTheFindWindowStopsTheOldOne) {
+  Open(26, 1);
+  m_port.background = true;
+  m_core->OnFind(u"DREI");
+  EXPECT_EQ(m_port.findEmpty, "Suche l\u00E4uft \u2026");
   m_core->OnFind(u"GR\u00DCN");
-  EXPECT_EQ(m_port.findRows,
-            (std::vector<std::string>{"LIB[26,2]  Farben  Gr\u00FCn",
-                                      "LIB[40,3]  Bibliothek 40  LIB[26,2] ---> Gr\u00FCn"}));
-  m_core->OnFind(u"nirgends");
+  m_core->WaitForSearch();
+  EXPECT_EQ(m_port.findRows.size(), 2u);
+  EXPECT_TRUE(m_port.findRows.front().starts_with("LIB[26,2]")) << m_port.findRows.front();
+  m_core->OnFind(u"DREI");
+  m_core->OnFindClosed();
+  m_core->WaitForSearch();
   EXPECT_TRUE(m_port.findRows.empty());
-  EXPECT_EQ(m_port.findEmpty, "Nichts gefunden: nirgends");
-  m_core->OnFind(u"  ");
-  EXPECT_EQ(m_port.findEmpty, "Bitte einen Suchtext eingeben.");
   Perform("F3");
   EXPECT_TRUE(Tip().starts_with("F3: Es gibt keine Treffer")) << Tip();
-  EXPECT_TRUE(m_port.errors.empty());
 }
 
 }  // namespace

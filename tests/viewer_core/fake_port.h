@@ -43,6 +43,8 @@ class FakePort final : public WindowPort {
   bool findOpened = false;
   std::vector<std::string> findRows;
   std::string findEmpty;
+  bool background = false;  // searches in the background
+  int wakes = 0;            // written on the search's thread: read after WaitForSearch
 
   [[nodiscard]] int Count() const { return list == nullptr ? 0 : static_cast<int>(list->Count()); }
   // Row `index` as shown, in UTF-8.
@@ -94,6 +96,12 @@ class FakePort final : public WindowPort {
     for (const std::u16string& row : rows)
       findRows.push_back(Utf8(row));
     findEmpty = Utf8(emptyText);
+  }
+  [[nodiscard]] bool SearchesInBackground() const override { return background; }
+  void WakeForSearchResults() override { ++wakes; }
+  void AppendFindResults(const std::vector<std::u16string>& rows) override {
+    for (const std::u16string& row : rows)
+      findRows.push_back(Utf8(row));
   }
   void ShowTextWindow(const std::u16string& title, const std::u16string& text) override {
     windowTitle = Utf8(title);

@@ -13,6 +13,7 @@
 #include "libfile/record_manager.h"
 #include "libraries/library_cache.h"
 #include "startup/startup_sequence.h"
+#include "viewer/core/background_search.h"
 #include "viewer/core/list_behaviour.h"
 #include "viewer/core/virtual_keys.h"
 #include "viewer/core/window_port.h"
@@ -72,6 +73,15 @@ class KelmformCore {
   void OnFind(const std::u16string& text);
   // A row of the last ShowFindResults was chosen: its entry is shown, and F3 goes on from it.
   void OnFindChoice(int row);
+  // Matches of the search in the background may wait (after WakeForSearchResults, or any time):
+  // they go to the find window's list.
+  void OnSearchResults();
+  // The find window was closed: a search still running stops.
+  void OnFindClosed();
+  // Whether a search runs in the background (or its last matches wait).
+  [[nodiscard]] bool Searching() const { return m_search != nullptr; }
+  // Waits until the search in the background has ended and shows what it found (for tests).
+  void WaitForSearch();
 
   // --- The handlers ---------------------------------------------------------------------------
   // Called by the events above; public for tests. Each may throw (reading row -1).
@@ -147,6 +157,11 @@ class KelmformCore {
   // The matches of the last search, and the one chosen last (-1: none yet).
   std::vector<View> m_matches;
   int m_matchAt = -1;
+  // The search running in the background, and its text as typed.
+  std::unique_ptr<BackgroundSearch> m_search;
+  std::u16string m_searchText;
+  // The find window's rows for `matches`, appended to m_matches.
+  std::vector<std::u16string> NoteMatches(std::vector<FoundEntry>&& matches);
   // The view's files and what they looked like when it was read; a change that has held still
   // since m_changeSince is read again.
   struct FileState {

@@ -291,6 +291,7 @@ void TKelmform::ShowFindWindow() {
             [this](int row) { ChoiceMade(*m_findWindow, row); });
     connect(m_findWindow, &ChoiceWindow::searched, this,
             [this](const QString& text) { m_core->OnFind(text.toStdU16String()); });
+    connect(m_findWindow, &ChoiceWindow::closed, this, [this] { m_core->OnFindClosed(); });
   }
   m_findWindow->Open();
 }
@@ -300,6 +301,17 @@ void TKelmform::ShowFindResults(const std::vector<std::u16string>& rows,
   if (m_findWindow != nullptr) {
     m_findWindow->ShowRows(ToQStrings(rows), QString::fromStdU16String(emptyText));
   }
+}
+
+void TKelmform::WakeForSearchResults() {
+  // On the search's thread: the core is called on the window's. The core ends the search before
+  // the window goes, and Qt drops the calls still queued for a window that is gone.
+  QMetaObject::invokeMethod(
+      this, [this] { m_core->OnSearchResults(); }, Qt::QueuedConnection);
+}
+
+void TKelmform::AppendFindResults(const std::vector<std::u16string>& rows) {
+  if (m_findWindow != nullptr) m_findWindow->AppendRows(ToQStrings(rows));
 }
 
 }  // namespace viewer
