@@ -136,6 +136,48 @@ TEST_F(AddedActionsTest, CtrlWAndCtrlQCloseAsEscDoes) {
   EXPECT_FALSE(m_port.closed);
 }
 
+TEST_F(AddedActionsTest, CtrlOStartsAnewOnTheChosenFile) {
+  // A second utilities directory, and one without a catalogue.
+  const WindowLibraries other;
+  other.WriteCurrent(26, {"Anders eins", "Anders zwei"});
+  const kl7test::LibraryDirectory bare("kl7-bare");
+  libfile::writer::LibraryContents alone;
+  alone.texts = {"Allein"};
+  libfile::writer::WriteLibraryFile(std::filesystem::path(bare.Path()) / "kl705.dat", alone);
+  struct Case {
+    std::string chosen;
+    int library;
+    int selected;
+    std::string caption;
+    bool catalogue;
+  };
+  const Case cases[] = {
+      {other.Utils() + "KL71A.DAT", 26, -1, "Farben  $1A LIB[26,0]" + kCur + other.Utils(), true},
+      {(std::filesystem::path(bare.Path()) / "kl705.dat").string(), 5, -1,
+       "  $05 LIB[5,0]" + kCur + (std::filesystem::path(bare.Path()) / "").string(), false},
+      // Chosen nothing, or a file that is no library: the view stays.
+      {"", 3, 2, "Drei  $03 LIB[3,2]" + kCur + m_set->Utils(), true},
+      {m_set->Utils() + "liesmich.txt", 3, 2, "Drei  $03 LIB[3,2]" + kCur + m_set->Utils(), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    Open(26, 0);
+    Perform("c3 F12");
+    m_port.chosenFile = c.chosen;
+    Perform("CtrlO");
+    EXPECT_EQ(m_port.fileDialog, "KL7??.DAT in " + m_set->Utils());
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.library);
+    EXPECT_EQ(m_port.item, c.selected);
+    EXPECT_EQ(Caption(), c.caption);
+    EXPECT_EQ(m_core->State().CatalogueLoaded, c.catalogue);
+    EXPECT_TRUE(m_port.errors.empty());
+    EXPECT_EQ(c.chosen.ends_with(".txt"), Tip().starts_with("Strg+O: ")) << Tip();
+    // A start has no earlier view.
+    Perform("AltLeft");
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.library == 3 ? 26 : c.library);
+  }
+}
+
 TEST_F(AddedActionsTest, F1ListsEveryKey) {
   Open(26, 3);
   Perform("F1");

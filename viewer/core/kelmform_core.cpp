@@ -296,6 +296,10 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
     FollowReference();
     return true;
   }
+  if (key == kVkO && shift.ctrl && !shift.alt && !shift.shift) {
+    OpenFile();
+    return true;
+  }
   if (key == kVkF && shift.ctrl && !shift.alt && !shift.shift) {
     m_port.ShowFindWindow();
     return true;
@@ -319,6 +323,39 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
     return true;
   }
   return false;
+}
+
+void KelmformCore::OpenFile() {
+  const std::string path = m_port.ChooseFile(u"Bibliothek \u00F6ffnen", u"Bibliotheken",
+                                             "KL7??.DAT", m_settings.Read(startup::kUtilsKey));
+  if (path.empty()) return;
+  // As a start on that file: its name gives the library, its directory the utilities directory.
+  startup::FileSystemLookup lookup;
+  startup::StartupOutcome outcome = startup::RunStartup({path}, startup::kSystemPathStyle, lookup);
+  if (!outcome.values) {
+    Explain(u"Strg+O: " + ShownPath(outcome.reason));
+    return;
+  }
+  Restart(std::move(*outcome.values));
+}
+
+void KelmformCore::Restart(startup::StartupValues values) {
+  m_search.reset();
+  m_settings = std::move(values.settings);
+  m_state = WindowState{};
+  m_state.CurrentLibrary = values.CurrentLibrary;
+  m_state.CurrentEntry = values.CurrentEntry;
+  m_cache.reset();
+  m_problem.clear();
+  m_history.clear();
+  m_historyAt = 0;
+  m_choices.clear();
+  m_matches.clear();
+  m_matchAt = -1;
+  Show(nullptr);
+  m_port.SetCaption(ShownText(kInitialLabelCaption));
+  UpdateToolTips();
+  FormCreate();
 }
 
 void KelmformCore::NoteViewChange(std::uint8_t leftLibrary, int leftEntry) {

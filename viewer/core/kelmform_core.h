@@ -124,6 +124,11 @@ class KelmformCore {
   bool ShowPlace(std::uint8_t library, int entry);
   // F3 (+1) and Shift+F3 (-1): the match after or before the last one chosen, around the end.
   void NextMatch(int step);
+  // Ctrl+O: a library file chosen in a dialog, and the window started anew on it.
+  void OpenFile();
+  // Starts the window anew on `values`, as a start with them would: state, caches, history and
+  // matches are forgotten, and FormCreate runs.
+  void Restart(startup::StartupValues values);
   // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
   void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);

@@ -102,6 +102,20 @@ class WindowPort {
     (void)rows;
     (void)emptyText;
   }
+  // A modal dialog titled `title` in which the user picks an existing file, starting in the
+  // directory `directory` (UTF-8), listing the files whose names match `pattern` (such as
+  // "KL7??.DAT", in any letter case) under the name `filterName`. The chosen file's path (UTF-8);
+  // empty when the user chose none.
+  [[nodiscard]] virtual std::string ChooseFile(const std::u16string& title,
+                                               const std::u16string& filterName,
+                                               const std::string& pattern,
+                                               const std::string& directory) {
+    (void)title;
+    (void)filterName;
+    (void)pattern;
+    (void)directory;
+    return {};
+  }
   // --- A search in the background (a front may leave it out: it then gets a search's matches
   // all at once through ShowFindResults, searched on the window's thread) ---------------------
   // True when the front implements the two operations below.

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QMoveEvent>
 #include <QPlainTextEdit>
@@ -301,6 +303,23 @@ void TKelmform::ShowFindResults(const std::vector<std::u16string>& rows,
   if (m_findWindow != nullptr) {
     m_findWindow->ShowRows(ToQStrings(rows), QString::fromStdU16String(emptyText));
   }
+}
+
+std::string TKelmform::ChooseFile(const std::u16string& title, const std::u16string& filterName,
+                                  const std::string& pattern, const std::string& directory) {
+  // Qt's own dialog, the same on every desktop; its name filter ignores letter case.
+  QFileDialog dialog(this, QString::fromStdU16String(title), QFile::decodeName(directory.c_str()),
+                     QString::fromStdU16String(filterName) + QStringLiteral(" (") +
+                         QString::fromStdString(pattern) + QStringLiteral(")"));
+  dialog.setObjectName(QStringLiteral("OpenDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::ReadOnly);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
+  return {path.constData(), static_cast<std::size_t>(path.size())};
 }
 
 void TKelmform::WakeForSearchResults() {
