@@ -277,6 +277,7 @@ constexpr std::u16string_view kKeyList =
     u"F3, Umschalt+F3: zum n\u00E4chsten, zum vorigen Treffer\n"
     u"Alt+Links, Alt+Rechts: zur vorigen, zur n\u00E4chsten Ansicht\n"
     u"F5: die Bibliothek neu lesen (ge\u00E4nderte Dateien liest das Fenster von selbst neu)\n"
+    u"Strg+O: eine Bibliotheksdatei (KL7??.DAT) \u00F6ffnen\n"
     u"F1: diese Liste\n"
     u"Esc, Strg+W, Strg+Q: Fenster schlie\u00DFen";
 
