@@ -614,6 +614,17 @@ void KelmformTest::toolTips() {
   for (const QString& line : List().toolTip().split('\n'))
     offered << line.section(QStringLiteral(": "), 1);
   QCOMPARE(offered, actions);
+  // Too narrow for the caption: the label draws its directory part's start as "…" and keeps the
+  // head and the directory's end; its text stays whole.
+  const QString whole = Caption();
+  m_window->resize(420, m_window->height());
+  const QString drawn = m_window->Label1().DrawnText();
+  QVERIFY2(drawn.startsWith(whole.section(QStringLiteral("  -  "), 0, 0) + QStringLiteral("  -  ") +
+                            QChar(0x2026)) &&
+               whole.endsWith(drawn.section(QChar(0x2026), 1)) && drawn.size() < whole.size(),
+           qPrintable(drawn));
+  QCOMPARE(Caption(), whole);
+  QCOMPARE(m_window->Label1().toolTip(), whole);
 }
 
 QTEST_MAIN(KelmformTest)

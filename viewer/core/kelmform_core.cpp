@@ -81,6 +81,16 @@ void KelmformCore::SetCaption(const std::string& head) {
   UpdateToolTips();
 }
 
+std::size_t KelmformCore::CaptionDirectoryLength(std::u16string_view caption) const {
+  const std::u16string directory = ShownPath(m_settings.Read(startup::kUtilsKey));
+  const std::u16string marker = ShownText(m_state.LayoutMarker);
+  if (directory.empty() || !caption.ends_with(directory) ||
+      !caption.substr(0, caption.size() - directory.size()).ends_with(marker)) {
+    return 0;
+  }
+  return directory.size();
+}
+
 void KelmformCore::UpdateToolTips() {
   // The whole caption, which the label may cut off, after the line about a library that could
   // not be read.

@@ -41,6 +41,10 @@ class KelmformCore {
   // no such row.
   [[nodiscard]] std::u16string EntryText(int index) const;
 
+  // How many characters at the end of `caption` (a text the label shows) are the directory part,
+  // which ElidedCaption may shorten; 0 when it has none.
+  [[nodiscard]] std::size_t CaptionDirectoryLength(std::u16string_view caption) const;
+
   // --- Events from the front ------------------------------------------------------------------
   // Each runs the handlers it stands for; an error that ends a handler goes to the port's
   // ReportError and no further: these never throw.

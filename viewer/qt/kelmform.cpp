@@ -98,6 +98,16 @@ TKelmform::TKelmform(startup::StartupValues values, libfile::RecordManager& reco
   m_core = std::make_unique<KelmformCore>(std::move(values), recordManager,
                                           static_cast<WindowPort&>(*this));
   KelmformCore* core = m_core.get();
+  // A caption too long for the label is drawn with its directory part shortened, as the core
+  // decides.
+  m_label->SetElision([core](const QString& text, const std::function<bool(const QString&)>& fits) {
+    const std::u16string caption = text.toStdU16String();
+    return QString::fromStdU16String(ElidedCaption(
+        caption, core->CaptionDirectoryLength(caption), [&](std::u16string_view candidate) {
+          return fits(
+              QString::fromUtf16(candidate.data(), static_cast<qsizetype>(candidate.size())));
+        }));
+  });
   connect(m_list, &EntryListView::keyDown, this,
           [core](std::uint16_t key, ShiftState shift) { core->OnKeyDown(key, shift); });
   connect(m_list, &EntryListView::keyUp, this,
