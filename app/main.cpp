@@ -18,6 +18,7 @@
 #include <cstring>
 #endif
 
+#include "app/usage.h"
 #include "libfile/record_manager.h"
 #include "startup/command_line.h"
 #include "startup/directory_lookup.h"
@@ -109,48 +110,6 @@ constexpr startup::PathStyle kPathStyle = startup::PathStyle::kWindows;
 constexpr startup::PathStyle kPathStyle = startup::PathStyle::kPosix;
 #endif
 
-#ifndef KL7_VERSION
-#define KL7_VERSION "0"
-#endif
-
-constexpr const char* kUsageLine =
-    "usage: kl7view DIRECTORY/KL7xx.DAT | kl7view DIRECTORY | kl7view 'LIB[n,m]' PATH "
-    "(kl7view --help tells more)\n";
-
-constexpr const char* kHelp =
-    "usage: kl7view [DIRECTORY/]KL7xx.DAT\n"
-    "       kl7view DIRECTORY\n"
-    "       kl7view 'LIB[n,m]' PATH\n"
-    "\n"
-    "Shows the library in the file KL7xx.DAT (xx: its number in hexadecimal;\n"
-    "KL700.DAT is the catalogue of library names), or library n with entry m\n"
-    "selected, read from the first directory named utils (in any letter case) on\n"
-    "the way up from the directory of PATH. A DIRECTORY alone starts on its\n"
-    "KL700.DAT, or on that of the utils directory (in any letter case) in it.\n"
-    "Nothing is ever written.\n"
-    "\n"
-    "Keys in the window:\n"
-    "  arrows, Page Up, Page Down, Home, End, letters: move through the list\n"
-    "  Enter, double click: in the catalogue open the library, in a library copy\n"
-    "    the entry to the clipboard\n"
-    "  Ctrl+C: in a library copy the entry\n"
-    "  Backspace, Shift+Enter, right or back mouse button: back to the catalogue\n"
-    "  F12: follow the entry's reference; Shift+F12: where the entry is used\n"
-    "  Ctrl+F: search every library; F3, Shift+F3: next, previous match\n"
-    "  Alt+Left, Alt+Right: back, forward through the views\n"
-    "  F5: read the library again; F1: the list of keys\n"
-    "  Ctrl+O: open a library file (KL7??.DAT) chosen in a file dialog\n"
-    "  Esc, Ctrl+W, Ctrl+Q: close the window\n"
-    "\n"
-    "An argument list that cannot be used ends the program with status 0 and a\n"
-    "line on stderr that says why; without a display it ends with status 1. A\n"
-    "library that cannot be read is named on stderr and in the caption's tool tip.\n"
-    "\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n"
-    "\n"
-    "The manual page: man kl7view (doc/kl7view.1 in the sources).\n";
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,9 +117,9 @@ int main(int argc, char** argv) {
   // --help and --version count only on their own; in any other list they are arguments like any.
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "--version")) {
     if (arguments[0] == "--help") {
-      std::fputs(kHelp, stdout);
+      std::fputs(app::kHelp, stdout);
     } else {
-      std::fputs("kl7view " KL7_VERSION "\n", stdout);
+      std::fputs(app::kVersionLine, stdout);
     }
     return 0;
   }
@@ -174,7 +133,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr,
                    "kl7view: '%s' is a directory without KL700.DAT, in it or in a utils "
                    "directory in it\n%s",
-                   text::ControlsEscaped(arguments[0]).c_str(), kUsageLine);
+                   text::ControlsEscaped(arguments[0]).c_str(), app::kUsageLine);
       return 0;
     }
     startArguments = {*catalogue};
@@ -184,7 +143,7 @@ int main(int argc, char** argv) {
   // one line says why.
   if (!outcome.values) {
     std::fprintf(stderr, "kl7view: %s\n%s", text::ControlsEscaped(outcome.reason).c_str(),
-                 kUsageLine);
+                 app::kUsageLine);
     return 0;
   }
 

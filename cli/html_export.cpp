@@ -267,24 +267,6 @@ constexpr std::string_view kPageTail = R"HTML(</script>
 </html>
 )HTML";
 
-// UTF-8 of characters of the Basic Multilingual Plane (all that the folding table holds).
-std::string Utf8Of(std::u32string_view characters) {
-  std::string utf8;
-  for (const char32_t c : characters) {
-    if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else if (c < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | (c >> 12));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return utf8;
-}
-
 // Page text is collected in a buffer written out whenever it holds this much: the page is
 // streamed, never held whole.
 constexpr std::size_t kFlushBytes = std::size_t{1} << 16;
@@ -397,9 +379,9 @@ void RunHtmlExport(VerbContext& context) {
     json.clear();
     if (!firstFolding) json += ',';
     firstFolding = false;
-    AppendJsonString(json, Utf8Of(std::u32string(1, character)));
+    AppendJsonString(json, core::BmpUtf8(std::u32string(1, character)));
     json += ':';
-    AppendJsonString(json, Utf8Of(folded));
+    AppendJsonString(json, core::BmpUtf8(folded));
     page.Append(json);
   }
   page.Append("},\"libraries\":[");

@@ -1,6 +1,7 @@
 # Cross-build for 64-bit Windows with Debian's mingw-w64 (POSIX threads), linked statically so that
-# the programs need no DLL beside them. The tests run under wine:
-#   cmake -S . -B build-win --toolchain cmake/toolchain-mingw64.cmake -DKL7_BUILD_VIEWER=OFF
+# the programs need no DLL beside them (kl7view.exe, the window, with -DKL7_BUILD_VIEWER=ON, the
+# default). The tests run under wine:
+#   cmake -S . -B build-win --toolchain cmake/toolchain-mingw64.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

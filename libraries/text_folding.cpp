@@ -135,12 +135,10 @@ std::vector<std::pair<char32_t, std::u32string>> FoldingTable(Folding folding) {
   return table;
 }
 
-std::string FoldedUtf8(std::string_view cp1252, Folding folding) {
-  const std::u32string folded = FoldCp1252(cp1252, folding);
+std::string BmpUtf8(std::u32string_view characters) {
   std::string utf8;
-  utf8.reserve(folded.size());
-  for (const char32_t c : folded) {
-    // Every folding lies in the Basic Multilingual Plane.
+  utf8.reserve(characters.size());
+  for (const char32_t c : characters) {
     if (c < 0x80) {
       utf8 += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -153,6 +151,10 @@ std::string FoldedUtf8(std::string_view cp1252, Folding folding) {
     }
   }
   return utf8;
+}
+
+std::string FoldedUtf8(std::string_view cp1252, Folding folding) {
+  return BmpUtf8(FoldCp1252(cp1252, folding));
 }
 
 }  // namespace core

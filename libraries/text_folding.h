@@ -48,4 +48,7 @@ class FoldedNeedle {
 // The html export hands these to its page, whose search folds the search text by the same rules.
 [[nodiscard]] std::string FoldedUtf8(std::string_view cp1252, Folding folding = Folding::kCase);
 
+// UTF-8 of characters of the Basic Multilingual Plane (all that a folding yields).
+[[nodiscard]] std::string BmpUtf8(std::u32string_view characters);
+
 }  // namespace core

@@ -5,8 +5,10 @@
 # runs, the line about a library that cannot be read, a library file replaced while shown, a file
 # opened through Ctrl+O's dialog, and that Esc ends it with exit status 0.
 # Usage: kl7view_e2e.sh <kl7view> <make_e2e_utils>
+# With KL7_E2E_TRANSCRIPT set, the clipboard texts of the shared sequence are written there.
 set -euo pipefail
 set -f  # no file-name patterns: LIB[3,12] is an argument, not a pattern
+here=$(cd "$(dirname "$0")" && pwd)
 
 viewer=$(realpath "$1")
 make_utils=$(realpath "$2")
@@ -158,6 +160,11 @@ expect_clipboard() {
   fail "clipboard holds '$actual', expected '$expected'"
 }
 
+# The keys, buttons and clipboard texts that the Windows window's test shares.
+utils="$work/host/utils/"
+# shellcheck source=tests/e2e/scripted_sequence.sh
+. "$here/scripted_sequence.sh"
+
 # A library named at start-up that cannot be read: the window opens, and stderr says why.
 start_viewer "$work/host/utils/KL705.DAT"
 expect_logged "kl7view: $work/host/utils/KL705.DAT: cannot read the library: file not found (status 12)"
@@ -173,45 +180,7 @@ height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
 [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le 1280 ] && [ $((y + height)) -le 800 ] ||
   fail "the window (${width}x${height} at $x,$y) does not fit the 1280x800 screen"
 
-# Inside library 1: the first Down selects line 0, the second entry 1; Enter copies it.
-xdotool key --delay 50 Down Down Return
-expect_clipboard "Grüße – 5 €"
-alive
-
-# Shift+Enter goes back to the catalogue with line 1 selected; Enter opens library 1 again, where
-# nothing is selected: four Downs reach the reference in entry 3, and Enter copies it resolved.
-xdotool key --delay 50 shift+Return Return
-alive
-xdotool key --delay 50 Down Down Down Down Return
-expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
-alive
-
-# Backspace goes back to the catalogue. Typed letters choose a line (after a pause well beyond the
-# list's 0.4 seconds, so that they start a new search): "fe" the missing library 3, which Enter
-# cannot open; then "w" library 2, which Enter opens, and "s" its entry, which Enter copies.
-xdotool key BackSpace
-sleep 0.8
-xdotool type --delay 50 fe
-xdotool key Return
-expect_logged "kl7view: $work/host/utils/KL703.DAT: cannot read the library: file not found (status 12)"
-sleep 0.8
-xdotool type w
-xdotool key Return
-sleep 0.8
-xdotool type s
-xdotool key Return
-expect_clipboard "Stahl verzinkt"
-alive
-
-# The mouse's back button goes back too; in library 1 Ctrl+C copies the entry chosen by "z".
-xdotool mousemove --window "$window" 100 100 click 8
-sleep 0.8
-xdotool type --delay 50 fa
-xdotool key Return
-sleep 0.8
-xdotool type z
-xdotool key ctrl+c
-expect_clipboard "Zweite Zeile"
+run_scripted_sequence
 
 # F12 on the reference in entry 3 shows library 2 with entry 1 selected; Alt+Left goes back to
 # entry 3 of library 1. Ctrl+W closes.
