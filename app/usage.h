@@ -33,6 +33,7 @@ inline constexpr const char* kHelp =
     "  Ctrl+F: search every library; F3, Shift+F3: next, previous match\n"
     "  Alt+Left, Alt+Right: back, forward through the views\n"
     "  F5: read the library again; F1: the list of keys\n"
+    "  Ctrl+O: open a library file (KL7??.DAT) chosen in a file dialog\n"
     "  Esc, Ctrl+W, Ctrl+Q: close the window\n"
     "\n"
 #if defined(_WIN32)

@@ -2,7 +2,8 @@
 # End-to-end test of the real kl7view: what it says on stdout and stderr when it opens no window,
 # then under Xvfb (a 1280x800 screen at twice the scale) that its window fits the screen, keys and
 # mouse buttons typed into it with xdotool, the real X11 clipboard read with xclip while the program
-# runs, the line about a library that cannot be read, and that Esc ends it with exit status 0.
+# runs, the line about a library that cannot be read, a library file replaced while shown, a file
+# opened through Ctrl+O's dialog, and that Esc ends it with exit status 0.
 # Usage: kl7view_e2e.sh <kl7view> <make_e2e_utils>
 # With KL7_E2E_TRANSCRIPT set, the clipboard texts of the shared sequence are written there.
 set -euo pipefail
@@ -211,4 +212,32 @@ expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
 xdotool key --delay 100 F3 Up Return
 expect_clipboard "Zweite Zeile"
 close_viewer ctrl+q
+
+# In a copy of the directory: entry 1 of library 2 is copied; its file replaced by rename with
+# library 1's is read again by itself within 3 seconds, keeping entry 1 selected, which Enter then
+# copies from the new file.
+cp -r "$work/host" "$work/copy"
+start_viewer "$work/copy/utils/KL702.DAT"
+xdotool key --delay 50 Down Down Return
+expect_clipboard "Stahl verzinkt"
+cp "$work/copy/utils/KL701.DAT" "$work/copy/utils/new.tmp"
+mv "$work/copy/utils/new.tmp" "$work/copy/utils/KL702.DAT"
+sleep 3
+xdotool key Return
+expect_clipboard "Grüße – 5 €"
+
+# Ctrl+O: the file dialog takes the path of library 2 of the first directory, and the window starts
+# anew on it, with nothing selected: two Downs reach entry 1, which Enter copies.
+xdotool key ctrl+o
+dialog=$(timeout 10 xdotool search --sync --pid "$viewer_pid" --name '^Bibliothek öffnen$' |
+  head -n 1) || fail "Ctrl+O opened no file dialog"
+timeout 10 xdotool windowfocus --sync "$dialog" || fail "the file dialog did not take the focus"
+sleep 0.5
+xdotool type --delay 20 "$work/host/utils/KL702.DAT"
+xdotool key Return
+sleep 1
+timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus back"
+xdotool key --delay 50 Down Down Return
+expect_clipboard "Stahl verzinkt"
+close_viewer
 echo "PASS"

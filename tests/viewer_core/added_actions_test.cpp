@@ -136,13 +136,55 @@ TEST_F(AddedActionsTest, CtrlWAndCtrlQCloseAsEscDoes) {
   EXPECT_FALSE(m_port.closed);
 }
 
+TEST_F(AddedActionsTest, CtrlOStartsAnewOnTheChosenFile) {
+  // A second utilities directory, and one without a catalogue.
+  const WindowLibraries other;
+  other.WriteCurrent(26, {"Anders eins", "Anders zwei"});
+  const kl7test::LibraryDirectory bare("kl7-bare");
+  libfile::writer::LibraryContents alone;
+  alone.texts = {"Allein"};
+  libfile::writer::WriteLibraryFile(std::filesystem::path(bare.Path()) / "kl705.dat", alone);
+  struct Case {
+    std::string chosen;
+    int library;
+    int selected;
+    std::string caption;
+    bool catalogue;
+  };
+  const Case cases[] = {
+      {other.Utils() + "KL71A.DAT", 26, -1, "Farben  $1A LIB[26,0]" + kCur + other.Utils(), true},
+      {(std::filesystem::path(bare.Path()) / "kl705.dat").string(), 5, -1,
+       "  $05 LIB[5,0]" + kCur + (std::filesystem::path(bare.Path()) / "").string(), false},
+      // Chosen nothing, or a file that is no library: the view stays.
+      {"", 3, 2, "Drei  $03 LIB[3,2]" + kCur + m_set->Utils(), true},
+      {m_set->Utils() + "liesmich.txt", 3, 2, "Drei  $03 LIB[3,2]" + kCur + m_set->Utils(), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    Open(26, 0);
+    Perform("c3 F12");
+    m_port.chosenFile = c.chosen;
+    Perform("CtrlO");
+    EXPECT_EQ(m_port.fileDialog, "KL7??.DAT in " + m_set->Utils());
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.library);
+    EXPECT_EQ(m_port.item, c.selected);
+    EXPECT_EQ(Caption(), c.caption);
+    EXPECT_EQ(m_core->State().CatalogueLoaded, c.catalogue);
+    EXPECT_TRUE(m_port.errors.empty());
+    EXPECT_EQ(c.chosen.ends_with(".txt"), Tip().starts_with("Strg+O: ")) << Tip();
+    // A start has no earlier view.
+    Perform("AltLeft");
+    EXPECT_EQ(m_core->State().CurrentLibrary, c.library == 3 ? 26 : c.library);
+  }
+}
+
 TEST_F(AddedActionsTest, F1ListsEveryKey) {
   Open(26, 3);
   Perform("F1");
   EXPECT_EQ(m_port.windowTitle, "Tasten");
-  for (const char* key :
-       {"Pfeiltasten", "Buchstaben", "Enter", "Strg+C", "Umschalt+Enter", "rechte Maustaste", "F12",
-        "Umschalt+F12", "Strg+F", "F3, Umschalt+F3", "Alt+Links", "F5", "Esc, Strg+W, Strg+Q"}) {
+  for (const char* key : {"Pfeiltasten", "Buchstaben", "Enter", "Strg+C", "Umschalt+Enter",
+                          "rechte Maustaste", "F12", "Umschalt+F12", "Strg+F", "F3, Umschalt+F3",
+                          "Alt+Links", "F5", "Strg+O", "Esc, Strg+W, Strg+Q"}) {
     EXPECT_NE(m_port.windowText.find(key), std::string::npos) << key;
   }
   EXPECT_EQ(m_port.item, 3);
@@ -261,48 +303,76 @@ TEST_F(AddedActionsTest, ShiftF12ListsWhereTheEntryIsUsedAndShowsTheChosenOne) {
 }
 
 TEST_F(AddedActionsTest, CtrlFFindsInEveryLibraryAndF3WalksTheMatches) {
-  Open(26, 1);
-  Perform("CtrlF");
-  EXPECT_TRUE(m_port.findOpened);
-  m_core->OnFind(u"DREI");
-  const std::vector<std::string> rows = {
-      "LIB[0,3]  Bibliotheksnamen  Drei", "LIB[3,1]  Drei  Drei eins", "LIB[3,2]  Drei  Drei zwei",
-      "LIB[3,3]  Drei  Drei drei", "LIB[26,3]  Farben  LIB[3,2] ---> Drei zwei"};
-  EXPECT_EQ(m_port.findRows, rows);
-  struct Step {
-    const char* input;  // "" for choosing the last row in the find window
-    int library;
-    int selected;
-  };
-  const Step steps[] = {{"", 26, 3},
-                        {"F3", 0, 3},
-                        {"ShiftF3", 26, 3},
-                        {"F3 F3", 3, 1},
-                        {"ShiftF3 ShiftF3", 26, 3},
-                        {"AltLeft", 0, 3}};
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.input);
-    if (*step.input == '\0') {
-      m_core->OnFindChoice(4);
-    } else {
-      Perform(step.input);
+  // On the window's thread, and in the background with the matches handed over as they come.
+  for (const bool background : {false, true}) {
+    SCOPED_TRACE(background ? "in the background" : "on the window's thread");
+    Open(26, 1);
+    m_port.background = background;
+    const auto find = [&](std::u16string_view text) {
+      m_core->OnFind(std::u16string(text));
+      m_core->WaitForSearch();
+    };
+    Perform("CtrlF");
+    EXPECT_TRUE(m_port.findOpened);
+    find(u"DREI");
+    const std::vector<std::string> rows = {"LIB[0,3]  Bibliotheksnamen  Drei",
+                                           "LIB[3,1]  Drei  Drei eins", "LIB[3,2]  Drei  Drei zwei",
+                                           "LIB[3,3]  Drei  Drei drei",
+                                           "LIB[26,3]  Farben  LIB[3,2] ---> Drei zwei"};
+    EXPECT_EQ(m_port.findRows, rows);
+    struct Step {
+      const char* input;  // "" for choosing the last row in the find window
+      int library;
+      int selected;
+    };
+    const Step steps[] = {{"", 26, 3},
+                          {"F3", 0, 3},
+                          {"ShiftF3", 26, 3},
+                          {"F3 F3", 3, 1},
+                          {"ShiftF3 ShiftF3", 26, 3},
+                          {"AltLeft", 0, 3}};
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.input);
+      if (*step.input == '\0') {
+        m_core->OnFindChoice(4);
+      } else {
+        Perform(step.input);
+      }
+      EXPECT_EQ(m_core->State().CurrentLibrary, step.library);
+      EXPECT_EQ(m_port.item, step.selected);
     }
-    EXPECT_EQ(m_core->State().CurrentLibrary, step.library);
-    EXPECT_EQ(m_port.item, step.selected);
+    // Folded: upper and lower case and umlauts alike.
+    find(u"GR\u00DCN");
+    EXPECT_EQ(m_port.findRows,
+              (std::vector<std::string>{"LIB[26,2]  Farben  Gr\u00FCn",
+                                        "LIB[40,3]  Bibliothek 40  LIB[26,2] ---> Gr\u00FCn"}));
+    find(u"nirgends");
+    EXPECT_TRUE(m_port.findRows.empty());
+    EXPECT_EQ(m_port.findEmpty, "Nichts gefunden: nirgends");
+    find(u"  ");
+    EXPECT_EQ(m_port.findEmpty, "Bitte einen Suchtext eingeben.");
+    Perform("F3");
+    EXPECT_TRUE(Tip().starts_with("F3: Es gibt keine Treffer")) << Tip();
+    EXPECT_TRUE(m_port.errors.empty());
+    EXPECT_EQ(m_port.wakes > 0, background);
   }
-  // Folded: upper and lower case and umlauts alike.
+}
+
+TEST_F(AddedActionsTest, ANewSearchOrClosingTheFindWindowStopsTheOldOne) {
+  Open(26, 1);
+  m_port.background = true;
+  m_core->OnFind(u"DREI");
+  EXPECT_EQ(m_port.findEmpty, "Suche l\u00E4uft \u2026");
   m_core->OnFind(u"GR\u00DCN");
-  EXPECT_EQ(m_port.findRows,
-            (std::vector<std::string>{"LIB[26,2]  Farben  Gr\u00FCn",
-                                      "LIB[40,3]  Bibliothek 40  LIB[26,2] ---> Gr\u00FCn"}));
-  m_core->OnFind(u"nirgends");
+  m_core->WaitForSearch();
+  EXPECT_EQ(m_port.findRows.size(), 2u);
+  EXPECT_TRUE(m_port.findRows.front().starts_with("LIB[26,2]")) << m_port.findRows.front();
+  m_core->OnFind(u"DREI");
+  m_core->OnFindClosed();
+  m_core->WaitForSearch();
   EXPECT_TRUE(m_port.findRows.empty());
-  EXPECT_EQ(m_port.findEmpty, "Nichts gefunden: nirgends");
-  m_core->OnFind(u"  ");
-  EXPECT_EQ(m_port.findEmpty, "Bitte einen Suchtext eingeben.");
   Perform("F3");
   EXPECT_TRUE(Tip().starts_with("F3: Es gibt keine Treffer")) << Tip();
-  EXPECT_TRUE(m_port.errors.empty());
 }
 
 }  // namespace

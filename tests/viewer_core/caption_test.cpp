@@ -73,5 +73,28 @@ TEST(ShownText, CodePageAndPaths) {
   EXPECT_EQ(ShownPath("/B\xFC/"), u"/B\uFFFD/");
 }
 
+TEST(ElidedCaption, CutsTheDirectorysStartAsLittleAsFits) {
+  struct Case {
+    std::u16string_view caption;
+    std::size_t directoryLength;
+    std::size_t width;  // how many characters fit
+    std::u16string_view drawn;
+  };
+  const Case cases[] = {
+      {u"Farben  -  /home/b/utils/", 14, 25, u"Farben  -  /home/b/utils/"},
+      {u"Farben  -  /home/b/utils/", 14, 20, u"Farben  -  \u2026b/utils/"},
+      {u"Farben  -  /home/b/utils/", 14, 13, u"Farben  -  \u2026/"},
+      {u"Farben  -  /home/b/utils/", 14, 5, u"Farben  -  \u2026"},
+      {u"Farben  -  /home/b/utils/", 0, 5, u"Farben  -  /home/b/utils/"},
+      // A surrogate pair is cut whole.
+      {u"A  -  /\U0001F600/x/", 6, 11, u"A  -  \u2026/x/"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8FromShown(c.drawn));
+    const auto fits = [&](std::u16string_view text) { return text.size() <= c.width; };
+    EXPECT_EQ(ElidedCaption(c.caption, c.directoryLength, fits), c.drawn);
+  }
+}
+
 }  // namespace
 }  // namespace viewer

@@ -43,6 +43,10 @@ class FakePort final : public WindowPort {
   bool findOpened = false;
   std::vector<std::string> findRows;
   std::string findEmpty;
+  std::string chosenFile;   // what the file dialog gives back (UTF-8)
+  std::string fileDialog;   // its pattern and directory, when it was opened
+  bool background = false;  // searches in the background
+  int wakes = 0;            // written on the search's thread: read after WaitForSearch
 
   [[nodiscard]] int Count() const { return list == nullptr ? 0 : static_cast<int>(list->Count()); }
   // Row `index` as shown, in UTF-8.
@@ -95,6 +99,18 @@ class FakePort final : public WindowPort {
       findRows.push_back(Utf8(row));
     findEmpty = Utf8(emptyText);
   }
+  [[nodiscard]] std::string ChooseFile(const std::u16string&, const std::u16string&,
+                                       const std::string& pattern,
+                                       const std::string& directory) override {
+    fileDialog = pattern + " in " + directory;
+    return chosenFile;
+  }
+  [[nodiscard]] bool SearchesInBackground() const override { return background; }
+  void WakeForSearchResults() override { ++wakes; }
+  void AppendFindResults(const std::vector<std::u16string>& rows) override {
+    for (const std::u16string& row : rows)
+      findRows.push_back(Utf8(row));
+  }
   void ShowTextWindow(const std::u16string& title, const std::u16string& text) override {
     windowTitle = Utf8(title);
     windowText = Utf8(text);
@@ -139,6 +155,7 @@ inline Key KeyNamed(std::string_view name) {
       {"CtrlW", {kVkW, {false, true, false}}},
       {"CtrlQ", {kVkQ, {false, true, false}}},
       {"CtrlF", {kVkF, {false, true, false}}},
+      {"CtrlO", {kVkO, {false, true, false}}},
   };
   for (const Named& named : kKeys) {
     if (named.name == name) return named.key;

@@ -459,14 +459,15 @@ TEST_F(KelmformCoreTest, ToolTipsOfferTheViewsActions) {
     const char* input;
     std::vector<std::string> actions;
   };
-  const std::vector<std::string> inCatalogue = {"open the library", "close"};
-  const std::vector<std::string> inLibrary = {"copy the entry", "back to the catalogue", "close"};
+  const std::vector<std::string> inCatalogue = {"Bibliothek öffnen", "alle Tasten", "schließen"};
+  const std::vector<std::string> inLibrary = {"Eintrag kopieren", "zurück zum Katalog",
+                                              "alle Tasten", "schließen"};
   const Case cases[] = {
       {true, 0, "c5", inCatalogue},
       {true, 26, "c5", inLibrary},
       {true, 0, "c26 Enter", inLibrary},
       {true, 26, "Backspace", inCatalogue},
-      {false, 26, "c5", {"copy the entry", "close"}},
+      {false, 26, "c5", {"Eintrag kopieren", "alle Tasten", "schließen"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);

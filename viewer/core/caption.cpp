@@ -85,4 +85,33 @@ std::string Utf8FromShown(std::u16string_view shown) {
   return utf8;
 }
 
+std::u16string ElidedCaption(std::u16string_view caption, std::size_t directoryLength,
+                             const std::function<bool(std::u16string_view)>& fits) {
+  if (directoryLength == 0 || directoryLength > caption.size() || fits(caption)) {
+    return std::u16string(caption);
+  }
+  const std::u16string_view kept = caption.substr(0, caption.size() - directoryLength);
+  const std::u16string_view directory = caption.substr(kept.size());
+  const auto elided = [&](std::size_t cut) {
+    std::u16string text(kept);
+    text += u'\u2026';
+    text += directory.substr(cut);
+    return text;
+  };
+  // The fewest characters cut from the directory's start that fit (all of them when none do);
+  // a surrogate pair is cut whole.
+  std::size_t low = 1;
+  std::size_t high = directory.size();
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (fits(elided(middle))) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  if (low < directory.size() && directory[low] >= 0xDC00 && directory[low] < 0xE000) ++low;
+  return elided(low);
+}
+
 }  // namespace viewer

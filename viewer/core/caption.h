@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,5 +53,12 @@ enum class CaptionOccasion {
 // What the window shows (UTF-16) as UTF-8, as typed text is searched; an unpaired surrogate gives
 // U+FFFD.
 [[nodiscard]] std::string Utf8FromShown(std::u16string_view shown);
+
+// The caption as drawn where `fits` tells whether a text fits the label: whole when it fits,
+// otherwise with the start of its directory part (its last `directoryLength` characters) given
+// up for "\u2026", as little as fits, so that the head, the layout marker and the directory's end
+// stay in view. Without a directory part it stays whole (the label cuts it off).
+[[nodiscard]] std::u16string ElidedCaption(std::u16string_view caption, std::size_t directoryLength,
+                                           const std::function<bool(std::u16string_view)>& fits);
 
 }  // namespace viewer

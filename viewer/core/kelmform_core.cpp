@@ -2,6 +2,7 @@
 #include "viewer/core/kelmform_core.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bitset>
 #include <exception>
 #include <filesystem>
@@ -10,7 +11,6 @@
 
 #include "btrieve/status_meaning.h"
 #include "libraries/reference.h"
-#include "libraries/text_folding.h"
 #include "startup/native_path.h"
 #include "text/case.h"
 #include "text/control_escape.h"
@@ -25,7 +25,10 @@ KelmformCore::KelmformCore(startup::StartupValues values, libfile::RecordManager
   m_state.CurrentEntry = values.CurrentEntry;
 }
 
-KelmformCore::~KelmformCore() = default;
+KelmformCore::~KelmformCore() {
+  // The search's thread ends before anything it calls goes.
+  m_search.reset();
+}
 
 void KelmformCore::Create() {
   m_port.SetCaption(ShownText(kInitialLabelCaption));
@@ -42,7 +45,7 @@ void KelmformCore::Guarded(Handler&& handler) {
   } catch (const std::exception& error) {
     message = ShownPath(error.what());
   } catch (...) {
-    message = u"Unknown error";
+    message = u"Unbekannter Fehler";
   }
   try {
     m_port.ReportError(message);
@@ -78,6 +81,16 @@ void KelmformCore::SetCaption(const std::string& head) {
   UpdateToolTips();
 }
 
+std::size_t KelmformCore::CaptionDirectoryLength(std::u16string_view caption) const {
+  const std::u16string directory = ShownPath(m_settings.Read(startup::kUtilsKey));
+  const std::u16string marker = ShownText(m_state.LayoutMarker);
+  if (directory.empty() || !caption.ends_with(directory) ||
+      !caption.substr(0, caption.size() - directory.size()).ends_with(marker)) {
+    return 0;
+  }
+  return directory.size();
+}
+
 void KelmformCore::UpdateToolTips() {
   // The whole caption, which the label may cut off, after the line about a library that could
   // not be read.
@@ -85,14 +98,16 @@ void KelmformCore::UpdateToolTips() {
   m_port.SetCaptionToolTip(m_problem.empty() ? caption : m_problem + u'\n' + caption);
   std::u16string keys;
   if (m_state.CurrentLibrary == 0) {
-    keys = u"Enter or double click: open the library\n";
+    keys = u"Enter oder Doppelklick: Bibliothek \u00F6ffnen\n";
   } else {
-    keys = u"Enter, double click or Ctrl+C: copy the entry\n";
+    keys = u"Enter, Doppelklick oder Strg+C: Eintrag kopieren\n";
     if (m_state.CatalogueLoaded) {
-      keys += u"Backspace, Shift+Enter, right or back mouse button: back to the catalogue\n";
+      keys +=
+          u"R\u00FCcktaste, Umschalt+Enter, rechte oder Zur\u00FCck-Maustaste: zur\u00FCck zum "
+          u"Katalog\n";
     }
   }
-  keys += u"Esc: close";
+  keys += u"F1: alle Tasten\nEsc: schlie\u00DFen";
   m_port.SetListToolTip(keys);
 }
 
@@ -272,6 +287,7 @@ constexpr std::u16string_view kKeyList =
     u"F3, Umschalt+F3: zum n\u00E4chsten, zum vorigen Treffer\n"
     u"Alt+Links, Alt+Rechts: zur vorigen, zur n\u00E4chsten Ansicht\n"
     u"F5: die Bibliothek neu lesen (ge\u00E4nderte Dateien liest das Fenster von selbst neu)\n"
+    u"Strg+O: eine Bibliotheksdatei (KL7??.DAT) \u00F6ffnen\n"
     u"F1: diese Liste\n"
     u"Esc, Strg+W, Strg+Q: Fenster schlie\u00DFen";
 
@@ -289,6 +305,10 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
   }
   if (key == kVkF12 && plain) {
     FollowReference();
+    return true;
+  }
+  if (key == kVkO && shift.ctrl && !shift.alt && !shift.shift) {
+    OpenFile();
     return true;
   }
   if (key == kVkF && shift.ctrl && !shift.alt && !shift.shift) {
@@ -314,6 +334,39 @@ bool KelmformCore::AddedKey(std::uint16_t key, ShiftState shift) {
     return true;
   }
   return false;
+}
+
+void KelmformCore::OpenFile() {
+  const std::string path = m_port.ChooseFile(u"Bibliothek \u00F6ffnen", u"Bibliotheken",
+                                             "KL7??.DAT", m_settings.Read(startup::kUtilsKey));
+  if (path.empty()) return;
+  // As a start on that file: its name gives the library, its directory the utilities directory.
+  startup::FileSystemLookup lookup;
+  startup::StartupOutcome outcome = startup::RunStartup({path}, startup::kSystemPathStyle, lookup);
+  if (!outcome.values) {
+    Explain(u"Strg+O: " + ShownPath(outcome.reason));
+    return;
+  }
+  Restart(std::move(*outcome.values));
+}
+
+void KelmformCore::Restart(startup::StartupValues values) {
+  m_search.reset();
+  m_settings = std::move(values.settings);
+  m_state = WindowState{};
+  m_state.CurrentLibrary = values.CurrentLibrary;
+  m_state.CurrentEntry = values.CurrentEntry;
+  m_cache.reset();
+  m_problem.clear();
+  m_history.clear();
+  m_historyAt = 0;
+  m_choices.clear();
+  m_matches.clear();
+  m_matchAt = -1;
+  Show(nullptr);
+  m_port.SetCaption(ShownText(kInitialLabelCaption));
+  UpdateToolTips();
+  FormCreate();
 }
 
 void KelmformCore::NoteViewChange(std::uint8_t leftLibrary, int leftEntry) {
@@ -503,6 +556,8 @@ std::vector<KelmformCore::FileState> KelmformCore::WatchedStates() const {
 }
 
 void KelmformCore::OnTick(std::uint32_t time) {
+  // A front that misses a wake-up still gets the search's matches.
+  OnSearchResults();
   if (m_closed || m_cache == nullptr || m_watched.empty()) return;
   std::vector<FileState> now = WatchedStates();
   if (now == m_readStates) {
@@ -573,39 +628,67 @@ void KelmformCore::OnChoice(int row) {
 
 void KelmformCore::OnFind(const std::u16string& typed) {
   if (m_closed || m_cache == nullptr) return;
+  m_search.reset();
   Guarded([&] {
     m_matches.clear();
     m_matchAt = -1;
+    m_searchText = typed;
     const std::string utf8 = Utf8FromShown(typed);
     if (utf8.find_first_not_of(" \t") == std::string::npos) {
       m_port.ShowFindResults({}, u"Bitte einen Suchtext eingeben.");
       return;
     }
-    // Every library's shown text, in a cache of its own, in the order of kl7 find: library by
-    // library in number order, entry by entry, each file read at most once.
-    const core::FoldedNeedle needle(utf8);
-    core::LibraryCache search(m_recordManager, m_settings.Read(startup::kUtilsKey));
-    search.BeginLoadGroup();
-    std::vector<std::u16string> rows;
-    std::string text;
-    for (int number = 0; number < 256; ++number) {
-      bool is16Bit = false;
-      const auto n = static_cast<std::uint8_t>(number);
-      if (!search.LoadLibraryList(n, true, true, is16Bit)) continue;
-      const std::shared_ptr<const core::tcodelist> list = search.SharedList(n);
-      for (std::size_t k = 1; list != nullptr && k < list->Count(); ++k) {
-        text.clear();
-        (*list)[k].AppendTo(text);
-        if (!needle.FoundIn(text)) continue;
-        m_matches.push_back({n, static_cast<int>(k)});
-        rows.push_back(ShownText("LIB[" + std::to_string(number) + "," + std::to_string(k) + "]  " +
-                                 Name(number).value_or(std::string()) + "  " + text));
-      }
-      search.ReleaseLibraryList(n);
+    const std::string utils = m_settings.Read(startup::kUtilsKey);
+    if (m_port.SearchesInBackground()) {
+      m_port.ShowFindResults({}, u"Suche l\u00E4uft \u2026");
+      m_search = std::make_unique<BackgroundSearch>(utils, utf8,
+                                                    [this] { m_port.WakeForSearchResults(); });
+      return;
     }
-    search.EndLoadGroup();
+    std::vector<std::u16string> rows;
+    const std::atomic<bool> never{false};
+    SearchLibraries(utils, utf8, never, [&](std::vector<FoundEntry>&& matches) {
+      std::vector<std::u16string> more = NoteMatches(std::move(matches));
+      rows.insert(rows.end(), std::make_move_iterator(more.begin()),
+                  std::make_move_iterator(more.end()));
+    });
     m_port.ShowFindResults(rows, u"Nichts gefunden: " + typed);
   });
+}
+
+std::vector<std::u16string> KelmformCore::NoteMatches(std::vector<FoundEntry>&& matches) {
+  std::vector<std::u16string> rows;
+  rows.reserve(matches.size());
+  for (const FoundEntry& match : matches) {
+    m_matches.push_back({match.library, match.entry});
+    rows.push_back(ShownText("LIB[" + std::to_string(match.library) + "," +
+                             std::to_string(match.entry) + "]  " +
+                             Name(match.library).value_or(std::string()) + "  " + match.text));
+  }
+  return rows;
+}
+
+void KelmformCore::OnSearchResults() {
+  if (m_closed || m_search == nullptr) return;
+  Guarded([&] {
+    bool finished = false;
+    std::string error;
+    std::vector<FoundEntry> matches = m_search->Take(finished, error);
+    if (!matches.empty()) m_port.AppendFindResults(NoteMatches(std::move(matches)));
+    if (!finished) return;
+    m_search.reset();
+    if (m_matches.empty()) m_port.ShowFindResults({}, u"Nichts gefunden: " + m_searchText);
+    if (!error.empty()) m_port.ReportError(ShownPath(error));
+  });
+}
+
+void KelmformCore::OnFindClosed() {
+  m_search.reset();
+}
+
+void KelmformCore::WaitForSearch() {
+  if (m_search != nullptr) m_search->Wait();
+  OnSearchResults();
 }
 
 void KelmformCore::OnFindChoice(int row) {

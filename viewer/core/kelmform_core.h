@@ -13,6 +13,7 @@
 #include "libfile/record_manager.h"
 #include "libraries/library_cache.h"
 #include "startup/startup_sequence.h"
+#include "viewer/core/background_search.h"
 #include "viewer/core/list_behaviour.h"
 #include "viewer/core/virtual_keys.h"
 #include "viewer/core/window_port.h"
@@ -39,6 +40,10 @@ class KelmformCore {
   // The text of row `index` of the list shown, as displayed; throws ListIndexError when there is
   // no such row.
   [[nodiscard]] std::u16string EntryText(int index) const;
+
+  // How many characters at the end of `caption` (a text the label shows) are the directory part,
+  // which ElidedCaption may shorten; 0 when it has none.
+  [[nodiscard]] std::size_t CaptionDirectoryLength(std::u16string_view caption) const;
 
   // --- Events from the front ------------------------------------------------------------------
   // Each runs the handlers it stands for; an error that ends a handler goes to the port's
@@ -72,6 +77,15 @@ class KelmformCore {
   void OnFind(const std::u16string& text);
   // A row of the last ShowFindResults was chosen: its entry is shown, and F3 goes on from it.
   void OnFindChoice(int row);
+  // Matches of the search in the background may wait (after WakeForSearchResults, or any time):
+  // they go to the find window's list.
+  void OnSearchResults();
+  // The find window was closed: a search still running stops.
+  void OnFindClosed();
+  // Whether a search runs in the background (or its last matches wait).
+  [[nodiscard]] bool Searching() const { return m_search != nullptr; }
+  // Waits until the search in the background has ended and shows what it found (for tests).
+  void WaitForSearch();
 
   // --- The handlers ---------------------------------------------------------------------------
   // Called by the events above; public for tests. Each may throw (reading row -1).
@@ -114,6 +128,11 @@ class KelmformCore {
   bool ShowPlace(std::uint8_t library, int entry);
   // F3 (+1) and Shift+F3 (-1): the match after or before the last one chosen, around the end.
   void NextMatch(int step);
+  // Ctrl+O: a library file chosen in a dialog, and the window started anew on it.
+  void OpenFile();
+  // Starts the window anew on `values`, as a start with them would: state, caches, history and
+  // matches are forgotten, and FormCreate runs.
+  void Restart(startup::StartupValues values);
   // Says why an action did nothing: in the label's tool tip and as a notice beside the selection.
   void Explain(const std::u16string& reason);
   void SetCaption(const std::string& head);
@@ -147,6 +166,11 @@ class KelmformCore {
   // The matches of the last search, and the one chosen last (-1: none yet).
   std::vector<View> m_matches;
   int m_matchAt = -1;
+  // The search running in the background, and its text as typed.
+  std::unique_ptr<BackgroundSearch> m_search;
+  std::u16string m_searchText;
+  // The find window's rows for `matches`, appended to m_matches.
+  std::vector<std::u16string> NoteMatches(std::vector<FoundEntry>&& matches);
   // The view's files and what they looked like when it was read; a change that has held still
   // since m_changeSince is read again.
   struct FileState {

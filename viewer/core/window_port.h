@@ -89,15 +89,43 @@ class WindowPort {
   }
   // Opens the find window ("Suchen"), which takes the focus, with a text field and a list below
   // it; Enter in the field calls KelmformCore::OnFind with the field's text. A choice in its list
-  // is handled as for ShowChoices, but reported to KelmformCore::OnFindChoice.
+  // is handled as for ShowChoices, but reported to KelmformCore::OnFindChoice. When the window is
+  // closed, the front calls KelmformCore::OnFindClosed.
   virtual void ShowFindWindow() {}
   // Shows the matches of the last OnFind in the find window's list, the first selected and the
-  // focus on the list; `rows` empty: `emptyText` instead, and the focus stays in the field.
+  // focus on the list; `rows` empty: `emptyText` instead, and the focus stays in the field. A
+  // front that searches in the background is given an empty list here when a search starts (with
+  // `emptyText` saying so), the matches through AppendFindResults, and the empty list again when
+  // the search found nothing.
   virtual void ShowFindResults(const std::vector<std::u16string>& rows,
                                const std::u16string& emptyText) {
     (void)rows;
     (void)emptyText;
   }
+  // A modal dialog titled `title` in which the user picks an existing file, starting in the
+  // directory `directory` (UTF-8), listing the files whose names match `pattern` (such as
+  // "KL7??.DAT", in any letter case) under the name `filterName`. The chosen file's path (UTF-8);
+  // empty when the user chose none.
+  [[nodiscard]] virtual std::string ChooseFile(const std::u16string& title,
+                                               const std::u16string& filterName,
+                                               const std::string& pattern,
+                                               const std::string& directory) {
+    (void)title;
+    (void)filterName;
+    (void)pattern;
+    (void)directory;
+    return {};
+  }
+  // --- A search in the background (a front may leave it out: it then gets a search's matches
+  // all at once through ShowFindResults, searched on the window's thread) ---------------------
+  // True when the front implements the two operations below.
+  [[nodiscard]] virtual bool SearchesInBackground() const { return false; }
+  // Called on the search's thread, not the window's: matches wait. The front has the window's
+  // thread call KelmformCore::OnSearchResults soon (a queued call); it may call it more often.
+  virtual void WakeForSearchResults() {}
+  // Adds `rows` to the find window's list below those shown; the search's first row is selected
+  // when it comes, and the focus goes to the list then.
+  virtual void AppendFindResults(const std::vector<std::u16string>& rows) { (void)rows; }
 };
 
 }  // namespace viewer

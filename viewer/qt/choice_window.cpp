@@ -1,6 +1,7 @@
 // The choice window's controls and keys.
 #include "viewer/qt/choice_window.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -43,6 +44,21 @@ void ChoiceWindow::ShowRows(const QStringList& rows, const QString& emptyText) {
   }
   m_list->setCurrentRow(0);
   m_list->setFocus();
+}
+
+void ChoiceWindow::AppendRows(const QStringList& rows) {
+  if (rows.isEmpty()) return;
+  const bool first = m_list->count() == 0;
+  m_list->addItems(rows);
+  if (!first) return;
+  m_empty->hide();
+  m_list->setCurrentRow(0);
+  m_list->setFocus();
+}
+
+void ChoiceWindow::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  emit closed();
 }
 
 void ChoiceWindow::Open() {

@@ -21,6 +21,9 @@ class ChoiceWindow final : public QWidget {
   // Lists `rows` with the first selected and the focus on the list; with no rows, shows
   // `emptyText` instead (the focus stays in the field, if there is one).
   void ShowRows(const QStringList& rows, const QString& emptyText);
+  // Adds `rows` below those listed; the first row of all is selected, with the focus on the list,
+  // when it comes.
+  void AppendRows(const QStringList& rows);
   // Shows the window, raised, with the focus in the field (or on the list).
   void Open();
 
@@ -30,6 +33,11 @@ class ChoiceWindow final : public QWidget {
  signals:
   void chosen(int row);
   void searched(const QString& text);
+  // The window was closed (by the user or after a choice).
+  void closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   QLineEdit* m_field = nullptr;

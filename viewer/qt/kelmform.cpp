@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QMoveEvent>
 #include <QPlainTextEdit>
@@ -96,6 +98,16 @@ TKelmform::TKelmform(startup::StartupValues values, libfile::RecordManager& reco
   m_core = std::make_unique<KelmformCore>(std::move(values), recordManager,
                                           static_cast<WindowPort&>(*this));
   KelmformCore* core = m_core.get();
+  // A caption too long for the label is drawn with its directory part shortened, as the core
+  // decides.
+  m_label->SetElision([core](const QString& text, const std::function<bool(const QString&)>& fits) {
+    const std::u16string caption = text.toStdU16String();
+    return QString::fromStdU16String(ElidedCaption(
+        caption, core->CaptionDirectoryLength(caption), [&](std::u16string_view candidate) {
+          return fits(
+              QString::fromUtf16(candidate.data(), static_cast<qsizetype>(candidate.size())));
+        }));
+  });
   connect(m_list, &EntryListView::keyDown, this,
           [core](std::uint16_t key, ShiftState shift) { core->OnKeyDown(key, shift); });
   connect(m_list, &EntryListView::keyUp, this,
@@ -291,6 +303,7 @@ void TKelmform::ShowFindWindow() {
             [this](int row) { ChoiceMade(*m_findWindow, row); });
     connect(m_findWindow, &ChoiceWindow::searched, this,
             [this](const QString& text) { m_core->OnFind(text.toStdU16String()); });
+    connect(m_findWindow, &ChoiceWindow::closed, this, [this] { m_core->OnFindClosed(); });
   }
   m_findWindow->Open();
 }
@@ -300,6 +313,34 @@ void TKelmform::ShowFindResults(const std::vector<std::u16string>& rows,
   if (m_findWindow != nullptr) {
     m_findWindow->ShowRows(ToQStrings(rows), QString::fromStdU16String(emptyText));
   }
+}
+
+std::string TKelmform::ChooseFile(const std::u16string& title, const std::u16string& filterName,
+                                  const std::string& pattern, const std::string& directory) {
+  // Qt's own dialog, the same on every desktop; its name filter ignores letter case.
+  QFileDialog dialog(this, QString::fromStdU16String(title), QFile::decodeName(directory.c_str()),
+                     QString::fromStdU16String(filterName) + QStringLiteral(" (") +
+                         QString::fromStdString(pattern) + QStringLiteral(")"));
+  dialog.setObjectName(QStringLiteral("OpenDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::ReadOnly);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
+  return {path.constData(), static_cast<std::size_t>(path.size())};
+}
+
+void TKelmform::WakeForSearchResults() {
+  // On the search's thread: the core is called on the window's. The core ends the search before
+  // the window goes, and Qt drops the calls still queued for a window that is gone.
+  QMetaObject::invokeMethod(
+      this, [this] { m_core->OnSearchResults(); }, Qt::QueuedConnection);
+}
+
+void TKelmform::AppendFindResults(const std::vector<std::u16string>& rows) {
+  if (m_findWindow != nullptr) m_findWindow->AppendRows(ToQStrings(rows));
 }
 
 }  // namespace viewer

@@ -71,6 +71,12 @@ class TKelmform final : public QWidget, private WindowPort {
   void ShowFindWindow() override;
   void ShowFindResults(const std::vector<std::u16string>& rows,
                        const std::u16string& emptyText) override;
+  [[nodiscard]] std::string ChooseFile(const std::u16string& title,
+                                       const std::u16string& filterName, const std::string& pattern,
+                                       const std::string& directory) override;
+  [[nodiscard]] bool SearchesInBackground() const override { return true; }
+  void WakeForSearchResults() override;
+  void AppendFindResults(const std::vector<std::u16string>& rows) override;
   // The choice window `window` is done with: closed, and the focus back in the list.
   void ChoiceMade(ChoiceWindow& window, int row);
 

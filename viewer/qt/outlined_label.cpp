@@ -12,6 +12,16 @@ OutlinedLabel::OutlinedLabel(const QString& text, QWidget* parent) : QLabel(text
   setWordWrap(false);
 }
 
+QString OutlinedLabel::DrawnText() const {
+  if (!m_elision) return text();
+  const QFontMetricsF metrics(font());
+  // The text starts one pixel in, and its outline reaches half a pixel beyond the glyphs.
+  const qreal room = contentsRect().width() - 2.0;
+  return m_elision(text(), [&](const QString& candidate) {
+    return metrics.horizontalAdvance(candidate) <= room;
+  });
+}
+
 void OutlinedLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing, true);
@@ -19,7 +29,7 @@ void OutlinedLabel::paintEvent(QPaintEvent*) {
   const QRect area = contentsRect();
   const int baseline = area.top() + (area.height() - metrics.height()) / 2 + metrics.ascent();
   QPainterPath path;
-  path.addText(QPointF(area.left() + 1, baseline), font(), text());
+  path.addText(QPointF(area.left() + 1, baseline), font(), DrawnText());
   painter.setClipRect(area);
   painter.fillPath(path, palette().brush(QPalette::Base));
   painter.strokePath(path, QPen(palette().color(QPalette::WindowText), 1.0));
