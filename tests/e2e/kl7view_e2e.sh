@@ -109,6 +109,16 @@ export QT_QPA_PLATFORM=xcb
 # At twice the scale the window as laid out (1392x1162 pixels) is larger than the screen.
 export QT_SCALE_FACTOR=2
 
+# Gives a window the focus. A window is found by its name before it is mapped, and focusing an
+# unmapped window is an X error (BadMatch) that ends xdotool: try again until it is mapped.
+focus_window() {
+  for _ in $(seq 50); do
+    timeout 10 xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Starts kl7view with the given arguments and waits until its window has the focus.
 window=""
 start_viewer() {
@@ -118,7 +128,7 @@ start_viewer() {
     --name '^Bibliotheken 32 Bit-Version$' | head -n 1) || fail "the window did not appear"
   [ -n "$window" ] || fail "the window did not appear"
   # There is no window manager: give the window the focus directly.
-  timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+  focus_window "$window" || fail "the window did not take the focus"
 }
 
 alive() {
@@ -231,12 +241,12 @@ expect_clipboard "Grüße – 5 €"
 xdotool key ctrl+o
 dialog=$(timeout 10 xdotool search --sync --pid "$viewer_pid" --name '^Bibliothek öffnen$' |
   head -n 1) || fail "Ctrl+O opened no file dialog"
-timeout 10 xdotool windowfocus --sync "$dialog" || fail "the file dialog did not take the focus"
+focus_window "$dialog" || fail "the file dialog did not take the focus"
 sleep 0.5
 xdotool type --delay 20 "$work/host/utils/KL702.DAT"
 xdotool key Return
 sleep 1
-timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus back"
+focus_window "$window" || fail "the window did not take the focus back"
 xdotool key --delay 50 Down Down Return
 expect_clipboard "Stahl verzinkt"
 close_viewer
