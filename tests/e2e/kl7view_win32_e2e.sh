@@ -4,8 +4,8 @@
 # scaled and fits the monitor's work area, the keys, mouse buttons and clipboard texts that the Qt
 # window's test checks (the same sequence, then the same further keys), the starts from a
 # directory and from a reference, the error's message box, the window of keys (F1), the search
-# (Ctrl+F, F3) and where an entry is used (Shift+F12), and that Esc, Ctrl+W and Ctrl+Q end it with
-# exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
+# (Ctrl+F, F3), where an entry is used (Shift+F12), the file dialog (Ctrl+O), and that Esc, Ctrl+W
+# and Ctrl+Q end it with exit status 0. Wine bridges the Windows clipboard to X's, which xclip reads.
 # Usage: kl7view_win32_e2e.sh <wine wrapper> <kl7view.exe> <make_e2e_utils.exe>
 # With KL7_E2E_TRANSCRIPT set, the clipboard texts of the shared sequence are written there.
 set -euo pipefail
@@ -277,7 +277,8 @@ sleep 0.5
 close_viewer ctrl+q
 
 # As in the Qt window's test, on a clipboard emptied first: Ctrl+F finds "stahl" in entry 3 of
-# library 1 (the reference, resolved) and in entry 1 of library 2; Enter shows the first, F3 the
+# library 1 (the reference, resolved) and in entry 1 of library 2, searched in the background;
+# once they are listed, the first is selected with the focus on the list, so Enter shows it; F3 the
 # second. Shift+F12 lists where that one is used (entry 3 of library 1), which Enter shows; F3
 # wraps around to the first match. Wine takes a second to hide a window without a window manager.
 xclip -selection clipboard -i /dev/null
@@ -285,7 +286,9 @@ start_viewer host
 xdotool key ctrl+f
 sleep 1
 xdotool type --delay 50 stahl
-xdotool key --delay 200 Return Return
+xdotool key Return
+sleep 1.5
+xdotool key Return
 sleep 1.5
 xdotool key --delay 100 F3 Return
 expect_clipboard "Stahl verzinkt"
@@ -309,5 +312,19 @@ xdotool mousemove --window "$window" 100 120 click 3
 sleep 0.3
 xdotool key --delay 50 Return Down Down Return
 expect_clipboard "Grüße – 5 €"
+# Ctrl+O: the system's file dialog opens in the utils directory, where the name of library 2 alone
+# finds it; the window starts anew on it with nothing selected: two Downs reach entry 1.
+xdotool key ctrl+o
+dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Bibliothek.*ffnen$' |
+  head -n 1) || fail "Ctrl+O opened no file dialog"
+timeout 30 xdotool windowfocus --sync "$dialog" || fail "the file dialog did not take the focus"
+sleep 1
+xdotool type --delay 50 KL702.DAT
+xdotool key Return
+sleep 1.5
+timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus back"
+sleep 0.5
+xdotool key --delay 50 Down Down Return
+expect_clipboard "Stahl verzinkt"
 close_viewer
 echo "PASS"

@@ -83,20 +83,8 @@ void ChoiceWindow::ShowRows(const std::vector<std::u16string>& rows,
                             const std::u16string& emptyText) {
   ::SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
   ::SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
-  int widest = 0;
-  HDC dc = ::GetDC(m_list);
-  HGDIOBJ old =
-      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(m_list, WM_GETFONT, 0, 0)));
-  for (const std::u16string& row : rows) {
-    const std::wstring text = Wide(row);
-    ::SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    SIZE size{};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    if (size.cx > widest) widest = size.cx;
-  }
-  ::SelectObject(dc, old);
-  ::ReleaseDC(m_list, dc);
-  ::SendMessageW(m_list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + Scale(4, m_dpi)), 0);
+  m_widest = 0;
+  AddRows(rows);
   ::SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
   ::SetWindowTextW(m_empty, Wide(emptyText).c_str());
   const bool empty = rows.empty();
@@ -109,6 +97,35 @@ void ChoiceWindow::ShowRows(const std::vector<std::u16string>& rows,
     ::SetFocus(m_field);
   }
   ::InvalidateRect(m_list, nullptr, TRUE);
+}
+
+void ChoiceWindow::AppendRows(const std::vector<std::u16string>& rows) {
+  if (rows.empty()) return;
+  const bool first = ::SendMessageW(m_list, LB_GETCOUNT, 0, 0) <= 0;
+  AddRows(rows);
+  if (!first) return;
+  ::ShowWindow(m_empty, SW_HIDE);
+  ::ShowWindow(m_list, SW_SHOW);
+  ::SendMessageW(m_list, LB_SETCURSEL, 0, 0);
+  // Only while the window is shown: a window the user closed stays closed.
+  if (::IsWindowVisible(m_window)) ::SetFocus(m_list);
+}
+
+void ChoiceWindow::AddRows(const std::vector<std::u16string>& rows) {
+  HDC dc = ::GetDC(m_list);
+  HGDIOBJ old =
+      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(m_list, WM_GETFONT, 0, 0)));
+  for (const std::u16string& row : rows) {
+    const std::wstring text = Wide(row);
+    ::SendMessageW(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    if (size.cx > m_widest) m_widest = size.cx;
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(m_list, dc);
+  ::SendMessageW(m_list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(m_widest + Scale(4, m_dpi)),
+                 0);
 }
 
 void ChoiceWindow::SetFont(HFONT font) {
@@ -135,8 +152,14 @@ void ChoiceWindow::Arrange() {
 void ChoiceWindow::Choose() {
   const LRESULT row = ::SendMessageW(m_list, LB_GETCURSEL, 0, 0);
   if (row == LB_ERR || !::IsWindowVisible(m_list)) return;
-  ::ShowWindow(m_window, SW_HIDE);
+  Hide();
   if (m_chosen) m_chosen(static_cast<int>(row));
+}
+
+void ChoiceWindow::Hide() {
+  if (!::IsWindowVisible(m_window)) return;
+  ::ShowWindow(m_window, SW_HIDE);  // kept for the next time
+  if (m_closed) m_closed();
 }
 
 LRESULT CALLBACK ChoiceWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -165,7 +188,7 @@ LRESULT CALLBACK ChoiceWindow::Procedure(HWND window, UINT message, WPARAM wPara
         ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
       case WM_CLOSE:
-        ::ShowWindow(window, SW_HIDE);  // kept for the next time
+        self->Hide();
         return 0;
       default:
         break;
@@ -180,7 +203,7 @@ LRESULT CALLBACK ChoiceWindow::ControlSubclass(HWND window, UINT message, WPARAM
   if (message == WM_KEYDOWN) {
     switch (wParam) {
       case VK_ESCAPE:
-        ::ShowWindow(self->m_window, SW_HIDE);
+        self->Hide();
         return 0;
       case VK_RETURN:
         if (window == self->m_field) {

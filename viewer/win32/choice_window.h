@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace viewer::win32 {
@@ -26,6 +27,12 @@ class ChoiceWindow {
   // Lists `rows` with the first selected and the focus on the list; with no rows, shows
   // `emptyText` instead (the focus stays in the field, if there is one).
   void ShowRows(const std::vector<std::u16string>& rows, const std::u16string& emptyText);
+  // Adds `rows` below those listed; the first row of an empty list is selected as it comes, and
+  // the focus goes to the list then.
+  void AppendRows(const std::vector<std::u16string>& rows);
+  // `closed` is called whenever the window hides (by the user or after a choice, before the
+  // choice is reported).
+  void SetClosed(std::function<void()> closed) { m_closed = std::move(closed); }
   // The font of the field, the list and the text (not owned: it must outlive the window or be
   // replaced first).
   void SetFont(HFONT font);
@@ -36,6 +43,9 @@ class ChoiceWindow {
                                           UINT_PTR id, DWORD_PTR self);
   void Arrange();
   void Choose();
+  void Hide();
+  // Adds `rows` to the list and widens its scrolling extent for them.
+  void AddRows(const std::vector<std::u16string>& rows);
 
   HWND m_window = nullptr;
   HWND m_field = nullptr;  // null without a field
@@ -43,6 +53,8 @@ class ChoiceWindow {
   HWND m_empty = nullptr;  // the text shown instead of an empty list
   std::function<void(int)> m_chosen;
   std::function<void(const std::u16string&)> m_searched;
+  std::function<void()> m_closed;
+  int m_widest = 0;  // the widest row's width in pixels
   unsigned m_dpi = 96;
 };
 

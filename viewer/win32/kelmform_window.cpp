@@ -2,8 +2,11 @@
 #include "viewer/win32/kelmform_window.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <functional>
 #include <stdexcept>
 #include <utility>
 
@@ -20,6 +23,8 @@ constexpr wchar_t kClassName[] = L"Kl7Kelmform";
 constexpr int kListId = 100;
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT_PTR kNoticeTimer = 2;
+// Posted by the search's thread: matches wait for the core.
+constexpr UINT kSearchResults = WM_APP + 1;
 // How often the core looks after the files of the view; how long a notice stays.
 constexpr UINT kTickMs = 500;
 constexpr UINT kNoticeMs = 1500;
@@ -119,6 +124,18 @@ KelmformWindow::KelmformWindow(startup::StartupValues values,
 
   m_core = std::make_unique<KelmformCore>(std::move(values), recordManager, *this);
   m_list->SetCore(m_core.get());
+  // A caption too long for the label is drawn with its directory part shortened, as the core
+  // decides.
+  KelmformCore* core = m_core.get();
+  m_label->SetElision(
+      [core](const std::wstring& text, const std::function<bool(const std::wstring&)>& fits) {
+        const std::u16string caption(text.begin(), text.end());
+        const std::u16string drawn = ElidedCaption(
+            caption, core->CaptionDirectoryLength(caption), [&](std::u16string_view candidate) {
+              return fits(std::wstring(candidate.begin(), candidate.end()));
+            });
+        return std::wstring(drawn.begin(), drawn.end());
+      });
   m_core->Create();
   ::SetTimer(m_window, kTickTimer, kTickMs, nullptr);
 }
@@ -210,6 +227,9 @@ LRESULT KelmformWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         notice.uId = 1;
         ::SendMessageW(m_notice, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&notice));
       }
+      return 0;
+    case kSearchResults:
+      if (!m_closing && m_core) m_core->OnSearchResults();
       return 0;
     case WM_CLOSE:
       ::KillTimer(m_window, kTickTimer);
@@ -421,6 +441,9 @@ void KelmformWindow::ShowFindWindow() {
         [this](const std::u16string& text) {
           if (!m_closing) m_core->OnFind(text);
         });
+    m_findWindow->SetClosed([this] {
+      if (!m_closing) m_core->OnFindClosed();
+    });
     m_findWindow->SetFont(m_fonts.list.get());
   }
   m_findWindow->Open(u"Suchen", m_dpi);
@@ -429,6 +452,47 @@ void KelmformWindow::ShowFindWindow() {
 void KelmformWindow::ShowFindResults(const std::vector<std::u16string>& rows,
                                      const std::u16string& emptyText) {
   if (m_findWindow) m_findWindow->ShowRows(rows, emptyText);
+}
+
+void KelmformWindow::AppendFindResults(const std::vector<std::u16string>& rows) {
+  if (m_findWindow) m_findWindow->AppendRows(rows);
+}
+
+void KelmformWindow::WakeForSearchResults() {
+  // On the search's thread: the core is called on the window's. The core ends the search before
+  // the window goes; a message posted to a window that is gone is dropped.
+  ::PostMessageW(m_window, kSearchResults, 0, 0);
+}
+
+std::string KelmformWindow::ChooseFile(const std::u16string& title,
+                                       const std::u16string& filterName, const std::string& pattern,
+                                       const std::string& directory) {
+  // The system's own dialog; its filter ignores letter case. It only picks a file: nothing is
+  // written, and the process's current directory stays as it was.
+  const std::wstring caption = Wide(title);
+  std::wstring filter = Wide(filterName);
+  filter += L'\0';
+  filter += Wide(ShownPath(pattern));
+  filter += L'\0';  // the second terminator is the string's own
+  const std::u16string start = ShownPath(directory);
+  const std::wstring initial(start.begin(), start.end());
+  // Room for the long paths the rest of the program reads.
+  std::wstring path(32768, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = m_window;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrInitialDir = initial.empty() ? nullptr : initial.c_str();
+  dialog.lpstrTitle = caption.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  const bool chosen = ::GetOpenFileNameW(&dialog) != 0;
+  ::SetFocus(m_list->Handle());
+  if (!chosen) return {};
+  path.resize(std::wcslen(path.c_str()));
+  return Utf8FromShown(std::u16string(path.begin(), path.end()));
 }
 
 void KelmformWindow::ReportUnreadableLibrary(const std::string& line) {

@@ -54,6 +54,12 @@ class KelmformWindow final : public WindowPort {
   void ShowFindWindow() override;
   void ShowFindResults(const std::vector<std::u16string>& rows,
                        const std::u16string& emptyText) override;
+  [[nodiscard]] std::string ChooseFile(const std::u16string& title,
+                                       const std::u16string& filterName, const std::string& pattern,
+                                       const std::string& directory) override;
+  [[nodiscard]] bool SearchesInBackground() const override { return true; }
+  void WakeForSearchResults() override;
+  void AppendFindResults(const std::vector<std::u16string>& rows) override;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

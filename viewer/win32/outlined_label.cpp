@@ -45,6 +45,22 @@ void OutlinedLabel::SetFont(HFONT font) {
   ::InvalidateRect(m_window, nullptr, TRUE);
 }
 
+void OutlinedLabel::SetElision(Elision elision) {
+  m_elision = std::move(elision);
+  ::InvalidateRect(m_window, nullptr, TRUE);
+}
+
+std::wstring OutlinedLabel::DrawnText(HDC dc, int width) const {
+  if (!m_elision) return m_text;
+  // The text starts one pixel in, and its outline reaches a pixel beyond the glyphs.
+  const int room = width - 2;
+  return m_elision(m_text, [&](const std::wstring& candidate) {
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, candidate.c_str(), static_cast<int>(candidate.size()), &size);
+    return size.cx <= room;
+  });
+}
+
 LRESULT CALLBACK OutlinedLabel::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* label = reinterpret_cast<OutlinedLabel*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (label != nullptr) {
@@ -54,6 +70,9 @@ LRESULT CALLBACK OutlinedLabel::Procedure(HWND window, UINT message, WPARAM wPar
         return 0;
       case WM_ERASEBKGND:
         return 1;  // painted whole in WM_PAINT
+      case WM_SIZE:
+        ::InvalidateRect(window, nullptr, TRUE);  // another width may elide otherwise
+        break;
       case WM_NCHITTEST:
         return HTCLIENT;  // so that the tool tip sees the pointer
       default:
@@ -79,8 +98,9 @@ void OutlinedLabel::Paint() {
     ::GetTextMetricsW(dc, &metrics);
     const int top = (area.bottom - metrics.tmHeight) / 2;
     ::SetBkMode(dc, TRANSPARENT);
+    const std::wstring drawn = DrawnText(dc, area.right);
     ::BeginPath(dc);
-    ::TextOutW(dc, 1, top, m_text.c_str(), static_cast<int>(m_text.size()));
+    ::TextOutW(dc, 1, top, drawn.c_str(), static_cast<int>(drawn.size()));
     ::EndPath(dc);
     HGDIOBJ oldBrush = ::SelectObject(dc, ::GetSysColorBrush(COLOR_WINDOW));
     HPEN pen = ::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_WINDOWTEXT));

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace viewer::win32 {
@@ -20,14 +21,23 @@ class OutlinedLabel {
   void SetText(std::wstring text);
   [[nodiscard]] const std::wstring& Text() const { return m_text; }
   void SetFont(HFONT font);
+  // How a text too long for the label is drawn: `elision` is given the text and a test whether a
+  // candidate fits the label's width, and returns what to draw. Without one the text is drawn
+  // whole (and cut off at the label's edge).
+  using Elision = std::function<std::wstring(const std::wstring& text,
+                                             const std::function<bool(const std::wstring&)>& fits)>;
+  void SetElision(Elision elision);
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
+  // The text as drawn with the font selected into `dc`, within `width` pixels.
+  [[nodiscard]] std::wstring DrawnText(HDC dc, int width) const;
 
   HWND m_window = nullptr;
   HFONT m_font = nullptr;
   std::wstring m_text;
+  Elision m_elision;
 };
 
 }  // namespace viewer::win32
