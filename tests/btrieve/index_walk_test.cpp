@@ -76,7 +76,8 @@ TEST(IndexWalk, WrittenFilesAgreeWithTheirIndexes) {
       record[12] = static_cast<std::byte>('K' + i % 3);
       record[16] = static_cast<std::byte>(i % 4);
       record[18] = static_cast<std::byte>(i % 7);
-      const std::string text = "v" + std::to_string(i * 7919 % kRecords);
+      std::string text(1, 'v');
+      text += std::to_string(i * 7919 % kRecords);
       for (std::size_t c = 0; c < text.size(); ++c)
         record[20 + c] = static_cast<std::byte>(text[c]);
       spec.records.push_back(record);
