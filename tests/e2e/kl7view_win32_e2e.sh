@@ -41,6 +41,16 @@ fail() {
   exit 1
 }
 
+# Gives a window the focus. A window is found by its name before it is mapped, and focusing an
+# unmapped window is an X error (BadMatch) that ends xdotool: try again until it is mapped.
+focus_window() {
+  for _ in $(seq 50); do
+    timeout 10 xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # The resolution that wine gives the programs it starts from now on; "none" removes the setting.
 dpi_key='HKCU\Control Panel\Desktop'
 current_dpi() {
@@ -138,7 +148,7 @@ start_viewer() {
   done
   [ -n "$window" ] || fail "the window did not appear"
   # There is no window manager: give the window the focus directly.
-  timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+  focus_window "$window" || fail "the window did not take the focus"
   # Wine activates the window once it has seen the focus arrive; keys before that are lost.
   sleep 0.5
 }
@@ -239,7 +249,7 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 [ -n "$box" ] || fail "no message box reported the error"
-timeout 30 xdotool windowfocus --sync "$box" || fail "the message box did not take the focus"
+focus_window "$box" || fail "the message box did not take the focus"
 sleep 0.5
 xdotool key Return
 for _ in $(seq 50); do
@@ -249,7 +259,7 @@ done
 [ -z "$(xdotool search --onlyvisible --name '^kl7view$' 2>/dev/null)" ] ||
   fail "Enter did not close the message box"
 expect_clipboard "LIB[2,1] ---> Stahl verzinkt"
-timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+focus_window "$window" || fail "the window did not take the focus"
 sleep 0.5
 alive
 xdotool key --delay 50 Down Down Return
@@ -263,7 +273,7 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 [ -n "$keys" ] || fail "F1 opened no window of keys"
-timeout 30 xdotool windowfocus --sync "$keys" || fail "the window of keys did not take the focus"
+focus_window "$keys" || fail "the window of keys did not take the focus"
 sleep 0.5
 xdotool key Escape
 for _ in $(seq 50); do
@@ -272,7 +282,7 @@ for _ in $(seq 50); do
 done
 [ -z "$(xdotool search --onlyvisible --name '^Tasten$' 2>/dev/null)" ] ||
   fail "Esc did not close the window of keys"
-timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+focus_window "$window" || fail "the window did not take the focus"
 sleep 0.5
 close_viewer ctrl+q
 
@@ -317,12 +327,12 @@ expect_clipboard "Grüße – 5 €"
 xdotool key ctrl+o
 dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Bibliothek.*ffnen$' |
   head -n 1) || fail "Ctrl+O opened no file dialog"
-timeout 30 xdotool windowfocus --sync "$dialog" || fail "the file dialog did not take the focus"
+focus_window "$dialog" || fail "the file dialog did not take the focus"
 sleep 1
 xdotool type --delay 50 KL702.DAT
 xdotool key Return
 sleep 1.5
-timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus back"
+focus_window "$window" || fail "the window did not take the focus back"
 sleep 0.5
 xdotool key --delay 50 Down Down Return
 expect_clipboard "Stahl verzinkt"

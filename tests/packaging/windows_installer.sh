@@ -24,6 +24,16 @@ fail() {
   exit 1
 }
 
+# Gives a window the focus. A window is found by its name before it is mapped, and focusing an
+# unmapped window is an X error (BadMatch) that ends xdotool: try again until it is mapped.
+focus_window() {
+  for _ in $(seq 50); do
+    timeout 10 xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 work=$(mktemp -d)
 viewer_pid=""
 cleanup() {
@@ -92,7 +102,7 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -n "$window" ] || fail "the installed kl7view.exe opened no window"
-timeout 30 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+focus_window "$window" || fail "the window did not take the focus"
 sleep 0.5
 xdotool key Escape
 status=0
