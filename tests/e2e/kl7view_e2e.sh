@@ -124,7 +124,7 @@ window=""
 start_viewer() {
   "$viewer" "$@" >"$work/viewer.log" 2>&1 &
   viewer_pid=$!
-  window=$(timeout 30 xdotool search --sync --pid "$viewer_pid" \
+  window=$(timeout 30 xdotool search --sync --all --onlyvisible --pid "$viewer_pid" \
     --name '^Bibliotheken 32 Bit-Version$' | head -n 1) || fail "the window did not appear"
   [ -n "$window" ] || fail "the window did not appear"
   # There is no window manager: give the window the focus directly.
@@ -239,12 +239,20 @@ expect_clipboard "Grüße – 5 €"
 # Ctrl+O: the file dialog takes the path of library 2 of the first directory, and the window starts
 # anew on it, with nothing selected: two Downs reach entry 1, which Enter copies.
 xdotool key ctrl+o
-dialog=$(timeout 10 xdotool search --sync --pid "$viewer_pid" --name '^Bibliothek öffnen$' |
-  head -n 1) || fail "Ctrl+O opened no file dialog"
+dialog=$(timeout 10 xdotool search --sync --all --onlyvisible --pid "$viewer_pid" \
+  --name '^Bibliothek öffnen$' | head -n 1) || fail "Ctrl+O opened no file dialog"
 focus_window "$dialog" || fail "the file dialog did not take the focus"
 sleep 0.5
 xdotool type --delay 20 "$work/host/utils/KL702.DAT"
 xdotool key Return
+# The window starts anew once the dialog has gone (slowly under the sanitizers): wait for that.
+for _ in $(seq 100); do
+  xdotool search --all --onlyvisible --pid "$viewer_pid" --name '^Bibliothek öffnen$' >/dev/null 2>&1 ||
+    break
+  sleep 0.2
+done
+xdotool search --all --onlyvisible --pid "$viewer_pid" --name '^Bibliothek öffnen$' >/dev/null 2>&1 &&
+  fail "the file dialog did not close"
 sleep 1
 focus_window "$window" || fail "the window did not take the focus back"
 xdotool key --delay 50 Down Down Return
