@@ -26,7 +26,11 @@ class GoldenLibraries : public TempDirectory {
     WriteOlder(2, {"Stahl", "LIB[1,2]", "LIB[1,99]", "LIB[9,1]", "", "LIB[0,3] Name", "\xC4RGER"},
                Format::kV6, 40);
     // 29 bytes fill the 30-byte entry up to its last byte: no zero byte follows the text.
-    WriteOlder(3, {std::string(27, 'x') + "yz", std::string("Stra\xDF") + "e"}, Format::kPre6, 30);
+    WriteOlder(3,
+               {"xxxxxxxxxxxxxxxxxxxxxxxxxxxyz",
+                "Stra\xDF"
+                "e"},
+               Format::kPre6, 30);
   }
 };
 
