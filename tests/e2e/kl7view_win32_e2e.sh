@@ -337,4 +337,19 @@ sleep 0.5
 xdotool key --delay 50 Down Down Return
 expect_clipboard "Stahl verzinkt"
 close_viewer
+
+# In a copy of the directory, on a clipboard emptied first: entry 1 of library 2 is copied; its
+# file replaced by rename with library 1's is read again by itself within 3 seconds, keeping entry 1
+# selected, which Enter then copies from the new file.
+cp -r host copy
+xclip -selection clipboard -i /dev/null
+start_viewer 'copy\utils\KL702.DAT'
+xdotool key --delay 50 Down Down Return
+expect_clipboard "Stahl verzinkt"
+cp copy/utils/KL701.DAT copy/utils/new.tmp
+mv copy/utils/new.tmp copy/utils/KL702.DAT
+sleep 3
+xdotool key Return
+expect_clipboard "Grüße – 5 €"
+close_viewer
 echo "PASS"
