@@ -109,15 +109,8 @@ export QT_QPA_PLATFORM=xcb
 # At twice the scale the window as laid out (1392x1162 pixels) is larger than the screen.
 export QT_SCALE_FACTOR=2
 
-# Gives a window the focus. A window is found by its name before it is mapped, and focusing an
-# unmapped window is an X error (BadMatch) that ends xdotool: try again until it is mapped.
-focus_window() {
-  for _ in $(seq 50); do
-    timeout 10 xdotool windowfocus --sync "$1" 2>/dev/null && return 0
-    sleep 0.2
-  done
-  return 1
-}
+# shellcheck source=tests/e2e/focus_window.sh
+. "$here/focus_window.sh"
 
 # Starts kl7view with the given arguments and waits until its window has the focus.
 window=""

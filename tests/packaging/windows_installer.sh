@@ -24,15 +24,8 @@ fail() {
   exit 1
 }
 
-# Gives a window the focus. A window is found by its name before it is mapped, and focusing an
-# unmapped window is an X error (BadMatch) that ends xdotool: try again until it is mapped.
-focus_window() {
-  for _ in $(seq 50); do
-    timeout 10 xdotool windowfocus --sync "$1" 2>/dev/null && return 0
-    sleep 0.2
-  done
-  return 1
-}
+# shellcheck source=tests/e2e/focus_window.sh
+. "$(dirname "$0")/../e2e/focus_window.sh"
 
 work=$(mktemp -d)
 viewer_pid=""
