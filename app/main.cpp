@@ -19,6 +19,7 @@
 #endif
 
 #include "app/usage.h"
+#include "btrieve/process_heap.h"
 #include "libfile/record_manager.h"
 #include "startup/command_line.h"
 #include "startup/directory_lookup.h"
@@ -113,6 +114,7 @@ constexpr startup::PathStyle kPathStyle = startup::PathStyle::kPosix;
 }  // namespace
 
 int main(int argc, char** argv) {
+  btrieve::PrepareProcessHeap();
   const std::vector<std::string> arguments = ProgramArguments(argc, argv);
   // --help and --version count only on their own; in any other list they are arguments like any.
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "--version")) {

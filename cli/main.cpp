@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "btrieve/process_heap.h"
 #include "cli/kl7.h"
 
 #if defined(_WIN32)
@@ -36,6 +37,7 @@ std::size_t TerminalWidth() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  btrieve::PrepareProcessHeap();
 #if defined(_WIN32)
   // Arguments from the wide command line (the ANSI one cannot hold every name), and output that
   // bypasses the C runtime's text mode.
