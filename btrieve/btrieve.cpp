@@ -8,6 +8,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "btrieve/format_constants.h"
 #include "btrieve/get_run.h"
@@ -235,6 +236,41 @@ void RunGets(void* positionBlock, GetRun& run) {
       run.Answer(answer, dataLength);
     }
   }
+}
+
+std::uint16_t WalkNext(void* positionBlock, RecordWalk& walk) {
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  if (session == nullptr) return status::kFileNotOpen;
+  const std::lock_guard lock(session->mutex);
+  if (!session->positioned) return status::kInvalidPositioning;
+  const ParsedFile& file = *session->file;
+  // (A position is only ever taken in a key whose order was built.)
+  const std::vector<std::uint32_t>& records =
+      file.Order(static_cast<std::size_t>(session->keyNumber)).records;
+  constexpr std::size_t kAhead = 8;  // as Deliver looks ahead
+  // A record with a variable part is put together here, in room that grows to the longest one.
+  std::vector<std::byte> whole;
+  for (std::size_t position = session->position + 1; position < records.size(); ++position) {
+    if (position + kAhead < records.size()) file.Prefetch(records[position + kAhead]);
+    const std::uint32_t record = records[position];
+    session->position = position;
+    if (!file.Facts().variable) {
+      if (!walk.Take(status::kSuccess, file.Record(record), true)) return status::kSuccess;
+      continue;
+    }
+    if (whole.empty()) whole.resize(std::size_t{64} << 10);
+    RecordCopy copy = file.CopyRecord(record, whole);
+    // A record holds no more than the image (no fragment serves two records).
+    while (copy.status == status::kDataBufferTooShort && whole.size() < file.ImageSize() * 2) {
+      whole.resize(whole.size() * 2);
+      copy = file.CopyRecord(record, whole);
+    }
+    if (copy.status == status::kVariablePartDamaged) NoteRefusal(session->name, copy.reason);
+    if (!walk.Take(copy.status, std::span(whole.data(), copy.copied), false)) {
+      return status::kSuccess;
+    }
+  }
+  return status::kEndOfFile;
 }
 
 }  // namespace btrieve

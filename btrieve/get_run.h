@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace btrieve {
 
@@ -26,5 +27,25 @@ class GetRun {
 // Runs `run` on the file open in `positionBlock`. A block without an open file answers every Get
 // 3, as BTRCALL does.
 void RunGets(void* positionBlock, GetRun& run);
+
+// The records after a position, handed over one after the other in the order of the key the
+// position was taken in: what a run of Get Next would give, without a step for the caller to
+// prepare for each record.
+class RecordWalk {
+ public:
+  virtual ~RecordWalk() = default;
+
+  // One whole record, as Get Next answers it with room enough: status 0, or 54 with its fixed
+  // part and the variable bytes before the fault. When `lasting`, the bytes stay as they are until
+  // the file is closed; otherwise only until Take returns. False ends the walk on this record.
+  virtual bool Take(std::uint16_t status, std::span<const std::byte> record, bool lasting) = 0;
+};
+
+// Walks the file open in `positionBlock` from the record after its current position, moving the
+// position to each record as it is handed to `walk` (a key buffer is the caller's: none is
+// written). Answers 9 when the walk went past the last record, 0 when Take ended it, and what Get
+// Next would answer instead of a first record otherwise (3: no open file; 8: no position). Take
+// must not use `positionBlock` (a call with it would wait for the walk); other files it may use.
+[[nodiscard]] std::uint16_t WalkNext(void* positionBlock, RecordWalk& walk);
 
 }  // namespace btrieve

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -82,37 +83,23 @@ class RecordFile {
                             static_cast<std::uint8_t>(m_key.size()), 0);
   }
 
-  // Get Next on key 0 for every record after the current one, in one run of the record manager:
-  // before each, `next()` gives where the record goes (room for kRecordBufferSize bytes); after
-  // it, `take(status, length)` says whether to go on.
-  template <typename Where, typename Take>
-  void GetNextRun(Where&& next, Take&& take) {
-    class Run final : public btrieve::GetRun {
+  // Every record after the current one in key 0's order, as Get Next would give them, in one walk
+  // of the record manager: `take(status, record, lasting)` says whether to go on (see
+  // btrieve::RecordWalk). Answers what the walk answered.
+  template <typename Taker>
+  std::uint16_t WalkNext(Taker&& take) {
+    class Walk final : public btrieve::RecordWalk {
      public:
-      Run(RecordFile& file, Where& next, Take& take) : m_file(file), m_next(next), m_take(take) {}
-      bool Next(std::uint16_t& operation, void*& dataBuffer, std::uint32_t& dataLength,
-                void*& keyBuffer, std::uint8_t& keyLength, std::int8_t& keyNumber) override {
-        if (!m_goOn) return false;
-        operation = btrieve::kOpGetNext;
-        dataBuffer = m_next();
-        dataLength = static_cast<std::uint32_t>(kRecordBufferSize);
-        keyBuffer = m_file.m_key.data();
-        keyLength = static_cast<std::uint8_t>(m_file.m_key.size());
-        keyNumber = 0;
-        return true;
-      }
-      void Answer(std::uint16_t status, std::uint32_t length) override {
-        m_goOn = m_take(status, length);
+      explicit Walk(Taker& take) : m_take(take) {}
+      bool Take(std::uint16_t status, std::span<const std::byte> record, bool lasting) override {
+        return m_take(status, record, lasting);
       }
 
      private:
-      RecordFile& m_file;
-      Where& m_next;
-      Take& m_take;
-      bool m_goOn = true;
+      Taker& m_take;
     };
-    Run run(*this, next, take);
-    btrieve::RunGets(m_positionBlock.data(), run);
+    Walk walk(take);
+    return btrieve::WalkNext(m_positionBlock.data(), walk);
   }
 
   // Record `index` in file order, as Get does it.
@@ -167,8 +154,10 @@ void RunRecords(VerbContext& context) {
     fileOrder = true;
     status = file.InFileOrder(0, record, length);
   }
-  // Takes record `number` as the walk answered it; false when the walk ends there.
-  const auto take = [&](std::size_t number, std::uint16_t status, std::uint32_t length) {
+  // Takes record `number` as the walk answered it, its bytes `bytes` (in place already when they
+  // were read into the room for the next record); false when the walk ends there.
+  const auto take = [&](std::size_t number, std::uint16_t status,
+                        std::span<const std::byte> bytes) {
     if (status == btrieve::status::kEndOfFile) return false;
     // A damaged variable part spoils only that record: the walk goes on after it.
     const bool damaged = status == btrieve::status::kVariablePartDamaged;
@@ -181,7 +170,20 @@ void RunRecords(VerbContext& context) {
                            btrieve::LastRefusal(path, status));
     }
     if (raw) {
-      waiting += length;
+      if (bytes.data() != record) {
+        if (bytes.size() > kRecordBufferSize) {
+          // Longer than the room: written as it is, after what waits.
+          context.Out().write(reinterpret_cast<const char*>(buffer.get()),
+                              static_cast<std::streamsize>(waiting));
+          context.Out().write(reinterpret_cast<const char*>(bytes.data()),
+                              static_cast<std::streamsize>(bytes.size()));
+          waiting = 0;
+          record = buffer.get();
+          return true;
+        }
+        if (!bytes.empty()) std::memcpy(record, bytes.data(), bytes.size());
+      }
+      waiting += bytes.size();
       if (waiting >= kFlushSize) {
         context.Out().write(reinterpret_cast<const char*>(buffer.get()),
                             static_cast<std::streamsize>(waiting));
@@ -189,9 +191,10 @@ void RunRecords(VerbContext& context) {
       }
       record = buffer.get() + waiting;
     } else {
-      out += "record " + std::to_string(number) + " (" + std::to_string(length) + " bytes)\n";
-      for (std::size_t offset = 0; offset < length; offset += 16) {
-        AppendHexLine(out, offset, record + offset, std::min<std::size_t>(16, length - offset));
+      out += "record " + std::to_string(number) + " (" + std::to_string(bytes.size()) + " bytes)\n";
+      for (std::size_t offset = 0; offset < bytes.size(); offset += 16) {
+        AppendHexLine(out, offset, bytes.data() + offset,
+                      std::min<std::size_t>(16, bytes.size() - offset));
       }
     }
     if (out.size() >= kFlushSize) {
@@ -201,14 +204,16 @@ void RunRecords(VerbContext& context) {
     return true;
   };
   if (fileOrder) {
-    for (std::size_t number = 1; take(number, status, length); ++number)
+    for (std::size_t number = 1; take(number, status, std::span(record, length)); ++number)
       status = file.InFileOrder(number, record, length);
-  } else if (take(1, status, length)) {
+  } else if (take(1, status, std::span(record, length))) {
     std::size_t number = 1;
-    file.GetNextRun([&] { return record; },
-                    [&](std::uint16_t next, std::uint32_t nextLength) {
-                      return take(++number, next, nextLength);
-                    });
+    const std::uint16_t end =
+        file.WalkNext([&](std::uint16_t next, std::span<const std::byte> bytes, bool /*lasting*/) {
+          return take(++number, next, bytes);
+        });
+    // (The walk starts on the record Get First answered, so it can only run to the end.)
+    if (end != btrieve::status::kSuccess) (void)take(number + 1, end, {});
   }
   context.Out().write(reinterpret_cast<const char*>(buffer.get()),
                       static_cast<std::streamsize>(waiting));

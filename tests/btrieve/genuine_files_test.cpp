@@ -259,5 +259,19 @@ TEST(GenuineFiles, EmptyVariableFileWithTwoCollatingSequencesOpens) {
   EXPECT_EQ(handle.Get(kOpGetLast, Text("", 16), 200, 2).status, status::kEndOfFile);
 }
 
+// The walk under kl7 records and the loaders gives what Get Next gives, in every key of every file.
+TEST(GenuineFiles, WalksGiveWhatGetNextGives) {
+  if (!std::filesystem::exists(FixturesDir())) GTEST_SKIP() << "no fixtures";
+  for (const auto& entry : std::filesystem::directory_iterator(FixturesDir())) {
+    if (entry.path().extension() != ".DAT") continue;
+    Handle handle;
+    if (handle.Open(entry.path().string()) != status::kSuccess) continue;
+    const GetResult stat = handle.Stat(65535);
+    const auto keys = static_cast<std::int8_t>(ReadLe(stat.data, 4, 2, false));
+    for (std::int8_t key = 0; key < keys; ++key)
+      ExpectWalkAsGetNext(entry.path().string(), key);
+  }
+}
+
 }  // namespace
 }  // namespace btrieve::test

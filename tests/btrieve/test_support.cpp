@@ -10,6 +10,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "btrieve/get_run.h"
+
 namespace btrieve::test {
 
 std::filesystem::path FixturesDir() {
@@ -136,6 +138,67 @@ std::vector<std::byte> Text(const std::string& text, std::size_t size) {
   for (std::size_t i = 0; i < text.size() && i < size; ++i)
     bytes[i] = static_cast<std::byte>(text[i]);
   return bytes;
+}
+
+void ExpectWalkAsGetNext(const std::string& path, std::int8_t keyNumber) {
+  const std::vector<std::byte> key(255);
+  struct Step {
+    std::uint16_t status;
+    std::vector<std::byte> data;
+    bool operator==(const Step&) const = default;
+  };
+  // Record by record, until Get Next answers anything but 0 or 54.
+  Handle stepwise;
+  ASSERT_EQ(stepwise.Open(path), status::kSuccess) << path;
+  // Room for the longest record: the fixed length, and more where records have variable parts.
+  const GetResult stat = stepwise.Stat(65535);
+  const bool variable = (ReadLe(stat.data, 10, 2, false) & 1) != 0;
+  const auto kRoom =
+      static_cast<std::uint32_t>(ReadLe(stat.data, 0, 2, false) + (variable ? 65536 : 0));
+  const GetResult first = stepwise.Get(kOpGetFirst, key, kRoom, keyNumber);
+  std::vector<Step> expected;
+  std::uint16_t end = first.status;
+  while (end == status::kSuccess || end == status::kVariablePartDamaged) {
+    GetResult next = stepwise.Get(kOpGetNext, key, kRoom, keyNumber);
+    end = next.status;
+    if (end == status::kSuccess || end == status::kVariablePartDamaged)
+      expected.push_back({next.status, std::move(next.data)});
+  }
+
+  class Collect final : public RecordWalk {
+   public:
+    explicit Collect(std::size_t stopAfter) : m_stopAfter(stopAfter) {}
+    bool Take(std::uint16_t status, std::span<const std::byte> record, bool) override {
+      steps.push_back({status, std::vector<std::byte>(record.begin(), record.end())});
+      return steps.size() < m_stopAfter;
+    }
+    std::vector<Step> steps;
+
+   private:
+    std::size_t m_stopAfter;
+  };
+  Handle walked;
+  ASSERT_EQ(walked.Open(path), status::kSuccess);
+  if (walked.Get(kOpGetFirst, key, kRoom, keyNumber).status != first.status) ADD_FAILURE();
+  Collect all(SIZE_MAX);
+  const std::uint16_t answer = WalkNext(walked.Block(), all);
+  EXPECT_TRUE(all.steps == expected)
+      << path << ": " << all.steps.size() << " records walked, " << expected.size() << " stepped";
+  if (first.status != status::kSuccess && first.status != status::kVariablePartDamaged) {
+    EXPECT_EQ(answer, status::kInvalidPositioning) << path;
+    return;
+  }
+  EXPECT_EQ(answer, end) << path;
+  // A walk ended by Take leaves the position on its last record.
+  if (expected.size() < 3) return;
+  Handle stopped;
+  ASSERT_EQ(stopped.Open(path), status::kSuccess);
+  (void)stopped.Get(kOpGetFirst, key, kRoom, keyNumber);
+  Collect two(2);
+  EXPECT_EQ(WalkNext(stopped.Block(), two), status::kSuccess) << path;
+  const GetResult after = stopped.Get(kOpGetNext, key, kRoom, keyNumber);
+  EXPECT_EQ(after.status, expected[2].status) << path;
+  EXPECT_TRUE(after.data == expected[2].data) << path;
 }
 
 }  // namespace btrieve::test

@@ -61,6 +61,10 @@ class Handle {
   std::array<std::byte, 332> m_block{};
 };
 
+// That a walk (WalkNext) from the first record of key `keyNumber` gives what Get Next gives record
+// by record: the same statuses and bytes, the same end, and the position where a walk stops.
+void ExpectWalkAsGetNext(const std::string& path, std::int8_t keyNumber = 0);
+
 // Little-endian helpers for building and reading keys and records.
 std::vector<std::byte> Le(std::int64_t value, std::size_t size);
 std::int64_t ReadLe(const std::vector<std::byte>& bytes, std::size_t offset, std::size_t size,

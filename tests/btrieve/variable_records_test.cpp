@@ -118,6 +118,8 @@ TEST_P(VariableRecords, WholeRecordsInKeyOrderWhateverTheVariant) {
     }
     EXPECT_EQ(result.status, status::kEndOfFile) << variant.name;
     EXPECT_EQ(next, kCount + 1) << variant.name;
+    ExpectWalkAsGetNext(file.Path());
+    ExpectWalkAsGetNext(file.Path(), 1);
     // Key 1 holds duplicates in insertion order; Get Last gives the last inserted of value 2.
     std::int32_t lastOfTwo = 0;
     for (const std::vector<std::byte>& record : spec.records) {
@@ -319,6 +321,7 @@ TEST_P(VariableRecords, DamagedChainFailsOnlyItsRecord) {
       ++checked;
     }
     EXPECT_GT(checked, 0) << damage.name;
+    ExpectWalkAsGetNext(file.Path());
   }
 }
 
