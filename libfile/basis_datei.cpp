@@ -107,45 +107,99 @@ std::int32_t TBasisDatei::FirstRecordOf(std::int32_t index) const {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(record));
 }
 
+TBasisDatei::EntrySteps::EntrySteps(TBasisDatei& file, std::int32_t index,
+                                    std::span<std::byte> buffer,
+                                    std::span<std::byte, kTrailerLength> trailer)
+    : m_file(file), m_buffer(buffer), m_trailer(trailer) {
+  if (file.m_partsPerEntry == 0 || buffer.size() < file.RequiredBufferSize()) {
+    file.m_status = btrieve::status::kDataBufferTooShort;
+    return;
+  }
+  m_firstRecord = file.FirstRecordOf(index);
+  m_stage = Stage::kFirst;
+}
+
+bool TBasisDatei::EntrySteps::Next(std::uint16_t& operation, void*& dataBuffer,
+                                   std::uint16_t& dataLength) {
+  dataLength = m_file.m_recordLength;
+  switch (m_stage) {
+    case Stage::kFirst:
+      m_file.m_recordKey = EncodeKey(m_firstRecord);
+      operation = btrieve::kOpGetEqual;
+      dataBuffer = m_buffer.data();
+      return true;
+    case Stage::kPart:
+      operation = btrieve::kOpGetNext;
+      dataBuffer = m_file.m_channel.Context().partBuffer.data();
+      return true;
+    case Stage::kReposition:
+      // Leave the record manager's position on the entry's first record.
+      m_file.m_recordKey = EncodeKey(m_firstRecord);
+      operation = btrieve::kOpGetEqual;
+      dataBuffer = m_file.m_channel.Context().partBuffer.data();
+      return true;
+    case Stage::kDone:
+      break;
+  }
+  return false;
+}
+
+void TBasisDatei::EntrySteps::Answer(std::uint16_t status) {
+  m_file.m_status = status;
+  switch (m_stage) {
+    case Stage::kFirst:
+      if (status == btrieve::status::kIoError) m_file.m_status = btrieve::status::kEndOfFile;
+      m_arrived = DataArrived(m_file.m_status);
+      m_part = 2;
+      EndParts();
+      return;
+    case Stage::kPart: {
+      m_arrived = m_arrived && DataArrived(status);
+      // The part is copied also when its read failed; no part is read after it.
+      const std::size_t length =
+          m_part < m_file.m_partsPerEntry ? m_file.m_partLength : m_file.m_lastPartLength;
+      std::memcpy(m_buffer.data() + std::size_t{m_part - 1u} * kSplitPartLength,
+                  m_file.m_channel.Context().partBuffer.data(), length);
+      ++m_part;
+      EndParts();
+      return;
+    }
+    case Stage::kReposition:
+    case Stage::kDone:
+      m_stage = Stage::kDone;
+      return;
+  }
+}
+
+// Reads the next part while there is one and every read so far answered 0; else takes the
+// trailer and, for a split entry, goes back to its first record.
+void TBasisDatei::EntrySteps::EndParts() {
+  if (m_part <= m_file.m_partsPerEntry && m_file.m_status == 0) {
+    m_stage = Stage::kPart;
+    return;
+  }
+  m_arrived = m_arrived && m_part > m_file.m_partsPerEntry;
+  if (m_file.m_partsPerEntry == 1) {
+    std::memcpy(m_trailer.data(), m_buffer.data() + m_file.m_dataLength, kTrailerLength);
+    m_stage = Stage::kDone;
+  } else {
+    std::memcpy(m_trailer.data(), m_file.m_channel.Context().partBuffer.data() + kSplitPartLength,
+                kTrailerLength);
+    m_stage = Stage::kReposition;
+  }
+}
+
 bool TBasisDatei::ReadEntry(std::int32_t index, std::span<std::byte> buffer,
                             std::span<std::byte, kTrailerLength> trailer) {
-  if (m_partsPerEntry == 0 || buffer.size() < RequiredBufferSize()) {
-    m_status = btrieve::status::kDataBufferTooShort;
-    return false;
+  EntrySteps steps(*this, index, buffer, trailer);
+  std::uint16_t operation = 0;
+  void* dataBuffer = nullptr;
+  std::uint16_t dataLength = 0;
+  while (steps.Next(operation, dataBuffer, dataLength)) {
+    steps.Answer(m_channel.Call(operation, dataLength, dataBuffer, m_recordKey.data(), kKeyLength,
+                                kKeyNumber));
   }
-
-  const std::int32_t firstRecord = FirstRecordOf(index);
-  m_recordKey = EncodeKey(firstRecord);
-  m_status = m_channel.Call(btrieve::kOpGetEqual, m_recordLength, buffer.data(), m_recordKey.data(),
-                            kKeyLength, kKeyNumber);
-  if (m_status == btrieve::status::kIoError) m_status = btrieve::status::kEndOfFile;
-  bool arrived = DataArrived(m_status);
-
-  std::uint16_t part = 2;
-  for (; part <= m_partsPerEntry && m_status == 0; ++part) {
-    m_status =
-        m_channel.Call(btrieve::kOpGetNext, m_recordLength, m_channel.Context().partBuffer.data(),
-                       m_recordKey.data(), kKeyLength, kKeyNumber);
-    arrived = arrived && DataArrived(m_status);
-    // The part is copied also when its read failed; the loop then ends.
-    const std::size_t length = part < m_partsPerEntry ? m_partLength : m_lastPartLength;
-    std::memcpy(buffer.data() + std::size_t{part - 1u} * kSplitPartLength,
-                m_channel.Context().partBuffer.data(), length);
-  }
-  arrived = arrived && part > m_partsPerEntry;
-
-  if (m_partsPerEntry == 1) {
-    std::memcpy(trailer.data(), buffer.data() + m_dataLength, kTrailerLength);
-  } else {
-    std::memcpy(trailer.data(), m_channel.Context().partBuffer.data() + kSplitPartLength,
-                kTrailerLength);
-    // Leave the record manager's position on the entry's first record.
-    m_recordKey = EncodeKey(firstRecord);
-    m_status =
-        m_channel.Call(btrieve::kOpGetEqual, m_recordLength, m_channel.Context().partBuffer.data(),
-                       m_recordKey.data(), kKeyLength, kKeyNumber);
-  }
-  return arrived;
+  return steps.Arrived();
 }
 
 std::uint16_t TBasisDatei::Close() {

@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "btrieve/get_run.h"
 #include "libfile/file_channel.h"
 #include "libfile/key_value.h"
 #include "libfile/library_file_context.h"
@@ -45,16 +47,12 @@ class TBasisDatei {
   bool ReadEntry(std::int32_t index, std::span<std::byte> buffer,
                  std::span<std::byte, kTrailerLength> trailer);
 
-  // Reads entries 1, 2, ... count through ReadEntry and calls `take(index, arrived, trailer)` after
-  // each (the same shape as TBasisDatei32::ReadEntries; an entry here may span several records).
+  // Reads entries 1, 2, ... count as that many ReadEntry calls would, in one run of the record
+  // manager (FileChannel::RunGets), and calls `take(index, arrived, trailer)` after each with
+  // `buffer`, Status() and the trailer as ReadEntry(index, ...) would have left them (the same
+  // shape as TBasisDatei32::ReadEntries; an entry here may span several records).
   template <typename Take>
-  void ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take) {
-    for (std::int32_t index = 1; index <= count; ++index) {
-      std::array<std::byte, kTrailerLength> trailer{};
-      const bool arrived = ReadEntry(index, buffer, trailer);
-      take(index, arrived, std::span<const std::byte, kTrailerLength>(trailer));
-    }
-  }
+  void ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take);
 
   // Closes the file; the status is also kept in Status().
   std::uint16_t Close();
@@ -75,6 +73,31 @@ class TBasisDatei {
   [[nodiscard]] std::shared_ptr<const void> Snapshot() const { return m_channel.Snapshot(); }
 
  private:
+  // The Gets that read one entry, in the order ReadEntry issues them: Next gives a step's data
+  // buffer, data length and operation (the key is the file's record key, key 0, 4 bytes), false
+  // when the entry is read; Answer takes the step's status. Status(), `buffer` and `trailer` are
+  // then as ReadEntry leaves them, and Arrived() what it returns.
+  class EntrySteps {
+   public:
+    EntrySteps(TBasisDatei& file, std::int32_t index, std::span<std::byte> buffer,
+               std::span<std::byte, kTrailerLength> trailer);
+    bool Next(std::uint16_t& operation, void*& dataBuffer, std::uint16_t& dataLength);
+    void Answer(std::uint16_t status);
+    [[nodiscard]] bool Arrived() const { return m_arrived; }
+
+   private:
+    enum class Stage { kFirst, kPart, kReposition, kDone };
+    void EndParts();
+
+    TBasisDatei& m_file;
+    std::int32_t m_firstRecord = 0;
+    std::span<std::byte> m_buffer;
+    std::span<std::byte, kTrailerLength> m_trailer;
+    Stage m_stage = Stage::kDone;
+    std::uint16_t m_part = 2;
+    bool m_arrived = false;
+  };
+
   [[nodiscard]] bool WorkOutLayout(std::uint16_t dataLength, std::size_t bufferSize);
   [[nodiscard]] std::int32_t FirstRecordOf(std::int32_t index) const;
 
@@ -89,5 +112,53 @@ class TBasisDatei {
   std::uint16_t m_dataLength = 0;
   KeyBuffer m_recordKey{};
 };
+
+template <typename Take>
+void TBasisDatei::ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take) {
+  class Run final : public btrieve::GetRun {
+   public:
+    Run(TBasisDatei& file, std::int32_t count, std::span<std::byte> buffer, Take& take)
+        : m_file(file), m_count(count), m_buffer(buffer), m_take(take) {}
+
+    bool Next(std::uint16_t& operation, void*& dataBuffer, std::uint32_t& dataLength,
+              void*& keyBuffer, std::uint8_t& keyLength, std::int8_t& keyNumber) override {
+      for (;;) {
+        if (!m_steps) {
+          if (m_index >= m_count) return false;
+          ++m_index;
+          m_trailer = {};
+          m_steps.emplace(m_file, m_index, m_buffer, m_trailer);
+        }
+        std::uint16_t length = 0;
+        if (m_steps->Next(operation, dataBuffer, length)) {
+          dataLength = length;
+          keyBuffer = m_file.m_recordKey.data();
+          keyLength = static_cast<std::uint8_t>(m_file.m_recordKey.size());
+          keyNumber = 0;
+          return true;
+        }
+        // The entry is read: handed over before the next one begins.
+        const bool arrived = m_steps->Arrived();
+        m_steps.reset();
+        m_take(m_index, arrived, std::span<const std::byte, kTrailerLength>(m_trailer));
+      }
+    }
+
+    void Answer(std::uint16_t status, std::uint32_t /*dataLength*/) override {
+      m_steps->Answer(status);
+    }
+
+   private:
+    TBasisDatei& m_file;
+    std::int32_t m_count;
+    std::span<std::byte> m_buffer;
+    Take& m_take;
+    std::int32_t m_index = 0;
+    std::array<std::byte, kTrailerLength> m_trailer{};
+    std::optional<EntrySteps> m_steps;
+  };
+  Run run(*this, count, buffer, take);
+  m_channel.RunGets(run);
+}
 
 }  // namespace libfile

@@ -127,6 +127,85 @@ struct Scripted {
   LibraryFileContext context;
 };
 
+// ReadEntries gives, entry by entry, what ReadEntry gives, through the same record manager calls:
+// entries in one record and split, entries missing, reads that fail, a buffer too short.
+TEST(TBasisDatei, ReadEntriesGivesWhatReadEntryGivesEntryByEntry) {
+  struct Case {
+    const char* what;
+    std::uint16_t dataLength;
+    int entries;
+    std::int32_t count;  // read 1..count
+    std::vector<testing::ScriptedReply> script;
+    std::size_t bufferSize = kRecordBufferSize;
+  };
+  using btrieve::kOpGetEqual, btrieve::kOpGetNext;
+  const std::vector<std::byte> junk(2034, std::byte{0xEE});
+  const Case cases[] = {
+      {"one record each, more asked than stored", 30, 5, 7, {}},
+      {"split, more asked than stored", 5000, 3, 4, {}},
+      {"a read fails", 30, 3, 3, {{kOpGetEqual, 3, btrieve::status::kIoError, {}, {}}}},
+      {"a split entry's later part fails",
+       5000,
+       3,
+       3,
+       {{kOpGetNext, 2, btrieve::status::kEndOfFile, junk, {}}}},
+      {"a split entry's first part fails",
+       5000,
+       3,
+       3,
+       {{kOpGetEqual, 4, btrieve::status::kIoError, {}, {}}}},
+      {"a buffer too short for the entry", 2033, 2, 2, {}, 2042},
+  };
+  struct Read {
+    bool arrived = false;
+    std::uint16_t status = 0;
+    std::vector<std::byte> buffer;
+    std::array<std::byte, 10> trailer{};
+    bool operator==(const Read&) const = default;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Each way on a manager of its own, scripted alike, so that the scripts' call counts agree.
+    Scripted perEntry(SixteenBitImage(c.dataLength, c.entries));
+    Scripted inOneRun(SixteenBitImage(c.dataLength, c.entries));
+    for (const auto& reply : c.script) {
+      perEntry.manager.Script(reply);
+      inOneRun.manager.Script(reply);
+    }
+    std::vector<Read> expected;
+    std::vector<Read> got;
+    std::vector<std::uint16_t> expectedCalls;
+    {
+      std::vector<std::byte> buffer(kRecordBufferSize, std::byte{0x5A});
+      std::int32_t count = 0;
+      TBasisDatei file(perEntry.context, "KL701.DAT", buffer, count, kReadOnly);
+      buffer.resize(c.bufferSize);
+      for (std::int32_t index = 1; index <= c.count; ++index) {
+        Read read;
+        read.arrived = file.ReadEntry(index, buffer, read.trailer);
+        read.status = file.Status();
+        read.buffer = buffer;
+        expected.push_back(std::move(read));
+      }
+      expectedCalls = perEntry.manager.Operations();
+    }
+    std::vector<std::byte> buffer(kRecordBufferSize, std::byte{0x5A});
+    std::int32_t count = 0;
+    TBasisDatei file(inOneRun.context, "KL701.DAT", buffer, count, kReadOnly);
+    buffer.resize(c.bufferSize);
+    std::int32_t next = 1;
+    file.ReadEntries(c.count, buffer,
+                     [&](std::int32_t index, bool arrived, std::span<const std::byte, 10> trailer) {
+                       EXPECT_EQ(index, next++);
+                       Read read{arrived, file.Status(), buffer, {}};
+                       std::copy(trailer.begin(), trailer.end(), read.trailer.begin());
+                       got.push_back(std::move(read));
+                     });
+    EXPECT_TRUE(got == expected);
+    EXPECT_EQ(inOneRun.manager.Operations(), expectedCalls);
+  }
+}
+
 TEST(TBasisDatei, RefusesLayoutsThatDoNotFitTheBuffer) {
   struct Case {
     std::uint16_t dataLength;

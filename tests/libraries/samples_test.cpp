@@ -2,9 +2,13 @@
 // formats, and references with every outcome.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "libfile/library_file.h"
 #include "libfile/record_manager.h"
 #include "libraries/library_cache.h"
 #include "text/codepage.h"
@@ -34,6 +38,38 @@ TEST_F(SamplesTest, EveryCatalogueLibraryLoadsInItsLayout) {
     ASSERT_TRUE(m_cache.LoadLibraryList(number, true, true, is16Bit)) << int(number);
     EXPECT_EQ(is16Bit, older.at(number)) << int(number);
     EXPECT_GT(m_cache.LibraryLists(number)->Count(), 5u) << int(number);
+  }
+}
+
+// Both layouts' bulk readers give every sample library's entries as reading them one by one does.
+TEST_F(SamplesTest, BulkReadersGiveWhatEntryReadsGive) {
+  libfile::LibraryFileContext context(m_native);
+  std::vector<std::byte> header(65529);
+  for (int number = 0; number <= 7; ++number) {
+    const std::string name = std::string(KL7_SAMPLES_DIR "/KL70") + std::to_string(number) + ".DAT";
+    using Reads = std::vector<std::pair<bool, std::vector<std::byte>>>;
+    const auto read = [&](bool inOneRun) {
+      std::int32_t count = 0;
+      return libfile::OpenLibraryFile(context, name, header, count, [&](auto& file, bool) {
+        Reads reads;
+        std::vector<std::byte> buffer(65529);
+        std::array<std::byte, std::decay_t<decltype(file)>::kTrailerLength> trailer{};
+        if (inOneRun) {
+          file.ReadEntries(count, buffer, [&](std::int32_t, bool arrived, auto) {
+            reads.emplace_back(arrived, buffer);
+          });
+        } else {
+          for (std::int32_t k = 1; k <= count; ++k) {
+            const bool arrived = file.ReadEntry(k, buffer, trailer);
+            reads.emplace_back(arrived, buffer);
+          }
+        }
+        return reads;
+      });
+    };
+    const Reads perEntry = read(false);
+    EXPECT_GT(perEntry.size(), 5u) << name;
+    EXPECT_TRUE(read(true) == perEntry) << name;
   }
 }
 
