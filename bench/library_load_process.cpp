@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "btrieve/process_heap.h"
 #include "libfile/record_manager.h"
 #include "libfile/writer/library_writer.h"
 #include "libraries/library_cache.h"
@@ -66,6 +67,8 @@ int Load(const std::string& dir, int number) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "write" && argc == 3) return WriteAll(argv[2]);
+  // As the programs do, before anything allocates much.
+  if (mode == "load") btrieve::PrepareProcessHeap();
   if (mode == "load" && argc == 4) return Load(argv[2], std::atoi(argv[3]));
   std::fprintf(stderr,
                "usage: library_load_process write <dir>\n"
