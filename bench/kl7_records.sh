@@ -23,7 +23,8 @@ for format in pre6 v6; do
   "$writer" write "$dir/$format-shuffled.dat" "$format" 65535 128 4096 shuffled
 done
 
-# The record manager maps only a file that has settled for two seconds.
+# The record manager reads a file changed within the last two seconds twice (until two reads agree)
+# and a settled one once: the files must settle first.
 sleep 3
 printf '%-28s %10s %8s %8s %7s\n' file bytes "cat ms" "kl7 ms" ratio
 for file in "$dir"/pre6-ordered.dat "$dir"/pre6-shuffled.dat "$dir"/v6-ordered.dat \

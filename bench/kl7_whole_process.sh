@@ -20,7 +20,8 @@ trap 'rm -rf "$dir"' EXIT
 time_ms() { "$tool" time "$runs" "$@"; }
 
 "$tool" write "$dir/many" "$dir/large"
-# A file changed within the last two seconds is read into memory; one that has settled is mapped.
+# A file changed within the last two seconds is read twice (until two reads agree); one that has
+# settled is read once.
 sleep 3
 
 bytes() { cat "$@" | wc -c; }

@@ -16,7 +16,8 @@ dir=$(mktemp -d "${TMPDIR:-/tmp}/kl7-load.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
 
 "$load" write "$dir"
-# The record manager maps only a file that has settled for two seconds.
+# The record manager reads a file changed within the last two seconds twice (until two reads agree)
+# and a settled one once: the files must settle first.
 sleep 3
 
 time_ms() { "$tool" time "$runs" "$@"; }

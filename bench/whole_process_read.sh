@@ -37,11 +37,11 @@ time_ms() {
 for format in pre6 v6; do
   "$tool" write "$dir/$format.dat" "$format" 65535 128 4096
 done
-# A file that has not changed for two seconds is mapped; one changed just before (the host may be
-# writing it) is copied into fresh memory. Both roads are timed.
+# A file that has not changed for two seconds is read once; one changed just before (the host may
+# be writing it) is read until two reads agree. Both roads are timed.
 sleep 3
-printf '%-6s %10s %8s %16s %6s %16s %6s\n' format bytes "cat ms" "mapped: ms" ratio \
-  "copied: ms" ratio
+printf '%-6s %10s %8s %16s %6s %16s %6s\n' format bytes "cat ms" "settled: ms" ratio \
+  "changed: ms" ratio
 for format in pre6 v6; do
   file="$dir/$format.dat"
   bytes=$(wc -c < "$file")

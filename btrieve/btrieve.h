@@ -52,13 +52,12 @@ inline constexpr std::size_t kPositionBlockSize = 128;
 // every mode opens the file for reading only. Never throws; every outcome is the returned status.
 //
 // Details callers may rely on:
-// - Open reads the whole file once (a file that nobody changed in the last two seconds is mapped
-//   rather than copied) and serves every later operation from that image; later changes to the
-//   file are not meant to be seen by a block that is open already (a mapped file rewritten in
-//   place by another program is the exception: see the note on Load in platform_file.h). Open on a
-//   block that still holds an open file of its own closes that file first (also when the new Open
-//   then fails): nothing leaks, and the block then refers to the new file or to none. An unknown or
-//   zeroed block answers 3.
+// - Open reads the whole file into memory of its own (a file changed in the last two seconds is
+//   read until two reads agree) and serves every later operation from that image; later changes
+//   to the file are not seen by a block that is open already. Open on a block that still holds an
+//   open file of its own closes that file first (also when the new Open then fails): nothing
+//   leaks, and the block then refers to the new file or to none. An unknown or zeroed block
+//   answers 3.
 // - Stat fills the reply that stat_reply.h lays out (16 + 16 per key segment bytes) and sets the
 //   data length to that; only the first byte of the key buffer is written (0). A shorter data
 //   buffer answers 22 with nothing copied.
