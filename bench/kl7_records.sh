@@ -1,8 +1,8 @@
 #!/bin/sh
 # Whole-process timing of `kl7 records --raw` (every record of a file in key order) against cat of
 # the same file: 65,535 records of 128 bytes, page 4096, in both formats, stored in key order and
-# shuffled; and every genuine file given. Prints the median wall time of several runs and, for the
-# shuffled 6.x file, kl7's peak resident memory.
+# shuffled; two small files shaped like genuine ones; and every genuine file given. Prints the
+# median wall time of several runs and, for the shuffled 6.x file, kl7's peak resident memory.
 # Usage: bench/kl7_records.sh <build dir> [runs] [genuine file...]
 set -eu
 build=${1:?usage: kl7_records.sh <build dir> [runs] [genuine file...]}
@@ -22,13 +22,17 @@ for format in pre6 v6; do
   "$writer" write "$dir/$format-ordered.dat" "$format" 65535 128 4096
   "$writer" write "$dir/$format-shuffled.dat" "$format" 65535 128 4096 shuffled
 done
+# Small files shaped like two genuine ones: 6,152 records of 60 bytes in a pre-6.0 file, and 73 of
+# 950 bytes in a 6.x file, where starting the process weighs most.
+"$writer" write "$dir/pre6-6152x60.dat" pre6 6152 60 1024
+"$writer" write "$dir/v6-73x950.dat" v6 73 950 4096
 
 # The record manager reads a file changed within the last two seconds twice (until two reads agree)
 # and a settled one once: the files must settle first.
 sleep 3
 printf '%-28s %10s %8s %8s %7s\n' file bytes "cat ms" "kl7 ms" ratio
 for file in "$dir"/pre6-ordered.dat "$dir"/pre6-shuffled.dat "$dir"/v6-ordered.dat \
-  "$dir"/v6-shuffled.dat "$@"; do
+  "$dir"/v6-shuffled.dat "$dir"/pre6-6152x60.dat "$dir"/v6-73x950.dat "$@"; do
   cat_ms=$("$tool" time "$runs" cat "$file")
   kl7_ms=$("$tool" time "$runs" "$kl7" records --raw "$file")
   awk -v f="$(basename "$file")" -v b="$(wc -c < "$file")" -v c="$cat_ms" -v k="$kl7_ms" \
