@@ -238,22 +238,22 @@ void RunGets(void* positionBlock, GetRun& run) {
   }
 }
 
-std::uint16_t WalkNext(void* positionBlock, RecordWalk& walk) {
-  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
-  if (session == nullptr) return status::kFileNotOpen;
-  const std::lock_guard lock(session->mutex);
-  if (!session->positioned) return status::kInvalidPositioning;
-  const ParsedFile& file = *session->file;
-  // (A position is only ever taken in a key whose order was built.)
-  const std::vector<std::uint32_t>& records =
-      file.Order(static_cast<std::size_t>(session->keyNumber)).records;
+namespace {
+
+// Hands the records of `order` from position `first` on to `walk`, moving the session's position
+// to each; the caller holds the session's lock and has positioned it in `keyNumber`.
+std::uint16_t Walk(Session& session, std::int32_t keyNumber,
+                   const std::vector<std::uint32_t>& order, std::size_t first, RecordWalk& walk) {
+  const ParsedFile& file = *session.file;
   constexpr std::size_t kAhead = 8;  // as Deliver looks ahead
   // A record with a variable part is put together here, in room that grows to the longest one.
   std::vector<std::byte> whole;
-  for (std::size_t position = session->position + 1; position < records.size(); ++position) {
-    if (position + kAhead < records.size()) file.Prefetch(records[position + kAhead]);
-    const std::uint32_t record = records[position];
-    session->position = position;
+  for (std::size_t position = first; position < order.size(); ++position) {
+    if (position + kAhead < order.size()) file.Prefetch(order[position + kAhead]);
+    const std::uint32_t record = order[position];
+    session.positioned = true;
+    session.keyNumber = keyNumber;
+    session.position = position;
     if (!file.Facts().variable) {
       if (!walk.Take(status::kSuccess, file.Record(record), true)) return status::kSuccess;
       continue;
@@ -265,12 +265,41 @@ std::uint16_t WalkNext(void* positionBlock, RecordWalk& walk) {
       whole.resize(whole.size() * 2);
       copy = file.CopyRecord(record, whole);
     }
-    if (copy.status == status::kVariablePartDamaged) NoteRefusal(session->name, copy.reason);
+    if (copy.status == status::kVariablePartDamaged) NoteRefusal(session.name, copy.reason);
     if (!walk.Take(copy.status, std::span(whole.data(), copy.copied), false)) {
       return status::kSuccess;
     }
   }
   return status::kEndOfFile;
+}
+
+}  // namespace
+
+std::uint16_t WalkNext(void* positionBlock, RecordWalk& walk) {
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  if (session == nullptr) return status::kFileNotOpen;
+  const std::lock_guard lock(session->mutex);
+  if (!session->positioned) return status::kInvalidPositioning;
+  // (A position is only ever taken in a key whose order was built.)
+  const KeyOrder& order = session->file->Order(static_cast<std::size_t>(session->keyNumber));
+  return Walk(*session, session->keyNumber, order.records, session->position + 1, walk);
+}
+
+std::uint16_t WalkFirst(void* positionBlock, std::int8_t keyNumber, RecordWalk& walk) {
+  const std::shared_ptr<Session> session = SessionRegistry::Instance().Find(positionBlock);
+  if (session == nullptr) return status::kFileNotOpen;
+  const std::lock_guard lock(session->mutex);
+  const ParsedFile& file = *session->file;
+  if (keyNumber < 0 || static_cast<std::size_t>(keyNumber) >= file.Keys().size()) {
+    return status::kInvalidKeyNumber;
+  }
+  const KeyOrder& order = file.Order(static_cast<std::size_t>(keyNumber));
+  if (order.status != status::kSuccess) {
+    NoteRefusal(session->name, order.reason);
+    return order.status;
+  }
+  if (order.records.empty()) return status::kEndOfFile;
+  return Walk(*session, keyNumber, order.records, 0, walk);
 }
 
 }  // namespace btrieve

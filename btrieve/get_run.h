@@ -48,4 +48,9 @@ class RecordWalk {
 // must not use `positionBlock` (a call with it would wait for the walk); other files it may use.
 [[nodiscard]] std::uint16_t WalkNext(void* positionBlock, RecordWalk& walk);
 
+// The same from the first record of key `keyNumber` on, as Get First would position. Answers what
+// Get First would answer instead of a first record (3, 6, 9 for a file without records, 41 or 2
+// for a key that cannot be ordered); otherwise as WalkNext.
+[[nodiscard]] std::uint16_t WalkFirst(void* positionBlock, std::int8_t keyNumber, RecordWalk& walk);
+
 }  // namespace btrieve

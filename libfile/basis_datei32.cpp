@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "btrieve/btrieve.h"
+#include "btrieve/format_constants.h"
 #include "btrieve/stat_reply.h"
 
 namespace libfile {
@@ -15,6 +16,30 @@ constexpr std::int8_t kKeyNumber = 0;
 
 std::uint16_t Clamp16(std::size_t size, std::uint16_t wanted) {
   return static_cast<std::uint16_t>(std::min<std::size_t>(size, wanted));
+}
+
+// Whether the Stat reply in `reply` describes key 0 as the entry number alone: one ascending
+// segment, a 4-byte INTEGER at `dataLength`, with nothing that changes how its values compare.
+bool IsEntryNumberKey(std::span<const std::byte> reply, std::uint16_t dataLength) {
+  namespace stat = btrieve::stat_reply;
+  const auto field = [&](std::size_t at, stat::Field f) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < f.size; ++i)
+      value |= std::to_integer<std::uint32_t>(reply[at + f.offset + i]) << (8 * i);
+    return value;
+  };
+  if (reply.size() < stat::kHeaderSize + stat::kSegmentSize || field(0, stat::kKeyCount) == 0) {
+    return false;
+  }
+  const std::size_t segment = stat::kHeaderSize;
+  namespace kf = btrieve::key_flags;
+  constexpr std::uint32_t kAnyOther = kf::kSegmented | kf::kDescending | kf::kAlternateCollation |
+                                      kf::kCaseInsensitive | kf::kBinary;
+  return field(segment, stat::kSegmentPosition) == std::uint32_t{dataLength} + 1 &&
+         field(segment, stat::kSegmentLength) == 4 &&
+         (field(segment, stat::kSegmentFlags) & kf::kExtendedType) != 0 &&
+         (field(segment, stat::kSegmentFlags) & kAnyOther) == 0 &&
+         field(segment, stat::kSegmentType) == btrieve::key_types::kInteger;
 }
 
 }  // namespace
@@ -39,6 +64,7 @@ TBasisDatei32::TBasisDatei32(LibraryFileContext& context, std::string_view fileN
     if (recordLength <= kMaxRecordLength && recordLength >= kTrailerLength) {
       m_recordLength = recordLength;
       m_dataLength = static_cast<std::uint16_t>(recordLength - kTrailerLength);
+      m_entryNumberKey = IsEntryNumberKey(header, m_dataLength);
     }
   }
 

@@ -6,12 +6,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "btrieve/btrieve.h"
+#include "btrieve/get_run.h"
 #include "libfile/file_channel.h"
 #include "libfile/key_value.h"
 #include "libfile/library_file_context.h"
@@ -75,14 +77,90 @@ class TBasisDatei32 {
   std::uint16_t m_recordLength = 0;
   std::uint16_t m_dataLength = 0;
   KeyBuffer m_recordKey{};
+  // Key 0 is the entry number alone (see ReadEntries).
+  bool m_entryNumberKey = false;
 };
 
 template <typename Take>
 void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take) {
+  const auto dataLength =
+      static_cast<std::uint16_t>(std::min<std::size_t>(buffer.size(), m_recordLength));
+  // Hands entry k over as ReadEntry(k, ...) would have left it.
+  const auto hand = [&](std::int32_t k) {
+    std::array<std::byte, kTrailerLength> trailer{};
+    TakeTrailer(buffer, trailer);
+    take(k, Arrived(), std::span<const std::byte, kTrailerLength>(trailer));
+  };
+  // Where key 0 is the entry number itself, one walk of the records in its order answers every
+  // Get Equal of 1 .. count: a record of number k is what Get Equal k finds (the first of equal
+  // ones), and a number without a record is not found.
+  if (m_entryNumberKey && count > 0) {
+    class Walk final : public btrieve::RecordWalk {
+     public:
+      Walk(TBasisDatei32& file, std::int32_t count, std::span<std::byte> buffer,
+           std::uint16_t dataLength, decltype(hand)& handOver)
+          : m_file(file),
+            m_count(count),
+            m_buffer(buffer),
+            m_dataLength(dataLength),
+            m_hand(handOver) {}
+
+      bool Take(std::uint16_t status, std::span<const std::byte> record, bool) override {
+        m_started = true;
+        if (record.size() < std::size_t{m_file.m_dataLength} + 4) return true;
+        KeyBuffer key;
+        std::memcpy(key.data(), record.data() + m_file.m_dataLength, key.size());
+        const std::int32_t number = DecodeKey(key);
+        if (number < m_next) return true;  // below 1, or a duplicate of an entry handed over
+        NotFoundBelow(number);
+        if (m_next > m_count) return false;
+        // What Get Equal copies: the record as far as the data length allows.
+        const std::size_t copied = std::min<std::size_t>(record.size(), m_dataLength);
+        std::memcpy(m_buffer.data(), record.data(), copied);
+        m_file.m_status = status != btrieve::status::kSuccess ? status
+                          : record.size() > m_dataLength      ? btrieve::status::kDataBufferTooShort
+                                                              : btrieve::status::kSuccess;
+        m_hand(m_next++);
+        return m_next <= m_count;
+      }
+
+      // Every entry before `number` (at most count) that had no record: Get Equal answers 4.
+      void NotFoundBelow(std::int64_t number) {
+        for (; m_next < number && m_next <= m_count; ++m_next) {
+          m_file.m_status = btrieve::status::kKeyNotFound;
+          m_hand(m_next);
+        }
+      }
+      [[nodiscard]] bool Started() const { return m_started; }
+
+     private:
+      TBasisDatei32& m_file;
+      std::int32_t m_count;
+      std::span<std::byte> m_buffer;
+      std::uint16_t m_dataLength;
+      decltype(hand)& m_hand;
+      std::int32_t m_next = 1;
+      bool m_started = false;
+    };
+    Walk walk(*this, count, buffer, dataLength, hand);
+    (void)m_channel.WalkFirst(0, walk);
+    if (walk.Started()) {
+      walk.NotFoundBelow(std::int64_t{count} + 1);
+      return;
+    }
+    // A walk that could not begin (no records, a key that cannot be ordered, a manager that does
+    // not walk): the Gets themselves give each entry's answer.
+  }
+
   class Run final : public btrieve::GetRun {
    public:
-    Run(TBasisDatei32& file, std::int32_t count, std::span<std::byte> buffer, Take& take)
-        : m_file(file), m_count(count), m_buffer(buffer), m_take(take) {}
+    Run(TBasisDatei32& file, std::int32_t count, std::span<std::byte> buffer,
+        std::uint16_t dataLength, decltype(hand)& handOver)
+        : m_file(file),
+          m_count(count),
+          m_buffer(buffer),
+          m_dataLength(dataLength),
+          m_hand(handOver) {}
 
     bool Next(std::uint16_t& operation, void*& dataBuffer, std::uint32_t& dataLength,
               void*& keyBuffer, std::uint8_t& keyLength, std::int8_t& keyNumber) override {
@@ -91,7 +169,7 @@ void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer,
       operation = btrieve::kOpGetEqual;
       m_file.m_recordKey = EncodeKey(m_k);
       dataBuffer = m_buffer.data();
-      dataLength = std::min<std::size_t>(m_buffer.size(), m_file.m_recordLength);
+      dataLength = m_dataLength;
       keyBuffer = m_file.m_recordKey.data();
       keyLength = 4;
       keyNumber = 0;
@@ -100,19 +178,18 @@ void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer,
 
     void Answer(std::uint16_t status, std::uint32_t /*dataLength*/) override {
       m_file.m_status = status;
-      std::array<std::byte, kTrailerLength> trailer{};
-      m_file.TakeTrailer(m_buffer, trailer);
-      m_take(m_k, m_file.Arrived(), std::span<const std::byte, kTrailerLength>(trailer));
+      m_hand(m_k);
     }
 
    private:
     TBasisDatei32& m_file;
     std::int32_t m_count;
     std::span<std::byte> m_buffer;
-    Take& m_take;
+    std::uint16_t m_dataLength;
+    decltype(hand)& m_hand;
     std::int32_t m_k = 0;
   };
-  Run run(*this, count, buffer, take);
+  Run run(*this, count, buffer, dataLength, hand);
   m_channel.RunGets(run);
 }
 

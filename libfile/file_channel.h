@@ -34,6 +34,10 @@ class FileChannel {
 
   // A run of Get operations with this file's position block (RecordManager::RunGets).
   void RunGets(btrieve::GetRun& run) { m_context.recordManager.RunGets(m_posBlock.data(), run); }
+  // A walk of this file's records in key `keyNumber` (RecordManager::WalkFirst).
+  [[nodiscard]] std::uint16_t WalkFirst(std::int8_t keyNumber, btrieve::RecordWalk& walk) {
+    return m_context.recordManager.WalkFirst(m_posBlock.data(), keyNumber, walk);
+  }
 
   // The record manager's token for the contents of the open file (see RecordManager::Snapshot).
   [[nodiscard]] std::shared_ptr<const void> Snapshot() const {

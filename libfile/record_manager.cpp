@@ -31,6 +31,11 @@ void NativeRecordManager::RunGets(void* positionBlock, btrieve::GetRun& run) {
   btrieve::RunGets(positionBlock, run);
 }
 
+std::uint16_t NativeRecordManager::WalkFirst(void* positionBlock, std::int8_t keyNumber,
+                                             btrieve::RecordWalk& walk) {
+  return btrieve::WalkFirst(positionBlock, keyNumber, walk);
+}
+
 std::shared_ptr<const void> NativeRecordManager::Snapshot(const void* positionBlock) const {
   return btrieve::OpenFileSnapshot(positionBlock);
 }

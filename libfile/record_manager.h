@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "btrieve/btrieve.h"
 #include "btrieve/get_run.h"
 
 namespace libfile {
@@ -24,6 +25,17 @@ class RecordManager {
   // A run of Get operations on the file open in `positionBlock`: each step is answered as Call
   // would answer it. This default makes one Call per step.
   virtual void RunGets(void* positionBlock, btrieve::GetRun& run);
+
+  // Every record of the file open in `positionBlock` in the order of key `keyNumber`, handed to
+  // `walk` as btrieve::WalkFirst does. A manager that cannot walk answers 1 and calls nothing:
+  // this default, so that a caller then reads its records by the calls it would have made.
+  [[nodiscard]] virtual std::uint16_t WalkFirst(void* positionBlock, std::int8_t keyNumber,
+                                                btrieve::RecordWalk& walk) {
+    (void)positionBlock;
+    (void)keyNumber;
+    (void)walk;
+    return btrieve::status::kInvalidOperation;
+  }
 
   // An opaque token for the unchanged contents of the file open in `positionBlock`: two opens that
   // get the same live token read identical records. Null when the manager cannot tell, which
@@ -51,6 +63,8 @@ class NativeRecordManager final : public RecordManager {
                                    std::uint8_t keyLength, std::int8_t keyNumber) override;
   // The whole run in the record manager, without a BTRCALL per record (btrieve::RunGets).
   void RunGets(void* positionBlock, btrieve::GetRun& run) override;
+  [[nodiscard]] std::uint16_t WalkFirst(void* positionBlock, std::int8_t keyNumber,
+                                        btrieve::RecordWalk& walk) override;
   [[nodiscard]] std::shared_ptr<const void> Snapshot(const void* positionBlock) const override;
   [[nodiscard]] bool SnapshotIsCurrent(const std::string& fileName,
                                        const std::shared_ptr<const void>& snapshot) const override;

@@ -184,10 +184,21 @@ void ExpectWalkAsGetNext(const std::string& path, std::int8_t keyNumber) {
   const std::uint16_t answer = WalkNext(walked.Block(), all);
   EXPECT_TRUE(all.steps == expected)
       << path << ": " << all.steps.size() << " records walked, " << expected.size() << " stepped";
+  // From the first record on, as Get First positions.
+  Handle fromFirst;
+  ASSERT_EQ(fromFirst.Open(path), status::kSuccess);
+  Collect whole(SIZE_MAX);
+  const std::uint16_t firstAnswer = WalkFirst(fromFirst.Block(), keyNumber, whole);
   if (first.status != status::kSuccess && first.status != status::kVariablePartDamaged) {
     EXPECT_EQ(answer, status::kInvalidPositioning) << path;
+    EXPECT_EQ(firstAnswer, first.status) << path;
+    EXPECT_TRUE(whole.steps.empty()) << path;
     return;
   }
+  expected.insert(expected.begin(), Step{first.status, first.data});
+  EXPECT_TRUE(whole.steps == expected) << path;
+  EXPECT_EQ(firstAnswer, end) << path;
+  expected.erase(expected.begin());
   EXPECT_EQ(answer, end) << path;
   // A walk ended by Take leaves the position on its last record.
   if (expected.size() < 3) return;

@@ -61,8 +61,9 @@ class Handle {
   std::array<std::byte, 332> m_block{};
 };
 
-// That a walk (WalkNext) from the first record of key `keyNumber` gives what Get Next gives record
-// by record: the same statuses and bytes, the same end, and the position where a walk stops.
+// That the walks (WalkFirst, and WalkNext after Get First) in key `keyNumber` give what Get First
+// and Get Next give record by record: the same statuses and bytes, the same end, and the position
+// where a walk stops.
 void ExpectWalkAsGetNext(const std::string& path, std::int8_t keyNumber = 0);
 
 // Little-endian helpers for building and reading keys and records.

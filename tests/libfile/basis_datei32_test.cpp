@@ -184,6 +184,7 @@ TEST_P(TBasisDatei32Test, ReadEntriesGivesWhatReadEntryGivesEntryByEntry) {
     std::vector<std::int32_t> entries;  // the entry numbers stored
     std::int32_t count;                 // read 1..count
     std::size_t bufferSize;
+    std::uint16_t keyOffset = 48;  // 48: the entry number's place (a walk serves); else Gets do
   };
   const Case cases[] = {
       {"whole", {1, 2, 3, 4, 5, 6, 7}, 7, 4090},
@@ -192,10 +193,11 @@ TEST_P(TBasisDatei32Test, ReadEntriesGivesWhatReadEntryGivesEntryByEntry) {
       {"buffer shorter than a record", {1, 2, 3}, 3, 40},
       {"buffer shorter than the data part", {1, 2, 3}, 20, 20},
       {"no entries", {}, 3, 4090},
+      {"key 0 elsewhere than the entry number", {1, 2, 3}, 3, 4090, 44},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    LibraryImage image{64, 48, {}};
+    LibraryImage image{64, c.keyOffset, {}};
     for (const std::int32_t k : c.entries)
       image.Add(k, CurrentLayoutRecord(64, "Eintrag " + std::to_string(k)));
     LibraryHarness harness(GetParam(), image);

@@ -105,6 +105,13 @@ class ScriptedRecordManager final : public RecordManager {
       RecordManager::RunGets(positionBlock, run);
     }
   }
+  // Walks likewise: the inner manager's when nothing is scripted; else none (answer 1).
+  [[nodiscard]] std::uint16_t WalkFirst(void* positionBlock, std::int8_t keyNumber,
+                                        btrieve::RecordWalk& walk) override {
+    if (m_inner != nullptr && m_script.empty())
+      return m_inner->WalkFirst(positionBlock, keyNumber, walk);
+    return RecordManager::WalkFirst(positionBlock, keyNumber, walk);
+  }
 
  private:
   std::uint16_t Serve(std::uint16_t operation, void* dataBuffer, std::uint32_t* dataLength,
