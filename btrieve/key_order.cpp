@@ -370,8 +370,8 @@ void SortableKeyOrder::Add(const std::byte* slot, std::uint32_t index) {
     }
     m_members.push_back(index);
   }
-  std::uint64_t prefix = 0;
   if (m_integer) {
+    std::uint64_t prefix = 0;
     const std::byte* const bytes = record + m_integerOffset;
     for (std::size_t b = m_integerLength; b > 0; --b)
       prefix = (prefix << 8) | std::to_integer<std::uint64_t>(bytes[b - 1]);
@@ -381,35 +381,37 @@ void SortableKeyOrder::Add(const std::byte* slot, std::uint32_t index) {
     return;
   }
   // An exact form longer than eight bytes is written where it is kept; any other first into
-  // m_whole.
+  // m_whole. (What the loop needs is read into locals first: its byte stores could alias members.)
+  const std::size_t keptBytes = m_kept;
   std::uint8_t* kept = nullptr;
-  if (m_kept > 8) {
+  if (keptBytes > 8) {
     // m_forms grows in steps (each a zero fill); m_formsUsed of it are in use.
-    if (m_formsUsed + m_kept > m_forms.size()) {
+    if (m_formsUsed + keptBytes > m_forms.size()) {
       m_forms.resize(
-          std::max(m_formsUsed + m_kept, std::min(2 * m_forms.size(), m_forms.capacity())));
+          std::max(m_formsUsed + keptBytes, std::min(2 * m_forms.size(), m_forms.capacity())));
     }
     kept = m_forms.data() + m_formsUsed;
-    m_formsUsed += m_kept;
+    m_formsUsed += keptBytes;
   }
-  const bool inPlace = kept != nullptr && m_width == m_kept;
+  const bool inPlace = kept != nullptr && m_width == keptBytes;
   std::uint8_t* const form = inPlace ? kept : m_whole.data();
-  std::uint8_t* out = form;
-  for (std::size_t s = 0; s < m_key->segments.size(); ++s) {
-    const SegmentSpec& segment = m_key->segments[s];
-    WriteSortable(segment, m_widths[s], std::span(record + segment.recordOffset, segment.length),
+  const SegmentSpec* segment = m_key->segments.data();
+  const SegmentSpec* const last = segment + m_key->segments.size();
+  const std::size_t* width = m_widths.data();
+  for (std::uint8_t* out = form; segment != last; ++segment, ++width) {
+    WriteSortable(*segment, *width, std::span(record + segment->recordOffset, segment->length),
                   out);
-    out += m_widths[s];
+    out += *width;
   }
-  prefix = BigEndian64(form);
-  if (m_kept > 8) {
+  const std::uint64_t prefix = BigEndian64(form);
+  if (keptBytes > 8) {
     if (m_sorted && !m_items.empty()) {
-      const Item& last = m_items.back();
-      m_sorted =
-          last.prefix < prefix || (last.prefix == prefix &&
-                                   std::memcmp(FormOf(last.member) + 8, form + 8, m_kept - 8) <= 0);
+      const Item& previous = m_items.back();
+      m_sorted = previous.prefix < prefix ||
+                 (previous.prefix == prefix &&
+                  std::memcmp(FormOf(previous.member) + 8, form + 8, keptBytes - 8) <= 0);
     }
-    if (!inPlace) std::memcpy(kept, form, m_kept);
+    if (!inPlace) std::memcpy(kept, form, keptBytes);
   } else {
     m_sorted = m_sorted && (m_items.empty() || m_items.back().prefix <= prefix);
   }
