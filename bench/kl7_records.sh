@@ -1,8 +1,9 @@
 #!/bin/sh
 # Whole-process timing of `kl7 records --raw` (every record of a file in key order) against cat of
 # the same file: 65,535 records of 128 bytes, page 4096, in both formats, stored in key order and
-# shuffled; two small files shaped like genuine ones; and every genuine file given. Prints the
-# median wall time of several runs and, for the shuffled 6.x file, kl7's peak resident memory.
+# shuffled, key 0 an INTEGER and (the "string" files) a STRING of 16 bytes; two small files shaped
+# like genuine ones; and every genuine file given. Prints the median wall time of several runs
+# and, for the shuffled 6.x file, kl7's peak resident memory.
 # Usage: bench/kl7_records.sh <build dir> [runs] [genuine file...]
 set -eu
 build=${1:?usage: kl7_records.sh <build dir> [runs] [genuine file...]}
@@ -21,6 +22,8 @@ trap 'rm -rf "$dir"' EXIT
 for format in pre6 v6; do
   "$writer" write "$dir/$format-ordered.dat" "$format" 65535 128 4096
   "$writer" write "$dir/$format-shuffled.dat" "$format" 65535 128 4096 shuffled
+  "$writer" write "$dir/$format-string-ordered.dat" "$format" 65535 128 4096 string
+  "$writer" write "$dir/$format-string-shuffled.dat" "$format" 65535 128 4096 shuffled string
 done
 # Small files shaped like two genuine ones: 6,152 records of 60 bytes in a pre-6.0 file, and 73 of
 # 950 bytes in a 6.x file, where starting the process weighs most.
@@ -32,7 +35,9 @@ done
 sleep 3
 printf '%-28s %10s %8s %8s %7s\n' file bytes "cat ms" "kl7 ms" ratio
 for file in "$dir"/pre6-ordered.dat "$dir"/pre6-shuffled.dat "$dir"/v6-ordered.dat \
-  "$dir"/v6-shuffled.dat "$dir"/pre6-6152x60.dat "$dir"/v6-73x950.dat "$@"; do
+  "$dir"/v6-shuffled.dat "$dir"/pre6-string-ordered.dat "$dir"/pre6-string-shuffled.dat \
+  "$dir"/v6-string-ordered.dat "$dir"/v6-string-shuffled.dat "$dir"/pre6-6152x60.dat \
+  "$dir"/v6-73x950.dat "$@"; do
   cat_ms=$("$tool" time "$runs" cat "$file")
   kl7_ms=$("$tool" time "$runs" "$kl7" records --raw "$file")
   awk -v f="$(basename "$file")" -v b="$(wc -c < "$file")" -v c="$cat_ms" -v k="$kl7_ms" \

@@ -315,8 +315,9 @@ bool AllZero(std::span<const std::byte> bytes) {
 
 // Pre-6.0: pages are physical. Data pages (bit 15 of the word at 4) among pages 1 .. count - 1 hold
 // the records, less the slots on the deleted-record chain and the never-used all-zero slots.
-RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts,
-                          SmallIntegerKeyOrder* firstOrder) {
+// `firstOrder` (SmallIntegerKeyOrder or SortableKeyOrder), when given, takes each record's key 0.
+template <typename FirstOrder>
+RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts, FirstOrder* firstOrder) {
   RecordsResult result;
   const std::uint64_t pageSize = facts.pageSize;
   const std::uint64_t pageCount = reader.Ws32(layout::kFcrPageCount);
@@ -388,8 +389,9 @@ RecordsResult CollectPre6(ByteReader& reader, const FileFacts& facts,
 // 6.x: logical pages 1 .. count - 1 reach physical pages through the current copy of their PAT
 // pair. Data pages must repeat their type and logical number in their own header; no physical page
 // may be named twice (nor be an FCR or PAT page). Used slots have a non-zero usage count.
+template <typename FirstOrder>
 RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_t fcr,
-                        SmallIntegerKeyOrder* firstOrder) {
+                        FirstOrder* firstOrder) {
   RecordsResult result;
   const std::uint64_t pageSize = facts.pageSize;
   const std::uint64_t logicalCount = reader.Ws32(fcr + layout::kFcrPageCount);
@@ -480,12 +482,34 @@ RecordsResult CollectV6(ByteReader& reader, const FileFacts& facts, std::uint64_
   return result;
 }
 
+// The entry CollectV6 puts in its page map for 6.x logical page `logical` (type in the top byte,
+// physical page below; 0 for a page not in use or not in the file), read from the current copy of
+// its PAT pair as CollectV6 reads it. Wherever CollectV6 succeeds, the two agree; where it fails,
+// the file is refused whatever this answers.
+std::uint32_t PageMapEntry(ByteReader& reader, const FileFacts& facts, std::uint64_t fcr,
+                           std::uint64_t logical) {
+  const std::uint64_t pageSize = facts.pageSize;
+  const std::uint64_t logicalCount = reader.Ws32(fcr + layout::kFcrPageCount);
+  if (logical < 1 || logical >= logicalCount) return 0;
+  const std::uint64_t entriesPerPat = pageSize / 4 - 2;
+  const std::uint64_t pair = (logical - 1) / entriesPerPat;
+  const std::uint64_t first = 2 + pair * (pageSize / 4);
+  const std::uint64_t second = first + 1;
+  const bool firstIsCurrent = reader.U32(first * pageSize + layout::kPatUsage) >
+                              reader.U32(second * pageSize + layout::kPatUsage);
+  const std::uint64_t entry = (firstIsCurrent ? first : second) * pageSize +
+                              layout::kPatHeaderSize + 4 * ((logical - 1) - pair * entriesPerPat);
+  const std::uint8_t type = reader.U8(entry + 1);
+  if (type == 0) return 0;
+  return (std::uint32_t{type} << 24) | (std::uint32_t{reader.U8(entry)} << 16) |
+         reader.U16(entry + 2);
+}
+
 // The image offset of the ACS page a segment names, if it is there: pre-6.0 page 1 (header naming
 // page 1, marker 0xAC); 6.x the logical page the segment names, mapped by the PAT as an ACS page
 // whose own header agrees.
 std::optional<std::uint64_t> CollationPage(ByteReader& reader, const FileFacts& facts,
-                                           const SegmentSpec& segment,
-                                           std::span<const std::uint32_t> pageMap) {
+                                           std::uint64_t fcr, const SegmentSpec& segment) {
   const std::uint64_t pageSize = facts.pageSize;
   std::uint64_t start = 0;
   if (!facts.constants->pagesMappedThroughPat) {
@@ -493,11 +517,9 @@ std::optional<std::uint64_t> CollationPage(ByteReader& reader, const FileFacts& 
     if (reader.Ws32(start) != 1) return std::nullopt;
   } else {
     const std::uint32_t logical = segment.collationPage;
-    if (logical < 1 || logical >= pageMap.size() ||
-        (pageMap[logical] >> 24) != layout::kPageTypeCollation) {
-      return std::nullopt;
-    }
-    start = std::uint64_t{pageMap[logical] & 0xFFFFFF} * pageSize;
+    const std::uint32_t mapped = PageMapEntry(reader, facts, fcr, logical);
+    if ((mapped >> 24) != layout::kPageTypeCollation) return std::nullopt;
+    start = std::uint64_t{mapped & 0xFFFFFF} * pageSize;
     const std::uint32_t own = (std::uint32_t{reader.U8(start)} << 16) | reader.U16(start + 2);
     if (reader.U8(start + 1) != layout::kPageTypeCollation || own != logical) return std::nullopt;
   }
@@ -509,9 +531,10 @@ std::optional<std::uint64_t> CollationPage(ByteReader& reader, const FileFacts& 
 }
 
 // Gives every segment that needs one its collation table; a key whose ACS is missing is marked so
-// that its Gets answer 2. Segments naming the same page share one table.
-void ResolveCollations(ByteReader& reader, const FileFacts& facts,
-                       std::span<const std::uint32_t> pageMap, std::vector<KeySpec>& keys) {
+// that its Gets answer 2. Segments naming the same page share one table. Done before the records
+// are collected, so that key 0's order can be built while they are.
+void ResolveCollations(ByteReader& reader, const FileFacts& facts, std::uint64_t fcr,
+                       std::vector<KeySpec>& keys) {
   std::vector<std::pair<std::uint64_t, std::shared_ptr<const CollationTable>>> tables;
   for (KeySpec& key : keys) {
     for (SegmentSpec& segment : key.segments) {
@@ -521,7 +544,7 @@ void ResolveCollations(ByteReader& reader, const FileFacts& facts,
         continue;
       }
       if (segment.collation != Collation::kAlternate) continue;
-      const std::optional<std::uint64_t> page = CollationPage(reader, facts, segment, pageMap);
+      const std::optional<std::uint64_t> page = CollationPage(reader, facts, fcr, segment);
       if (!page) {
         key.collationMissing = true;
         continue;
@@ -644,28 +667,41 @@ ParseResult ParseFile(FileImage image) {
   if (const Reason slot = CheckVariableSlot(facts, keys.keys); slot.status != status::kSuccess) {
     return refuse(slot);
   }
-  // Key 0's order is built while the slots are walked, when its kind allows.
-  std::optional<SmallIntegerKeyOrder> firstOrder;
-  if (!keys.keys.empty() && SmallIntegerKeyOrder::Handles(keys.keys[0])) {
-    firstOrder.emplace(
-        keys.keys[0], facts,
-        std::min<std::uint64_t>(facts.recordCount, image.Size() / facts.physicalLength));
+  {
+    // (Its own reader: what it reads outside the image must not fail the collection.)
+    ByteReader collations(image.Bytes());
+    ResolveCollations(collations, facts, recognised.fcrOffset, keys.keys);
   }
-  SmallIntegerKeyOrder* const first = firstOrder ? &*firstOrder : nullptr;
-  RecordsResult records = facts.constants->pagesMappedThroughPat
-                              ? CollectV6(reader, facts, recognised.fcrOffset, first)
-                              : CollectPre6(reader, facts, first);
+  // Key 0's order is built while the slots are walked. Its reservation is bounded by the slots the
+  // image can hold, whatever the FCR's record count says.
+  const std::uint64_t expected =
+      std::min<std::uint64_t>(facts.recordCount, image.Size() / facts.physicalLength);
+  std::optional<SmallIntegerKeyOrder> smallOrder;
+  std::optional<SortableKeyOrder> sortableOrder;
+  if (!keys.keys.empty() && SmallIntegerKeyOrder::Handles(keys.keys[0])) {
+    smallOrder.emplace(keys.keys[0], facts, expected);
+  } else if (!keys.keys.empty() && SortableKeyOrder::Handles(keys.keys[0])) {
+    sortableOrder.emplace(keys.keys[0], facts, expected);
+  }
+  const auto collect = [&](auto* firstOrder) {
+    return facts.constants->pagesMappedThroughPat
+               ? CollectV6(reader, facts, recognised.fcrOffset, firstOrder)
+               : CollectPre6(reader, facts, firstOrder);
+  };
+  RecordsResult records =
+      sortableOrder ? collect(&*sortableOrder) : collect(smallOrder ? &*smallOrder : nullptr);
   if (records.reason.status != status::kSuccess) return refuse(records.reason);
   if (records.records.size() != facts.recordCount) {
     return refuse(Refusal(kDamaged, Check::kRecordCount)
                       .At(recognised.fcrOffset / facts.pageSize, facts.physicalPages)
                       .Values(records.records.size(), facts.recordCount));
   }
-  ResolveCollations(reader, facts, records.pageMap, keys.keys);
   records.pageMap.shrink_to_fit();  // variable parts and the index walk need it
 
+  // (Key 0 of a kind that cannot be ordered gets its refusal from ParsedFile::Order.)
   std::optional<KeyOrder> firstKeyOrder;
-  if (firstOrder) firstKeyOrder = firstOrder->Finish(image.Bytes(), facts, records.records);
+  if (smallOrder) firstKeyOrder = smallOrder->Finish(image.Bytes(), facts, records.records);
+  if (sortableOrder) firstKeyOrder = sortableOrder->Finish(image.Bytes(), facts, records.records);
   auto file = std::make_shared<const ParsedFile>(
       std::move(image), facts, std::move(keys.keys), std::move(records.records),
       std::move(records.pageMap), std::move(firstKeyOrder));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -136,18 +137,23 @@ unsigned ByteAt(std::span<const std::byte> bytes, std::size_t i) {
   return std::to_integer<unsigned>(bytes[i]);
 }
 
-// Writes the segment's sortable form into out[0, SortableWidth(segment)).
-void WriteSortable(const SegmentSpec& segment, std::span<const std::byte> bytes,
+// Copies text into out, through `table` when there is one.
+void WriteText(const CollationTable* table, std::span<const std::byte> text, std::uint8_t* out) {
+  if (table == nullptr) {
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
+    return;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i)
+    out[i] = (*table)[ByteAt(text, i)];
+}
+
+// Writes the segment's sortable form into out[0, width), width being SortableWidth(segment).
+void WriteSortable(const SegmentSpec& segment, std::size_t width, std::span<const std::byte> bytes,
                    std::uint8_t* out) {
   const CollationTable* table = segment.table.get();
-  const auto mapped = [table](unsigned b) {
-    return table == nullptr ? static_cast<std::uint8_t>(b) : (*table)[b];
-  };
-  const std::size_t width = SortableWidth(segment);
   switch (segment.order) {
     case SegmentOrder::kBytes:
-      for (std::size_t i = 0; i < bytes.size(); ++i)
-        out[i] = mapped(ByteAt(bytes, i));
+      WriteText(table, bytes, out);
       break;
     case SegmentOrder::kZeroTerminated:
     case SegmentOrder::kLengthPrefixed: {
@@ -157,12 +163,14 @@ void WriteSortable(const SegmentSpec& segment, std::span<const std::byte> bytes,
             bytes.empty() ? 0 : std::min<std::size_t>(ByteAt(bytes, 0), bytes.size() - 1);
         text = bytes.empty() ? bytes : bytes.subspan(1, length);
       } else {
-        text = bytes.first(static_cast<std::size_t>(
-            std::find(bytes.begin(), bytes.end(), std::byte{0}) - bytes.begin()));
+        const void* const zero = std::memchr(bytes.data(), 0, bytes.size());
+        text = bytes.first(
+            zero == nullptr
+                ? bytes.size()
+                : static_cast<std::size_t>(static_cast<const std::byte*>(zero) - bytes.data()));
       }
       const std::size_t room = TextRoom(segment);
-      for (std::size_t i = 0; i < text.size(); ++i)
-        out[i] = mapped(ByteAt(text, i));
+      WriteText(table, text, out);
       std::fill(out + text.size(), out + room, std::uint8_t{0});
       if (LengthBytes(room) == 2) {
         out[room] = static_cast<std::uint8_t>(text.size() >> 8);
@@ -195,11 +203,18 @@ void WriteSortable(const SegmentSpec& segment, std::span<const std::byte> bytes,
   }
 }
 
-// One record in the sort: the first eight bytes of its sortable form as a big-endian number.
-struct SortItem {
-  std::uint64_t prefix;
-  std::uint32_t record;
-};
+// The eight bytes at `bytes` as a big-endian number.
+std::uint64_t BigEndian64(const std::uint8_t* bytes) {
+  std::uint64_t value = 0;
+#if defined(__GNUC__) || defined(__clang__)
+  std::memcpy(&value, bytes, 8);
+  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
+#else
+  for (std::size_t b = 0; b < 8; ++b)
+    value = (value << 8) | bytes[b];
+#endif
+  return value;
+}
 
 // A stable least-significant-digit radix sort of `items` on `Passes` bytes, byteOf(item, pass)
 // being the byte of pass `pass` (0: the least significant); passes whose byte is the same in every
@@ -294,86 +309,130 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
                        std::span<const RecordRef> records) {
   KeyOrder result;
   if (!Orderable(key, result)) return result;
+  const std::byte* const base = image.data();
   if (SmallIntegerKeyOrder::Handles(key)) {
     SmallIntegerKeyOrder order(key, facts, records.size());
-    const std::byte* const base = image.data();
     for (std::uint32_t i = 0; i < records.size(); ++i)
       order.Add(base + records[i].slotOffset, i);
     return order.Finish(image, facts, records);
   }
+  SortableKeyOrder order(key, facts, records.size());
+  for (std::uint32_t i = 0; i < records.size(); ++i)
+    order.Add(base + records[i].slotOffset, i);
+  return order.Finish(image, facts, records);
+}
 
-  std::size_t width = 0;
-  for (const SegmentSpec& segment : key.segments)
-    width += SortableWidth(segment);
-  const bool exact = width <= kMaxSortableBytes;
-  const std::size_t kept = std::min(width, kMaxSortableBytes);
+bool SortableKeyOrder::Handles(const KeySpec& key) {
+  return key.comparable && !key.collationMissing && !key.segments.empty();
+}
 
-  // The records whose key is not null, each with the first eight bytes of its sortable form as a
-  // number; the whole kept form is stored only when it is longer than that.
-  const bool mayBeNull = (key.flags & (key_flags::kNullAll | key_flags::kNullAny)) != 0;
-  std::vector<std::uint32_t> members;
-  members.reserve(records.size());
-  std::vector<SortItem> items;
-  items.reserve(records.size());
-  std::vector<std::uint8_t> forms;
-  std::vector<std::uint8_t> whole(std::max<std::size_t>(width, 8), 0);
-  // A key of one integer segment (of 8 bytes, or smaller and naming a collating sequence) is its
-  // own sortable number.
+SortableKeyOrder::SortableKeyOrder(const KeySpec& key, const FileFacts& facts, std::size_t expected)
+    : m_key(&key),
+      m_dataOffset(facts.constants->dataOffsetInSlot),
+      m_recordLength(facts.recordLength),
+      m_expected(expected),
+      m_mayBeNull((key.flags & (key_flags::kNullAll | key_flags::kNullAny)) != 0) {
+  for (const SegmentSpec& segment : key.segments) {
+    m_widths.push_back(SortableWidth(segment));
+    m_width += m_widths.back();
+  }
+  m_kept = std::min(m_width, kMaxSortableBytes);
   const SegmentSpec& first = key.segments.front();
-  const bool integer =
-      key.segments.size() == 1 &&
-      (first.order == SegmentOrder::kSigned || first.order == SegmentOrder::kUnsigned) &&
-      (first.length == 1 || first.length == 2 || first.length == 4 || first.length == 8);
-  const std::uint64_t mask = integer && first.length < 8
-                                 ? (std::uint64_t{1} << (8 * first.length)) - 1
-                                 : ~std::uint64_t{0};
-  const std::uint64_t flip = first.order == SegmentOrder::kSigned && integer
-                                 ? std::uint64_t{1} << (8 * first.length - 1)
-                                 : 0;
-  const std::uint64_t invert = first.descending ? mask : 0;
-  for (std::uint32_t i = 0; i < records.size(); ++i) {
-    const auto data = RecordData(image, facts, records[i]);
-    if (mayBeNull && IsNullKey(key, data)) continue;
-    if (integer) {
-      std::uint64_t value = 0;
-      const std::byte* bytes = data.data() + first.recordOffset;
-      for (std::size_t b = first.length; b > 0; --b)
-        value = (value << 8) | std::to_integer<std::uint64_t>(bytes[b - 1]);
-      items.push_back({(value ^ flip) ^ invert, static_cast<std::uint32_t>(members.size())});
-      members.push_back(i);
-      continue;
-    }
-    std::uint8_t* out = whole.data();
-    for (const SegmentSpec& segment : key.segments) {
-      WriteSortable(segment, data.subspan(segment.recordOffset, segment.length), out);
-      out += SortableWidth(segment);
-    }
-    std::uint64_t prefix = 0;
-    for (std::size_t b = 0; b < 8; ++b)
-      prefix = (prefix << 8) | (b < kept ? whole[b] : 0u);
-    items.push_back({prefix, static_cast<std::uint32_t>(members.size())});
-    members.push_back(i);
-    if (kept > 8) forms.insert(forms.end(), whole.begin(), whole.begin() + kept);
+  m_integer = key.segments.size() == 1 &&
+              (first.order == SegmentOrder::kSigned || first.order == SegmentOrder::kUnsigned) &&
+              (first.length == 1 || first.length == 2 || first.length == 4 || first.length == 8);
+  if (m_integer) {
+    m_integerOffset = first.recordOffset;
+    m_integerLength = first.length;
+    const std::uint64_t mask =
+        first.length < 8 ? (std::uint64_t{1} << (8 * first.length)) - 1 : ~std::uint64_t{0};
+    const std::uint64_t flip =
+        first.order == SegmentOrder::kSigned ? std::uint64_t{1} << (8 * first.length - 1) : 0;
+    m_flipAndInvert = flip ^ (first.descending ? mask : 0);
   }
-  const std::size_t n = members.size();
-  // The kept form of member m, and whether two members' kept forms are equal.
-  const auto form = [&](std::size_t m) { return forms.data() + m * kept; };
-  const auto sameForm = [&](const SortItem& a, const SortItem& b) {
-    return a.prefix == b.prefix &&
-           (kept <= 8 || std::memcmp(form(a.record) + 8, form(b.record) + 8, kept - 8) == 0);
-  };
+  m_whole.assign(std::max<std::size_t>(m_width, 8), 0);
+  m_items.reserve(expected);
+  // (No more than the slots themselves take: the forms grow beyond that only as records come.)
+  if (!m_integer && m_kept > 8) {
+    m_forms.reserve(expected * std::min<std::size_t>(m_kept, facts.physicalLength));
+  }
+}
 
-  // Records are mostly stored in key order: one pass tells, and nothing needs sorting.
-  bool sorted = true;
-  for (std::size_t m = 1; m < n && sorted; ++m) {
-    const SortItem& a = items[m - 1];
-    const SortItem& b = items[m];
-    sorted = a.prefix < b.prefix ||
-             (a.prefix == b.prefix &&
-              (kept <= 8 || std::memcmp(form(a.record) + 8, form(b.record) + 8, kept - 8) <= 0));
+void SortableKeyOrder::Add(const std::byte* slot, std::uint32_t index) {
+  const std::byte* const record = slot + m_dataOffset;
+  if (m_mayBeNull && IsNullKey(*m_key, std::span(record, m_recordLength))) return;
+  const auto member = static_cast<std::uint32_t>(m_items.size());
+  if (!m_members.empty() || index != member) {
+    if (m_members.empty()) {
+      m_members.reserve(std::max<std::size_t>(m_expected, std::size_t{member} + 1));
+      for (std::uint32_t m = 0; m < member; ++m)
+        m_members.push_back(m);
+    }
+    m_members.push_back(index);
   }
-  if (!sorted) {
-    RadixSort<8>(items, [](const SortItem& item, unsigned pass) {
+  if (m_integer) {
+    std::uint64_t prefix = 0;
+    const std::byte* const bytes = record + m_integerOffset;
+    for (std::size_t b = m_integerLength; b > 0; --b)
+      prefix = (prefix << 8) | std::to_integer<std::uint64_t>(bytes[b - 1]);
+    prefix ^= m_flipAndInvert;
+    m_sorted = m_sorted && (m_items.empty() || m_items.back().prefix <= prefix);
+    m_items.push_back({prefix, member});
+    return;
+  }
+  // An exact form longer than eight bytes is written where it is kept; any other first into
+  // m_whole. (What the loop needs is read into locals first: its byte stores could alias members.)
+  const std::size_t keptBytes = m_kept;
+  std::uint8_t* kept = nullptr;
+  if (keptBytes > 8) {
+    // m_forms grows in steps (each a zero fill); m_formsUsed of it are in use.
+    if (m_formsUsed + keptBytes > m_forms.size()) {
+      m_forms.resize(
+          std::max(m_formsUsed + keptBytes, std::min(2 * m_forms.size(), m_forms.capacity())));
+    }
+    kept = m_forms.data() + m_formsUsed;
+    m_formsUsed += keptBytes;
+  }
+  const bool inPlace = kept != nullptr && m_width == keptBytes;
+  std::uint8_t* const form = inPlace ? kept : m_whole.data();
+  const SegmentSpec* segment = m_key->segments.data();
+  const SegmentSpec* const last = segment + m_key->segments.size();
+  const std::size_t* width = m_widths.data();
+  for (std::uint8_t* out = form; segment != last; ++segment, ++width) {
+    WriteSortable(*segment, *width, std::span(record + segment->recordOffset, segment->length),
+                  out);
+    out += *width;
+  }
+  const std::uint64_t prefix = BigEndian64(form);
+  if (keptBytes > 8) {
+    if (m_sorted && !m_items.empty()) {
+      const Item& previous = m_items.back();
+      m_sorted = previous.prefix < prefix ||
+                 (previous.prefix == prefix &&
+                  std::memcmp(FormOf(previous.member) + 8, form + 8, keptBytes - 8) <= 0);
+    }
+    if (!inPlace) std::memcpy(kept, form, keptBytes);
+  } else {
+    m_sorted = m_sorted && (m_items.empty() || m_items.back().prefix <= prefix);
+  }
+  m_items.push_back({prefix, member});
+}
+
+KeyOrder SortableKeyOrder::Finish(std::span<const std::byte> image, const FileFacts& facts,
+                                  std::span<const RecordRef> records) {
+  KeyOrder result;
+  const KeySpec& key = *m_key;
+  const std::size_t n = m_items.size();
+  const std::size_t kept = m_kept;
+  const bool exact = m_width <= kMaxSortableBytes;
+  // Whether two members' kept forms are equal.
+  const auto sameForm = [&](const Item& a, const Item& b) {
+    return a.prefix == b.prefix &&
+           (kept <= 8 || std::memcmp(FormOf(a.member) + 8, FormOf(b.member) + 8, kept - 8) == 0);
+  };
+  // Records are mostly stored in key order (m_sorted tells): then nothing needs sorting.
+  if (!m_sorted) {
+    RadixSort<8>(m_items, [](const Item& item, unsigned pass) {
       return static_cast<std::size_t>((item.prefix >> (8 * pass)) & 0xFF);
     });
     // Runs that agree on the first eight bytes are put in order by the rest of the kept form.
@@ -381,14 +440,15 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
       std::size_t begin = 0;
       while (begin < n) {
         std::size_t end = begin + 1;
-        while (end < n && items[end].prefix == items[begin].prefix)
+        while (end < n && m_items[end].prefix == m_items[begin].prefix)
           ++end;
         if (end - begin > 1) {
-          std::sort(items.begin() + static_cast<std::ptrdiff_t>(begin),
-                    items.begin() + static_cast<std::ptrdiff_t>(end),
-                    [&](const SortItem& a, const SortItem& b) {
-                      const int c = std::memcmp(form(a.record) + 8, form(b.record) + 8, kept - 8);
-                      return c != 0 ? c < 0 : a.record < b.record;
+          std::sort(m_items.begin() + static_cast<std::ptrdiff_t>(begin),
+                    m_items.begin() + static_cast<std::ptrdiff_t>(end),
+                    [&](const Item& a, const Item& b) {
+                      const int c =
+                          std::memcmp(FormOf(a.member) + 8, FormOf(b.member) + 8, kept - 8);
+                      return c != 0 ? c < 0 : a.member < b.member;
                     });
         }
         begin = end;
@@ -401,14 +461,14 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
     std::size_t begin = 0;
     while (begin < n) {
       std::size_t end = begin + 1;
-      while (end < n && sameForm(items[begin], items[end]))
+      while (end < n && sameForm(m_items[begin], m_items[end]))
         ++end;
       if (end - begin > 1) {
         result.comparatorUsed = true;
-        std::sort(items.begin() + static_cast<std::ptrdiff_t>(begin),
-                  items.begin() + static_cast<std::ptrdiff_t>(end),
-                  [&](const SortItem& a, const SortItem& b) {
-                    return less(members[a.record], members[b.record]);
+        std::sort(m_items.begin() + static_cast<std::ptrdiff_t>(begin),
+                  m_items.begin() + static_cast<std::ptrdiff_t>(end),
+                  [&](const Item& a, const Item& b) {
+                    return less(RecordOf(a.member), RecordOf(b.member));
                   });
       }
       begin = end;
@@ -417,16 +477,19 @@ KeyOrder BuildKeyOrder(const KeySpec& key, std::span<const std::byte> image, con
 
   result.records.resize(n);
   for (std::size_t m = 0; m < n; ++m)
-    result.records[m] = members[items[m].record];
+    result.records[m] = RecordOf(m_items[m].member);
   OrderDuplicateChains(
       result,
       [&](std::size_t a, std::size_t b) {
-        if (!sameForm(items[a], items[b])) return false;
+        if (!sameForm(m_items[a], m_items[b])) return false;
         return exact ||
                CompareRecordKeys(key, RecordData(image, facts, records[result.records[a]]),
                                  RecordData(image, facts, records[result.records[b]])) == 0;
       },
       key, image, facts, records);
+  m_items = {};
+  m_members = {};
+  m_forms = {};
   return result;
 }
 
