@@ -543,6 +543,8 @@ TEST_P(KeyOrderTest, KeysThisReaderCannotOrderAnswer41OnGets) {
                 reason->found == c.segment.type)
         << c.name;
     EXPECT_EQ(handle.Get(kOpGetEqual, Le(1, 4), kLength, 1).status, status::kSuccess) << c.name;
+    ExpectWalkAsGetNext(file.Path(), 0);  // refused as Get First is
+    ExpectWalkAsGetNext(file.Path(), 1);
   }
 }
 
