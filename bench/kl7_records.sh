@@ -2,8 +2,8 @@
 # Whole-process timing of `kl7 records --raw` (every record of a file in key order) against cat of
 # the same file: 65,535 records of 128 bytes, page 4096, in both formats, stored in key order and
 # shuffled, key 0 an INTEGER and (the "string" files) a STRING of 16 bytes; two small files shaped
-# like genuine ones; and every genuine file given. Prints the median wall time of several runs
-# and, for the shuffled 6.x file, kl7's peak resident memory.
+# like genuine ones; and every genuine file given. Prints the median wall and processor times of
+# several runs and, for the shuffled 6.x file, kl7's peak resident memory.
 # Usage: bench/kl7_records.sh <build dir> [runs] [genuine file...]
 set -eu
 build=${1:?usage: kl7_records.sh <build dir> [runs] [genuine file...]}
@@ -33,15 +33,20 @@ done
 # The record manager reads a file changed within the last two seconds twice (until two reads agree)
 # and a settled one once: the files must settle first.
 sleep 3
-printf '%-28s %10s %8s %8s %7s\n' file bytes "cat ms" "kl7 ms" ratio
+# Wall time, and processor time (user and system) which the machine's other work disturbs less.
+printf '%-28s %10s %8s %8s %7s %8s %8s %7s\n' file bytes "cat ms" "kl7 ms" ratio "cat cpu" \
+  "kl7 cpu" ratio
 for file in "$dir"/pre6-ordered.dat "$dir"/pre6-shuffled.dat "$dir"/v6-ordered.dat \
   "$dir"/v6-shuffled.dat "$dir"/pre6-string-ordered.dat "$dir"/pre6-string-shuffled.dat \
   "$dir"/v6-string-ordered.dat "$dir"/v6-string-shuffled.dat "$dir"/pre6-6152x60.dat \
   "$dir"/v6-73x950.dat "$@"; do
   cat_ms=$("$tool" time "$runs" cat "$file")
   kl7_ms=$("$tool" time "$runs" "$kl7" records --raw "$file")
+  cat_cpu=$("$tool" cpu "$runs" cat "$file")
+  kl7_cpu=$("$tool" cpu "$runs" "$kl7" records --raw "$file")
   awk -v f="$(basename "$file")" -v b="$(wc -c < "$file")" -v c="$cat_ms" -v k="$kl7_ms" \
-    'BEGIN { printf "%-28s %10d %8.2f %8.2f %7.2f\n", f, b, c, k, k / c }'
+    -v cc="$cat_cpu" -v kc="$kl7_cpu" \
+    'BEGIN { printf "%-28s %10d %8.2f %8.2f %7.2f %8.2f %8.2f %7.2f\n", f, b, c, k, k / c, cc, kc, kc / cc }'
 done
 printf 'peak memory of kl7 records --raw on v6-shuffled.dat: %s KiB\n' \
   "$("$tool" peak "$kl7" records --raw "$dir/v6-shuffled.dat")"

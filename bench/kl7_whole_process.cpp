@@ -11,6 +11,8 @@
 //   kl7_whole_process time <runs> <program> [argument...]
 //       runs the program once to warm up, then <runs> times with its output to /dev/null, and
 //       prints the median wall time from fork to exit in milliseconds (no shell in between)
+//   kl7_whole_process cpu <runs> <program> [argument...]
+//       the same with the median processor time (user and system) instead of the wall time
 //   kl7_whole_process peak <program> [argument...]
 //       runs the program once with its output to /dev/null and prints its peak resident memory
 //       in KiB
@@ -87,9 +89,10 @@ LibraryContents Library(int number, int entries, int referenceEvery, int referen
   return contents;
 }
 
-// One run of `arguments` with stdout to /dev/null; the wall time in milliseconds, or a negative
-// value when the program could not be run or failed with a status other than 0 or 1.
-double RunOnce(char** arguments, long* peakKiB = nullptr) {
+// One run of `arguments` with stdout to /dev/null; the wall time in milliseconds (with `cpu`, the
+// processor time, user and system), or a negative value when the program could not be run or
+// failed with a status other than 0 or 1.
+double RunOnce(char** arguments, long* peakKiB = nullptr, bool cpu = false) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child < 0) return -1;
@@ -105,17 +108,21 @@ double RunOnce(char** arguments, long* peakKiB = nullptr) {
   if (peakKiB != nullptr) *peakKiB = usage.ru_maxrss;
   const auto end = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
+  if (cpu) {
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+  }
   return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
-int Time(int runs, char** arguments) {
+int Time(int runs, char** arguments, bool cpu = false) {
   if (RunOnce(arguments) < 0) {
     std::fprintf(stderr, "kl7_whole_process: %s failed\n", arguments[0]);
     return 1;
   }
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
-    const double ms = RunOnce(arguments);
+    const double ms = RunOnce(arguments, nullptr, cpu);
     if (ms < 0) return 1;
     times.push_back(ms);
   }
@@ -123,7 +130,7 @@ int Time(int runs, char** arguments) {
   const std::size_t middle = times.size() / 2;
   const double median =
       times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
-  std::printf("%.1f\n", median);
+  std::printf(cpu ? "%.2f\n" : "%.1f\n", median);
   return 0;
 }
 
@@ -162,6 +169,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "write" && argc == 4) return WriteLibraries(argv[2], argv[3]);
   if (mode == "time" && argc >= 4) return Time(std::max(1, std::atoi(argv[2])), argv + 3);
+  if (mode == "cpu" && argc >= 4) return Time(std::max(1, std::atoi(argv[2])), argv + 3, true);
   if (mode == "peak" && argc >= 3) {
     long peak = 0;
     if (RunOnce(argv + 2, &peak) < 0) return 1;
@@ -171,6 +179,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr,
                "usage: kl7_whole_process write <many> <large>\n"
                "       kl7_whole_process time <runs> <program> [argument...]\n"
+               "       kl7_whole_process cpu <runs> <program> [argument...]\n"
                "       kl7_whole_process peak <program> [argument...]\n");
   return 2;
 }
