@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "btrieve/btrieve.h"
+#include "btrieve/writer/writer.h"
 #include "library_harness.h"
 
 namespace libfile {
@@ -299,6 +300,53 @@ TEST(TBasisDatei32, OpensMissingAndLongPathsOnDisk) {
     EXPECT_EQ(count, 1);
   }
   std::filesystem::remove_all(directory);
+}
+
+// Files the library writer never makes, read both ways: records with variable parts (Get Equal
+// gives what the buffer holds, and 22), an entry number stored twice (the first in key order), an
+// entry number missing (4), and a record whose variable part is damaged (54).
+TEST(TBasisDatei32, ReadEntriesOfVariableRecordsAndDuplicateNumbers) {
+  namespace writer = btrieve::writer;
+  for (const writer::Format format : {writer::Format::kPre6, writer::Format::kV6}) {
+    writer::FileSpec spec;
+    spec.format = format;
+    spec.pageSize = 1024;
+    spec.recordLength = 64;
+    spec.fileFlags = writer::file_flag::kVariableLength;
+    spec.keys = {writer::Key{
+        {writer::Segment{48, 4, writer::key_type::kInteger,
+                         writer::key_flag::kExtendedType | writer::key_flag::kDuplicates, 0}}}};
+    const std::int32_t numbers[] = {1, 2, 2, 4, 5};
+    for (std::size_t i = 0; i < std::size(numbers); ++i) {
+      std::vector<std::byte> record = CurrentLayoutRecord(
+          64, "Eintrag " + std::to_string(numbers[i]) + "." + std::to_string(i));
+      const KeyBuffer key = EncodeKey(numbers[i]);
+      std::copy(key.begin(), key.end(), record.begin() + 48);
+      record.insert(record.end(), 30 * i, static_cast<std::byte>('a' + i));
+      spec.records.push_back(std::move(record));
+    }
+    writer::BuiltFile built = writer::Build(spec);
+    // The last record's variable part is said to begin on a page far beyond the file.
+    const std::size_t pointer =
+        built.layout.recordSlots.back() + (format == writer::Format::kV6 ? 2 : 0) + 64;
+    const std::uint8_t far[] = {0x7F, 0xFF, 0xFF, 0x00};
+    for (std::size_t i = 0; i < 4; ++i)
+      built.bytes[pointer + i] = std::byte{far[i]};
+    const auto directory = testing::UniqueTempDirectory();
+    const auto path = directory / "KL7VAR.DAT";
+    writer::WriteFile(path, built.bytes);
+    NativeRecordManager native;
+    LibraryFileContext context(native);
+    for (const std::size_t bufferSize : {std::size_t{4090}, std::size_t{40}}) {
+      const auto [perEntry, bulk] = ReadBothWays(context, path.string(), 6, bufferSize);
+      ASSERT_EQ(perEntry.size(), 6u);
+      EXPECT_EQ(perEntry[1].status, btrieve::status::kDataBufferTooShort);
+      EXPECT_EQ(perEntry[2].status, btrieve::status::kKeyNotFound);
+      EXPECT_EQ(perEntry[4].status, btrieve::status::kVariablePartDamaged);
+      EXPECT_EQ(perEntry, bulk) << bufferSize;
+    }
+    std::filesystem::remove_all(directory);
+  }
 }
 
 TEST(TBasisDatei32, ReadEntriesOfAFileThatIsNotOpenAnswersEveryEntryAsReadEntryDoes) {
