@@ -94,55 +94,56 @@ void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer,
   // Where key 0 is the entry number itself, one walk of the records in its order answers every
   // Get Equal of 1 .. count: a record of number k is what Get Equal k finds (the first of equal
   // ones), and a number without a record is not found.
+  // What both ways of reading share.
+  struct Reading {
+    TBasisDatei32& file;
+    std::int32_t count;
+    std::span<std::byte> buffer;
+    std::uint16_t dataLength;
+    decltype(hand)& handOver;
+  };
+  const Reading reading{*this, count, buffer, dataLength, hand};
   if (m_entryNumberKey && count > 0) {
     class Walk final : public btrieve::RecordWalk {
      public:
-      Walk(TBasisDatei32& file, std::int32_t count, std::span<std::byte> buffer,
-           std::uint16_t dataLength, decltype(hand)& handOver)
-          : m_file(file),
-            m_count(count),
-            m_buffer(buffer),
-            m_dataLength(dataLength),
-            m_hand(handOver) {}
+      explicit Walk(const Reading& reading) : m_reading(reading) {}
 
       bool Take(std::uint16_t status, std::span<const std::byte> record, bool) override {
         m_started = true;
-        if (record.size() < std::size_t{m_file.m_dataLength} + 4) return true;
+        const std::size_t at = m_reading.file.m_dataLength;
+        if (record.size() < at + 4) return true;
         KeyBuffer key;
-        std::memcpy(key.data(), record.data() + m_file.m_dataLength, key.size());
+        std::memcpy(key.data(), record.data() + at, key.size());
         const std::int32_t number = DecodeKey(key);
         if (number < m_next) return true;  // below 1, or a duplicate of an entry handed over
         NotFoundBelow(number);
-        if (m_next > m_count) return false;
+        if (m_next > m_reading.count) return false;
         // What Get Equal copies: the record as far as the data length allows.
-        const std::size_t copied = std::min<std::size_t>(record.size(), m_dataLength);
-        std::memcpy(m_buffer.data(), record.data(), copied);
-        m_file.m_status = status != btrieve::status::kSuccess ? status
-                          : record.size() > m_dataLength      ? btrieve::status::kDataBufferTooShort
-                                                              : btrieve::status::kSuccess;
-        m_hand(m_next++);
-        return m_next <= m_count;
+        const std::size_t copied = std::min<std::size_t>(record.size(), m_reading.dataLength);
+        std::memcpy(m_reading.buffer.data(), record.data(), copied);
+        m_reading.file.m_status = status != btrieve::status::kSuccess ? status
+                                  : record.size() > m_reading.dataLength
+                                      ? btrieve::status::kDataBufferTooShort
+                                      : btrieve::status::kSuccess;
+        m_reading.handOver(static_cast<std::int32_t>(m_next++));
+        return m_next <= m_reading.count;
       }
 
       // Every entry before `number` (at most count) that had no record: Get Equal answers 4.
       void NotFoundBelow(std::int64_t number) {
-        for (; m_next < number && m_next <= m_count; ++m_next) {
-          m_file.m_status = btrieve::status::kKeyNotFound;
-          m_hand(m_next);
+        for (; m_next < number && m_next <= m_reading.count; ++m_next) {
+          m_reading.file.m_status = btrieve::status::kKeyNotFound;
+          m_reading.handOver(static_cast<std::int32_t>(m_next));
         }
       }
       [[nodiscard]] bool Started() const { return m_started; }
 
      private:
-      TBasisDatei32& m_file;
-      std::int32_t m_count;
-      std::span<std::byte> m_buffer;
-      std::uint16_t m_dataLength;
-      decltype(hand)& m_hand;
-      std::int32_t m_next = 1;
+      const Reading& m_reading;
+      std::int64_t m_next = 1;  // (past the largest count without overflowing)
       bool m_started = false;
     };
-    Walk walk(*this, count, buffer, dataLength, hand);
+    Walk walk(reading);
     (void)m_channel.WalkFirst(0, walk);
     if (walk.Started()) {
       walk.NotFoundBelow(std::int64_t{count} + 1);
@@ -154,42 +155,32 @@ void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer,
 
   class Run final : public btrieve::GetRun {
    public:
-    Run(TBasisDatei32& file, std::int32_t count, std::span<std::byte> buffer,
-        std::uint16_t dataLength, decltype(hand)& handOver)
-        : m_file(file),
-          m_count(count),
-          m_buffer(buffer),
-          m_dataLength(dataLength),
-          m_hand(handOver) {}
+    explicit Run(const Reading& reading) : m_reading(reading) {}
 
     bool Next(std::uint16_t& operation, void*& dataBuffer, std::uint32_t& dataLength,
               void*& keyBuffer, std::uint8_t& keyLength, std::int8_t& keyNumber) override {
-      if (m_k >= m_count) return false;
+      if (m_k >= m_reading.count) return false;
       ++m_k;
       operation = btrieve::kOpGetEqual;
-      m_file.m_recordKey = EncodeKey(m_k);
-      dataBuffer = m_buffer.data();
-      dataLength = m_dataLength;
-      keyBuffer = m_file.m_recordKey.data();
+      m_reading.file.m_recordKey = EncodeKey(m_k);
+      dataBuffer = m_reading.buffer.data();
+      dataLength = m_reading.dataLength;
+      keyBuffer = m_reading.file.m_recordKey.data();
       keyLength = 4;
       keyNumber = 0;
       return true;
     }
 
     void Answer(std::uint16_t status, std::uint32_t /*dataLength*/) override {
-      m_file.m_status = status;
-      m_hand(m_k);
+      m_reading.file.m_status = status;
+      m_reading.handOver(m_k);
     }
 
    private:
-    TBasisDatei32& m_file;
-    std::int32_t m_count;
-    std::span<std::byte> m_buffer;
-    std::uint16_t m_dataLength;
-    decltype(hand)& m_hand;
+    const Reading& m_reading;
     std::int32_t m_k = 0;
   };
-  Run run(*this, count, buffer, dataLength, hand);
+  Run run(reading);
   m_channel.RunGets(run);
 }
 
