@@ -74,20 +74,11 @@ class RecordFile {
     return status;
   }
 
-  // Get First or Get Next on key 0 into `record`, which has room for kRecordBufferSize bytes;
-  // `length` receives the bytes filled.
-  [[nodiscard]] std::uint16_t Get(std::uint16_t operation, std::byte* record,
-                                  std::uint32_t& length) {
-    length = static_cast<std::uint32_t>(kRecordBufferSize);
-    return btrieve::BTRCALL(operation, m_positionBlock.data(), record, &length, m_key.data(),
-                            static_cast<std::uint8_t>(m_key.size()), 0);
-  }
-
-  // Every record after the current one in key 0's order, as Get Next would give them, in one walk
-  // of the record manager: `take(status, record, lasting)` says whether to go on (see
+  // Every record in key 0's order, as Get First and Get Next would give them, in one walk of the
+  // record manager: `take(status, record, lasting)` says whether to go on (see
   // btrieve::RecordWalk). Answers what the walk answered.
   template <typename Taker>
-  std::uint16_t WalkNext(Taker&& take) {
+  std::uint16_t WalkFirst(Taker&& take) {
     class Walk final : public btrieve::RecordWalk {
      public:
       explicit Walk(Taker& take) : m_take(take) {}
@@ -99,7 +90,7 @@ class RecordFile {
       Taker& m_take;
     };
     Walk walk(take);
-    return btrieve::WalkNext(m_positionBlock.data(), walk);
+    return btrieve::WalkFirst(m_positionBlock.data(), 0, walk);
   }
 
   // Record `index` in file order, as Get does it.
@@ -134,26 +125,14 @@ void RunRecords(VerbContext& context) {
   }
 
   const bool raw = context.CommandLine().raw;
-  // Raw records are read straight into what waits to be written: each lands after the previous
+  // Raw records are copied straight into what waits to be written: each lands after the previous
   // one, and the waiting bytes are written out once they reach kFlushSize, so the room for the
-  // next record never falls below kRecordBufferSize.
+  // next record never falls below kRecordBufferSize (a longer record is written as it is).
   const auto buffer = std::make_unique_for_overwrite<std::byte[]>(kRecordBufferSize + kFlushSize);
   std::size_t waiting = 0;
   std::byte* record = buffer.get();
   std::string out;
   if (!raw) out.reserve(kFlushSize + 4096);
-  std::uint32_t length = 0;
-  std::uint16_t status = file.Get(btrieve::kOpGetFirst, record, length);
-  // A key 0 whose type cannot be ordered: the records as they lie in the file instead.
-  bool fileOrder = false;
-  if (status == btrieve::status::kOperationNotAllowed) {
-    const std::optional<btrieve::Reason> reason = btrieve::LastRefusal(path, status);
-    context.Note(path, "key 0 cannot be ordered" +
-                           (reason ? " (" + btrieve::ReasonText(*reason) + ")" : std::string()) +
-                           "; the records follow in file order");
-    fileOrder = true;
-    status = file.InFileOrder(0, record, length);
-  }
   // Takes record `number` as the walk answered it, its bytes `bytes` (in place already when they
   // were read into the room for the next record); false when the walk ends there.
   const auto take = [&](std::size_t number, std::uint16_t status,
@@ -203,17 +182,24 @@ void RunRecords(VerbContext& context) {
     }
     return true;
   };
-  if (fileOrder) {
-    for (std::size_t number = 1; take(number, status, std::span(record, length)); ++number)
+  std::size_t number = 0;
+  const std::uint16_t answer =
+      file.WalkFirst([&](std::uint16_t status, std::span<const std::byte> bytes, bool /*lasting*/) {
+        return take(++number, status, bytes);
+      });
+  if (answer == btrieve::status::kOperationNotAllowed) {
+    // A key 0 whose type cannot be ordered: the records as they lie in the file instead.
+    const std::optional<btrieve::Reason> reason = btrieve::LastRefusal(path, answer);
+    context.Note(path, "key 0 cannot be ordered" +
+                           (reason ? " (" + btrieve::ReasonText(*reason) + ")" : std::string()) +
+                           "; the records follow in file order");
+    std::uint32_t length = 0;
+    std::uint16_t status = file.InFileOrder(0, record, length);
+    for (number = 1; take(number, status, std::span(record, length)); ++number)
       status = file.InFileOrder(number, record, length);
-  } else if (take(1, status, std::span(record, length))) {
-    std::size_t number = 1;
-    const std::uint16_t end =
-        file.WalkNext([&](std::uint16_t next, std::span<const std::byte> bytes, bool /*lasting*/) {
-          return take(++number, next, bytes);
-        });
-    // (The walk starts on the record Get First answered, so it can only run to the end.)
-    if (end != btrieve::status::kSuccess) (void)take(number + 1, end, {});
+  } else if (answer != btrieve::status::kSuccess) {
+    // The end of the file (nothing more to say), or why the walk could not begin.
+    (void)take(number + 1, answer, {});
   }
   context.Out().write(reinterpret_cast<const char*>(buffer.get()),
                       static_cast<std::streamsize>(waiting));
