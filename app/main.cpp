@@ -127,19 +127,14 @@ int main(int argc, char** argv) {
   }
   startup::FileSystemLookup lookup;
   // A directory alone starts on its catalogue, or on that of the utils directory in it.
-  std::vector<std::string> startArguments = arguments;
-  if (arguments.size() == 1 && lookup.IsDirectory(arguments[0])) {
-    const std::optional<std::string> catalogue = viewer::CatalogueFileOf(
-        arguments[0], kPathStyle == startup::PathStyle::kWindows ? '\\' : '/');
-    if (!catalogue) {
-      std::fprintf(stderr,
-                   "kl7view: '%s' is a directory without KL700.DAT, in it or in a utils "
-                   "directory in it\n%s",
-                   text::ControlsEscaped(arguments[0]).c_str(), app::kUsageLine);
-      return 0;
-    }
-    startArguments = {*catalogue};
+  const viewer::StartArguments start = viewer::ArgumentsForStart(
+      arguments, arguments.size() == 1 && lookup.IsDirectory(arguments[0]),
+      kPathStyle == startup::PathStyle::kWindows ? '\\' : '/');
+  if (!start.arguments) {
+    std::fprintf(stderr, "kl7view: %s\n%s", start.refusal.c_str(), app::kUsageLine);
+    return 0;
   }
+  const std::vector<std::string>& startArguments = *start.arguments;
   startup::StartupOutcome outcome = startup::RunStartup(startArguments, kPathStyle, lookup);
   // An argument list that cannot be used ends the program at once, with status 0 and no window;
   // one line says why.

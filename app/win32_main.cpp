@@ -27,18 +27,13 @@ int main() {
   }
   startup::FileSystemLookup lookup;
   // A directory alone starts on its catalogue, or on that of the utils directory in it.
-  std::vector<std::string> startArguments = arguments;
-  if (arguments.size() == 1 && lookup.IsDirectory(arguments[0])) {
-    const std::optional<std::string> catalogue = viewer::CatalogueFileOf(arguments[0], '\\');
-    if (!catalogue) {
-      WriteStandard(Stream::kErr, "kl7view: '" + text::ControlsEscaped(arguments[0]) +
-                                      "' is a directory without KL700.DAT, in it or in a utils "
-                                      "directory in it\n" +
-                                      app::kUsageLine);
-      return 0;
-    }
-    startArguments = {*catalogue};
+  const viewer::StartArguments start = viewer::ArgumentsForStart(
+      arguments, arguments.size() == 1 && lookup.IsDirectory(arguments[0]), '\\');
+  if (!start.arguments) {
+    WriteStandard(Stream::kErr, "kl7view: " + start.refusal + "\n" + app::kUsageLine);
+    return 0;
   }
+  const std::vector<std::string>& startArguments = *start.arguments;
   startup::StartupOutcome outcome =
       startup::RunStartup(startArguments, startup::PathStyle::kWindows, lookup);
   // An argument list that cannot be used ends the program at once, with status 0 and no window;

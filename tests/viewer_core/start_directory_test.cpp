@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "startup/directory_lookup.h"
 #include "startup/startup_sequence.h"
@@ -47,14 +48,30 @@ TEST(CatalogueFileOf, StartsAsOnTheCatalogue) {
   const kl7test::LibraryDirectory directory;
   std::filesystem::create_directories(std::filesystem::path(directory.Path()) / "Utils");
   std::ofstream(std::filesystem::path(directory.Path()) / "Utils" / "KL700.DAT") << "x";
-  const std::optional<std::string> file = CatalogueFileOf(directory.Path() + "/", '/');
-  ASSERT_TRUE(file);
+  const StartArguments start = ArgumentsForStart({directory.Path() + "/"}, true, '/');
+  ASSERT_TRUE(start.arguments && start.arguments->size() == 1);
+  const std::optional<std::string> file = start.arguments->front();
   startup::FileSystemLookup lookup;
   const startup::StartupOutcome outcome =
       startup::RunStartup({*file}, startup::PathStyle::kPosix, lookup);
   ASSERT_TRUE(outcome.values) << outcome.reason;
   EXPECT_EQ(outcome.values->CurrentLibrary, 0);
   EXPECT_EQ(outcome.values->settings.Read(startup::kUtilsKey), directory.Path() + "/Utils/");
+}
+
+// Only a directory alone is taken for its catalogue; one without a catalogue is refused in one
+// line that names it with its controls escaped.
+TEST(ArgumentsForStart, TakesADirectoryAloneForItsCatalogue) {
+  const kl7test::LibraryDirectory directory;
+  const std::vector<std::string> two = {directory.Path(), "x"};
+  EXPECT_EQ(ArgumentsForStart(two, false, '/').arguments, two);
+  EXPECT_EQ(ArgumentsForStart({"KL701.DAT"}, false, '/').arguments,
+            std::vector<std::string>{"KL701.DAT"});
+  const StartArguments refused = ArgumentsForStart({directory.Path() + "\n"}, true, '/');
+  EXPECT_FALSE(refused.arguments);
+  EXPECT_EQ(refused.refusal, "'" + directory.Path() +
+                                 "\\x0a' is a directory without KL700.DAT, in it or in a utils "
+                                 "directory in it");
 }
 
 }  // namespace

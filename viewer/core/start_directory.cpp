@@ -5,6 +5,7 @@
 
 #include "startup/native_path.h"
 #include "text/case.h"
+#include "text/control_escape.h"
 
 namespace viewer {
 
@@ -44,6 +45,22 @@ std::optional<std::string> CatalogueFileOf(const std::string& directory, char se
   const std::string utilsPath = Joined(directory, *utils, separator);
   if (!EntryNamed(utilsPath, kCatalogue, false)) return std::nullopt;
   return Joined(utilsPath, std::string(kCatalogue), separator);
+}
+
+StartArguments ArgumentsForStart(const std::vector<std::string>& arguments, bool isDirectory,
+                                 char separator) {
+  StartArguments start;
+  if (arguments.size() != 1 || !isDirectory) {
+    start.arguments = arguments;
+    return start;
+  }
+  if (const std::optional<std::string> catalogue = CatalogueFileOf(arguments[0], separator)) {
+    start.arguments = std::vector<std::string>{*catalogue};
+  } else {
+    start.refusal = "'" + text::ControlsEscaped(arguments[0]) +
+                    "' is a directory without KL700.DAT, in it or in a utils directory in it";
+  }
+  return start;
 }
 
 }  // namespace viewer

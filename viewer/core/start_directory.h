@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace viewer {
 
@@ -12,5 +13,15 @@ namespace viewer {
 // "KL700.DAT". Nothing when neither place holds a catalogue file.
 [[nodiscard]] std::optional<std::string> CatalogueFileOf(const std::string& directory,
                                                          char separator);
+
+// The arguments a start goes on with: a directory alone (`isDirectory` of the one argument)
+// becomes its catalogue file, any other list stays as it is. Nothing when that directory holds no
+// catalogue file; `refusal` then holds the line that says so (without the program's name).
+struct StartArguments {
+  std::optional<std::vector<std::string>> arguments;
+  std::string refusal;
+};
+[[nodiscard]] StartArguments ArgumentsForStart(const std::vector<std::string>& arguments,
+                                               bool isDirectory, char separator);
 
 }  // namespace viewer
