@@ -14,6 +14,7 @@
 #include "viewer/core/caption.h"
 #include "viewer/core/layout.h"
 #include "viewer/win32/console.h"
+#include "viewer/win32/window_common.h"
 
 namespace viewer::win32 {
 
@@ -34,26 +35,15 @@ constexpr int kTextMargin = 2;
 // The widest tool tip before it breaks lines, at 96 dots per inch.
 constexpr int kToolTipWidth = 640;
 
-std::wstring Wide(std::u16string_view text) {
-  return {text.begin(), text.end()};
-}
-
+// Beside the UTF-16 one: the Windows-1252 texts below the window.
+using win32::Wide;
 std::wstring Wide(std::string_view cp1252) {
   return Wide(text::Cp1252ToUtf16(cp1252));
 }
 
 void RegisterClassOnce() {
-  static const bool registered = [] {
-    WNDCLASSEXW type{};
-    type.cbSize = sizeof(type);
-    type.lpfnWndProc = DefWindowProcW;  // replaced per window once it is created
-    type.hInstance = ::GetModuleHandleW(nullptr);
-    type.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    type.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    type.lpszClassName = kClassName;
-    return ::RegisterClassExW(&type) != 0;
-  }();
+  static const bool registered =
+      RegisterWindowClass(kClassName, {.dialogFace = true, .programIcon = true});
   (void)registered;
 }
 

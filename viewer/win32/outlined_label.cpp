@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "viewer/win32/window_common.h"
+
 namespace viewer::win32 {
 
 namespace {
@@ -11,15 +13,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"Kl7OutlinedLabel";
 
 void RegisterClassOnce() {
-  static const bool registered = [] {
-    WNDCLASSEXW type{};
-    type.cbSize = sizeof(type);
-    type.lpfnWndProc = DefWindowProcW;  // replaced per window once it is created
-    type.hInstance = ::GetModuleHandleW(nullptr);
-    type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    type.lpszClassName = kClassName;
-    return ::RegisterClassExW(&type) != 0;
-  }();
+  static const bool registered = RegisterWindowClass(kClassName, {.dialogFace = false});
   (void)registered;
 }
 

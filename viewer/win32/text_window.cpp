@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "viewer/win32/fonts.h"
+#include "viewer/win32/window_common.h"
 
 namespace viewer::win32 {
 
@@ -15,16 +16,7 @@ constexpr int kWidth = 560;
 constexpr int kHeight = 420;
 
 void RegisterClassOnce() {
-  static const bool registered = [] {
-    WNDCLASSEXW type{};
-    type.cbSize = sizeof(type);
-    type.lpfnWndProc = DefWindowProcW;  // replaced per window once it is created
-    type.hInstance = ::GetModuleHandleW(nullptr);
-    type.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    type.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    type.lpszClassName = kClassName;
-    return ::RegisterClassExW(&type) != 0;
-  }();
+  static const bool registered = RegisterWindowClass(kClassName, {});
   (void)registered;
 }
 
