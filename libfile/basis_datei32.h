@@ -48,8 +48,8 @@ class TBasisDatei32 {
   // Reads entries 1, 2, ... count as that many ReadEntry calls would, in one run of the record
   // manager (FileChannel::RunGets), and calls `take(k, arrived, trailer)` after each with
   // `buffer`, Status() and the trailer as ReadEntry(k, ...) would have left them.
-  template <typename Take>
-  void ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take);
+  template <typename Taker>
+  void ReadEntries(std::int32_t count, std::span<std::byte> buffer, Taker&& take);
 
   // Closes the file; the status is also kept in Status().
   std::uint16_t Close();
@@ -81,8 +81,8 @@ class TBasisDatei32 {
   bool m_entryNumberKey = false;
 };
 
-template <typename Take>
-void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer, Take&& take) {
+template <typename Taker>
+void TBasisDatei32::ReadEntries(std::int32_t count, std::span<std::byte> buffer, Taker&& take) {
   const auto dataLength =
       static_cast<std::uint16_t>(std::min<std::size_t>(buffer.size(), m_recordLength));
   // Hands entry k over as ReadEntry(k, ...) would have left it.
