@@ -105,7 +105,6 @@ class RecordFile {
  private:
   std::string m_name;
   std::array<std::byte, btrieve::kPositionBlockSize> m_positionBlock{};
-  std::array<std::byte, 255> m_key{};  // the longest key there is
   std::byte m_ownerName{0};
   bool m_open = false;
 };
