@@ -22,35 +22,6 @@ namespace {
 
 constexpr std::size_t kFlushSize = 1 << 16;
 
-// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 0 when it is not one.
-std::size_t Utf8SequenceLength(std::string_view bytes) {
-  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
-  const std::uint8_t lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint8_t low = 0x80;
-  std::uint8_t high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (bytes.size() < length) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
-
 // What each byte becomes in one kind of output: itself (a "plain" byte, copied in runs) or a
 // sequence of up to four bytes.
 class ByteTranslation {
@@ -227,7 +198,7 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
       continue;
     }
     if (c >= 0x80) {
-      const std::size_t length = Utf8SequenceLength(utf8.substr(i));
+      const std::size_t length = text::Utf8SequenceLength(utf8.substr(i));
       if (length > 0) {
         i += length;
         continue;

@@ -10,33 +10,6 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-// The length of the well-formed UTF-8 sequence at `at`, or 0 when there is none.
-std::size_t SequenceLength(std::string_view bytes, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[at + i]); };
-  const std::uint8_t lead = byte(0);
-  std::size_t length = 0;
-  std::uint8_t low = 0x80;
-  std::uint8_t high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (bytes.size() - at < length || byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
-
 }  // namespace
 
 std::string ByteEscape(unsigned char byte) {
@@ -69,7 +42,7 @@ void AppendControlsEscaped(std::string& out, std::string_view utf8, bool tabEsca
       ++i;
       continue;
     }
-    const std::size_t length = SequenceLength(utf8, i);
+    const std::size_t length = Utf8SequenceLength(utf8.substr(i));
     if (length == 0) {
       if (byte <= 0x9F) {
         out += ByteEscape(byte);
